@@ -1,0 +1,35 @@
+# The two commands a newcomer needs: `make run` and `make test`.
+BUILD ?= build
+SAMPLES ?= samples
+
+.PHONY: run test build setup samples bench clean
+
+setup:
+	@scripts/setup
+
+build: setup
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD)
+
+$(SAMPLES)/Sales.mdb:
+	@mkdir -p $(SAMPLES)
+	$(BUILD)/bin/ledgerly-mksample $(SAMPLES)
+
+samples: build $(SAMPLES)/Sales.mdb
+
+run: samples
+	@if [ -x $(BUILD)/bin/ledgerly ]; then \
+	  $(BUILD)/bin/ledgerly $(SAMPLES)/Sales.mdb; \
+	else \
+	  echo "The Ledgerly main window is not built yet. The sample database $(SAMPLES)/Sales.mdb holds these tables:"; \
+	  $(BUILD)/bin/ledgerly-sql $(SAMPLES)/Sales.mdb --tables; \
+	fi
+
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j2
+
+bench: build
+	$(BUILD)/bin/ledgerly-bench
+
+clean:
+	rm -rf $(BUILD) $(SAMPLES)

@@ -1,0 +1,103 @@
+#pragma once
+// A thin RAII layer over one SQLite connection: prepared statements kept in a
+// cache, values bound and read as Variants, SQLite failures turned into the
+// engine's numbered errors (no SQLite text ever reaches a user).
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "engine/variant.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace engine {
+
+class Connection;
+
+class Statement {
+public:
+    Statement(Connection& conn, std::string_view sql);
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    Statement& bind(int index, const Variant& v);  // 1-based
+    Statement& bindInt(int index, std::int64_t v);
+    Statement& bindText(int index, std::string_view v);
+    Statement& bindNull(int index);
+    // Steps once: true while a row is available. Failures throw Error.
+    bool step();
+    void reset();  // also clears bindings
+
+    int columnCount() const;
+    bool isNull(int col) const;
+    std::int64_t getInt(int col) const;
+    double getDouble(int col) const;
+    std::string getText(int col) const;
+    std::string columnName(int col) const;
+    std::string declaredType(int col) const;
+    // The column read as a value of the given engine field type (0: as stored).
+    Variant get(int col, int fieldType) const;
+
+    sqlite3_stmt* handle() const { return stmt_; }
+
+private:
+    Connection& conn_;
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+class Connection {
+public:
+    // Opens (or with `create`, creates) a SQLite file. Throws 3024, 3173, 3343.
+    Connection(const std::string& path, bool readOnly, bool create);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    sqlite3* handle() const { return db_; }
+    const std::string& path() const { return path_; }
+    bool readOnly() const { return readOnly_; }
+
+    void exec(std::string_view sql);
+    // A statement from the cache; reset and unbound, ready for binding.
+    Statement& cached(const std::string& sql);
+    // One value from a query with no parameters, or Null when it returns no row.
+    Variant scalar(std::string_view sql);
+    std::int64_t changes() const;
+    std::int64_t lastInsertRowid() const;
+    bool inTransaction() const;
+    // Changes whenever another connection commits to the file.
+    std::int64_t dataVersion();
+    void clearCache() { cache_.clear(); }
+
+    // Turns the current SQLite failure into an engine error.
+    [[noreturn]] void fail(int rc, std::string_view context = {}) const;
+
+private:
+    sqlite3* db_ = nullptr;
+    std::string path_;
+    bool readOnly_ = false;
+    std::unordered_map<std::string, std::unique_ptr<Statement>> cache_;
+};
+
+// A savepoint that rolls back unless committed: makes a group of statements
+// atomic, also inside an open transaction.
+class Savepoint {
+public:
+    explicit Savepoint(Connection& c);
+    ~Savepoint();
+    void commit();
+
+private:
+    Connection& conn_;
+    bool done_ = false;
+};
+
+// Error text for a constraint that failed, from the constraint names the
+// schema layer gives ("len|Field"...) and SQLite's report of them.
+[[noreturn]] void throwConstraintError(std::string_view sqliteMessage, int extendedCode);
+
+}  // namespace engine

@@ -1,0 +1,469 @@
+// DBEngine, Database and the table collection.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "engine/connection.h"
+#include "engine/dao.h"
+#include "engine/filelock.h"
+#include "engine/password.h"
+#include "engine/schema.h"
+#include "engine/sql/sql.h"
+
+namespace engine {
+
+namespace {
+
+using sql::quoteIdent;
+
+std::string lower(std::string_view s) {
+    std::string out(s);
+    for (auto& ch : out) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    return out;
+}
+
+[[noreturn]] void closed() { throw Error(err::DatabaseClosed, "Object invalid or no longer set."); }
+
+// Saved queries may name each other; this stops a query that names itself.
+thread_local int catalogDepth = 0;
+
+class DatabaseCatalog : public sql::Catalog {
+public:
+    explicit DatabaseCatalog(const Database& db) : db_(db) {}
+    std::optional<sql::SourceInfo> find(std::string_view name) const override {
+        std::string stored = db_.resolveTableName(name);
+        if (!stored.empty()) {
+            TableMeta meta = db_.tableMeta(stored);
+            return schema::sourceInfo(meta);
+        }
+        auto q = schema::findQuery(db_.connection(), name);
+        if (!q) return std::nullopt;
+        if (catalogDepth > 16)
+            throw Error(err::Generic, "Query '" + q->name + "' refers to itself through other queries.");
+        sql::SourceInfo s;
+        s.kind = sql::SourceInfo::Kind::Query;
+        s.name = q->name;
+        s.sqliteRef = quoteIdent(q->name);
+        s.querySql = q->sql;
+        ++catalogDepth;
+        try {
+            sql::EmittedSelect em = sql::emitSelect(sql::parse(q->sql), *this);
+            for (const auto& c : em.columns) s.columns.push_back({c.name, c.type});
+        } catch (...) {
+            --catalogDepth;
+            throw;
+        }
+        --catalogDepth;
+        return s;
+    }
+
+private:
+    const Database& db_;
+};
+
+}  // namespace
+
+std::string connectValue(std::string_view connect, std::string_view key) {
+    std::string low = lower(connect);
+    std::string want = lower(key) + "=";
+    size_t pos = 0;
+    while (pos <= low.size()) {
+        size_t end = low.find(';', pos);
+        if (end == std::string::npos) end = low.size();
+        std::string_view part = std::string_view(low).substr(pos, end - pos);
+        size_t b = part.find_first_not_of(' ');
+        if (b != std::string_view::npos && part.substr(b, want.size()) == want)
+            return std::string(connect.substr(pos + b + want.size(), end - pos - b - want.size()));
+        pos = end + 1;
+    }
+    return {};
+}
+
+// ------------------------------------------------------------------ DBEngine
+
+std::shared_ptr<Database> DBEngine::OpenDatabase(const std::string& path, bool exclusive, bool readOnly,
+                                                 std::string_view connect) {
+    auto conn = std::make_unique<Connection>(path, readOnly, false);
+    std::optional<std::string> stored = schema::property(*conn, "PasswordHash");
+    if (stored) {
+        std::string pw = connectValue(connect, "pwd");
+        if (pw.empty() || !password::verify(*stored, pw))
+            throw Error(err::BadPassword, "Not a valid password.");
+    }
+    filelock::acquire(path, exclusive);
+    std::shared_ptr<Database> db(new Database);
+    db->path_ = path;
+    db->conn_ = std::move(conn);
+    db->exclusive_ = exclusive;
+    db->readOnly_ = readOnly;
+    db->attachLinks();
+    return db;
+}
+
+std::shared_ptr<Database> DBEngine::CreateDatabase(const std::string& path, std::string_view connect) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) throw Error(3204, "Database '" + path + "' already exists.");
+    std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    if (!parent.empty() && !std::filesystem::is_directory(parent))
+        throw Error(3044, "'" + parent.string() + "' is not a valid path. Make sure that the folder exists.");
+    {
+        Connection conn(path, false, true);
+        schema::ensureSystemTables(conn);
+        std::string pw = connectValue(connect, "pwd");
+        if (!pw.empty()) schema::setProperty(conn, "PasswordHash", password::hash(pw));
+    }
+    return OpenDatabase(path, false, false, connect);
+}
+
+std::shared_ptr<Workspace> DBEngine::CreateWorkspace(std::string, std::string, std::string, int type) {
+    auto ws = std::shared_ptr<Workspace>(new Workspace);
+    ws->type_ = type;
+    return ws;
+}
+
+std::shared_ptr<Database> Workspace::OpenDatabase(const std::string& path, bool exclusive, bool readOnly,
+                                                  std::string_view connect) {
+    return DBEngine::OpenDatabase(path, exclusive, readOnly, connect);
+}
+
+std::shared_ptr<Database> Workspace::OpenConnection(std::string_view, int, bool, std::string_view) {
+    throw Error(err::OperationNotSupported, "Operation is not supported: connections to foreign data sources are not available.");
+}
+
+// ------------------------------------------------------------------ Database
+
+Database::~Database() {
+    try {
+        Close();
+    } catch (...) {
+    }
+}
+
+void Database::Close() {
+    if (!conn_) return;
+    tableDefs_.reset();
+    queryDefs_.reset();
+    conn_.reset();
+    filelock::release(path_, exclusive_);
+    transactionDepth_ = 0;
+}
+
+Connection& Database::connection() const {
+    if (!conn_) closed();
+    return *conn_;
+}
+
+bool Database::Updatable() const { return conn_ && !readOnly_; }
+
+std::string Database::attachFile(const std::string& file) {
+    std::error_code ec;
+    std::string canon = std::filesystem::weakly_canonical(file, ec).string();
+    if (ec) canon = file;
+    for (const auto& [path, alias] : attached_)
+        if (path == canon) return alias;
+    if (!std::filesystem::exists(canon)) throw Error(err::FileNotFound, "Could not find file '" + file + "'.");
+    std::string alias = "link_" + std::to_string(attached_.size() + 1);
+    Statement st(connection(), "ATTACH DATABASE ?1 AS " + quoteIdent(alias));
+    st.bindText(1, canon);
+    st.step();
+    attached_.emplace_back(canon, alias);
+    return alias;
+}
+
+void Database::attachLinks() {
+    for (const auto& l : schema::links(connection())) {
+        try {
+            attachFile(connectValue(l.connect, "database"));
+        } catch (const Error&) {
+            // A link to a file that is gone is reported when the table is used.
+        }
+    }
+}
+
+std::string Database::resolveTableName(std::string_view name) const {
+    Connection& c = connection();
+    if (auto stored = schema::findTable(c, name)) return *stored;
+    for (const auto& l : schema::links(c))
+        if (schema::iequals(l.name, name)) return l.name;
+    return {};
+}
+
+TableMeta Database::tableMeta(std::string_view name) const {
+    Connection& c = connection();
+    if (auto stored = schema::findTable(c, name)) return schema::loadTable(c, *stored);
+    for (const auto& l : schema::links(c)) {
+        if (!schema::iequals(l.name, name)) continue;
+        std::string file = connectValue(l.connect, "database");
+        std::string alias = const_cast<Database*>(this)->attachFile(file);
+        auto source = schema::findTable(c, l.sourceTable, alias);
+        if (!source)
+            throw Error(err::NoSuchTable, "The linked table '" + l.name + "' cannot be used: table '" + l.sourceTable +
+                                              "' is not in '" + file + "' any more.");
+        TableMeta meta = schema::loadTable(c, *source, alias);
+        meta.name = l.name;
+        meta.linked = true;
+        meta.system = false;
+        meta.connect = l.connect;
+        meta.sourceTable = l.sourceTable;
+        return meta;
+    }
+    throw Error(err::NoSuchTable, "The engine cannot find the input table or query '" + std::string(name) +
+                                      "'. Make sure it exists and that its name is spelled correctly.");
+}
+
+std::unique_ptr<sql::Catalog> Database::catalog() const {
+    connection();
+    return std::make_unique<DatabaseCatalog>(*this);
+}
+
+TableDefCollection& Database::TableDefs() {
+    if (!conn_) closed();
+    if (!tableDefs_) {
+        tableDefs_ = std::make_unique<TableDefCollection>();
+        tableDefs_->db_ = shared_from_this();
+        tableDefs_->Refresh();
+    }
+    return *tableDefs_;
+}
+
+QueryDefCollection& Database::QueryDefs() {
+    if (!conn_) closed();
+    if (!queryDefs_) {
+        queryDefs_ = std::make_unique<QueryDefCollection>();
+        queryDefs_->db_ = shared_from_this();
+        queryDefs_->Refresh();
+    }
+    return *queryDefs_;
+}
+
+std::shared_ptr<TableDef> Database::CreateTableDef(std::string name, long attributes, std::string sourceTable,
+                                                   std::string connect) {
+    connection();
+    auto td = std::make_shared<TableDef>(std::move(name));
+    td->attributes_ = attributes;
+    td->sourceTableName_ = std::move(sourceTable);
+    td->connect_ = std::move(connect);
+    return td;
+}
+
+std::shared_ptr<QueryDef> Database::CreateQueryDef(std::string name, std::string sqlText) {
+    Connection& c = connection();
+    auto q = std::shared_ptr<QueryDef>(new QueryDef);
+    q->name_ = std::move(name);
+    q->db_ = shared_from_this();
+    if (!sqlText.empty()) {
+        q->type_ = static_cast<int>(sql::parse(sqlText).kind());
+        q->sql_ = std::move(sqlText);
+    }
+    if (!q->name_.empty()) {
+        if (!resolveTableName(q->name_).empty())
+            throw Error(err::ObjectExists, "Object '" + q->name_ + "' already exists.");
+        schema::saveQuery(c, {q->name_, q->sql_, q->type_}, false);
+        q->stored_ = true;
+        if (queryDefs_) queryDefs_->Refresh();
+    }
+    return q;
+}
+
+std::shared_ptr<Recordset> Database::OpenRecordset(std::string_view source, int type) {
+    connection();
+    return Recordset::open(shared_from_this(), source, type);
+}
+
+void Database::Execute(std::string_view sqlText, int) {
+    Connection& c = connection();
+    recordsAffected_ = 0;
+    sql::Parsed parsed = sql::parse(sqlText);
+    switch (parsed.kind()) {
+    case sql::StatementKind::Select:
+    case sql::StatementKind::Union:
+    case sql::StatementKind::Crosstab:
+        throw Error(3065, "Cannot execute a select query: open it as a recordset instead.");
+    case sql::StatementKind::DataDefinition: {
+        if (readOnly_) throw Error(err::ReadOnly, "Cannot update. Database or object is read-only.");
+        auto ddl = parsed.ddl();
+        if (auto* ct = std::get_if<sql::CreateTable>(&ddl)) schema::createTable(c, *ct);
+        else if (auto* dt = std::get_if<sql::DropTable>(&ddl)) {
+            bool link = false;
+            for (const auto& l : schema::links(c))
+                if (schema::iequals(l.name, dt->table)) link = true;
+            if (link) schema::deleteLink(c, dt->table);
+            else schema::dropTable(c, dt->table);
+        } else if (auto* at = std::get_if<sql::AlterTable>(&ddl)) schema::alterTable(c, *at);
+        else if (auto* ci = std::get_if<sql::CreateIndex>(&ddl)) schema::createIndex(c, *ci);
+        else if (auto* di = std::get_if<sql::DropIndex>(&ddl)) schema::dropIndex(c, di->table, di->index);
+        if (tableDefs_) tableDefs_->Refresh();
+        return;
+    }
+    case sql::StatementKind::MakeTable: {
+        if (readOnly_) throw Error(err::ReadOnly, "Cannot update. Database or object is read-only.");
+        std::string target = sql::makeTableTarget(parsed);
+        auto cat = catalog();
+        sql::EmittedSelect em = sql::emitSelect(parsed, *cat);
+        std::vector<ColumnMeta> cols;
+        for (const auto& oc : em.columns) {
+            ColumnMeta m;
+            m.name = oc.name;
+            m.type = fieldTypeInfo(oc.type) ? oc.type : dbMemo;
+            if (m.type == dbText || m.type == dbChar) m.size = kDefaultTextSize;
+            else m.size = fieldTypeInfo(m.type)->fixedSize;
+            m.allowZeroLength = true;
+            cols.push_back(m);
+        }
+        Savepoint sp(c);
+        schema::createTable(c, target, cols, {});
+        std::string names;
+        for (const auto& m : cols) names += (names.empty() ? "" : ", ") + quoteIdent(m.name);
+        Statement st(c, "INSERT INTO " + quoteIdent(target) + " (" + names + ") " + em.sql);
+        st.step();
+        recordsAffected_ = static_cast<long>(c.changes());
+        sp.commit();
+        if (tableDefs_) tableDefs_->Refresh();
+        return;
+    }
+    default: {
+        auto cat = catalog();
+        sql::EmittedAction action = sql::emitAction(parsed, *cat);
+        if (readOnly_) throw Error(err::ReadOnly, "Cannot update. Database or object is read-only.");
+        Statement st(c, action.sql);
+        st.step();
+        recordsAffected_ = static_cast<long>(c.changes());
+        return;
+    }
+    }
+}
+
+void Database::NewPassword(std::string_view oldPassword, std::string_view newPassword) {
+    Connection& c = connection();
+    if (readOnly_) throw Error(err::ReadOnly, "Cannot update. Database or object is read-only.");
+    auto stored = schema::property(c, "PasswordHash");
+    bool ok = stored ? password::verify(*stored, oldPassword) : oldPassword.empty();
+    if (!ok) throw Error(err::BadPassword, "Not a valid password.");
+    if (newPassword.size() > 20) throw Error(err::InvalidArgument, "Invalid argument: a password has at most 20 characters.");
+    schema::setProperty(c, "PasswordHash",
+                        newPassword.empty() ? std::nullopt : std::optional<std::string>(password::hash(newPassword)));
+}
+
+void Database::BeginTrans() {
+    Connection& c = connection();
+    if (transactionDepth_ >= 5) throw Error(err::TooManyTransactions, "Transactions may be nested five levels deep at most.");
+    if (transactionDepth_ == 0) c.exec("BEGIN IMMEDIATE");
+    else c.exec("SAVEPOINT ledgerly_trans_" + std::to_string(transactionDepth_));
+    ++transactionDepth_;
+}
+
+void Database::CommitTrans() {
+    Connection& c = connection();
+    if (transactionDepth_ == 0)
+        throw Error(err::CommitWithoutBegin, "You tried to commit or roll back a transaction without first beginning a transaction.");
+    --transactionDepth_;
+    if (transactionDepth_ == 0) c.exec("COMMIT");
+    else c.exec("RELEASE ledgerly_trans_" + std::to_string(transactionDepth_));
+}
+
+void Database::Rollback() {
+    Connection& c = connection();
+    if (transactionDepth_ == 0)
+        throw Error(err::CommitWithoutBegin, "You tried to commit or roll back a transaction without first beginning a transaction.");
+    --transactionDepth_;
+    if (transactionDepth_ == 0) c.exec("ROLLBACK");
+    else {
+        std::string sp = "ledgerly_trans_" + std::to_string(transactionDepth_);
+        c.exec("ROLLBACK TO " + sp);
+        c.exec("RELEASE " + sp);
+    }
+}
+
+// ------------------------------------------------------------ TableDefs
+
+void TableDefCollection::Refresh() {
+    auto db = db_.lock();
+    items_.clear();
+    if (!db || !db->IsOpen()) return;
+    Connection& c = db->connection();
+    std::vector<std::string> names = schema::tableNames(c);
+    for (const auto& l : schema::links(c)) names.push_back(l.name);
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) { return lower(a) < lower(b); });
+    for (const auto& n : names) {
+        auto td = std::make_shared<TableDef>(n);
+        try {
+            td->attach(db, db->tableMeta(n));
+        } catch (const Error&) {
+            // A link whose file is gone still shows, without fields.
+            td->db_ = db;
+            td->attributes_ = dbAttachedTable;
+            for (const auto& l : schema::links(c))
+                if (schema::iequals(l.name, n)) {
+                    td->connect_ = l.connect;
+                    td->sourceTableName_ = l.sourceTable;
+                }
+        }
+        items_.push_back(std::move(td));
+    }
+}
+
+void TableDefCollection::Append(std::shared_ptr<TableDef> td) {
+    auto db = db_.lock();
+    if (!db || !db->IsOpen()) closed();
+    if (!td) throw Error(err::InvalidArgument, "Invalid argument: no table was given.");
+    if (!td->db_.expired()) throw Error(err::ObjectExists, "Object '" + td->Name() + "' already exists.");
+    if (td->Name().empty()) throw Error(3125, "A table needs a name before it can be stored.");
+    if (db->readOnly()) throw Error(err::ReadOnly, "Cannot update. Database or object is read-only.");
+    Connection& c = db->connection();
+    if (!td->Connect().empty()) {
+        std::string file = connectValue(td->Connect(), "database");
+        if (file.empty()) throw Error(3170, "Could not find installable ISAM: the link needs ';DATABASE=' and a file path.");
+        if (!db->resolveTableName(td->Name()).empty() || schema::findQuery(c, td->Name()))
+            throw Error(err::ObjectExists, "Object '" + td->Name() + "' already exists.");
+        std::string alias = db->attachFile(file);
+        std::string source = td->SourceTableName().empty() ? td->Name() : td->SourceTableName();
+        auto stored = schema::findTable(c, source, alias);
+        if (!stored)
+            throw Error(err::NoSuchTable, "The engine cannot find the input table '" + source + "' in '" + file + "'.");
+        schema::saveLink(c, {td->Name(), td->Connect(), *stored});
+    } else {
+        std::vector<ColumnMeta> cols;
+        for (const auto& f : td->Fields()) {
+            ColumnMeta m;
+            m.name = f->Name();
+            m.type = f->Type();
+            m.size = f->Size();
+            m.required = f->Required();
+            m.allowZeroLength = f->AllowZeroLength();
+            m.autoIncrement = (f->Attributes() & dbAutoIncrField) != 0;
+            cols.push_back(m);
+        }
+        std::vector<sql::CreateIndex> indexes;
+        for (const auto& ix : td->Indexes()) {
+            sql::CreateIndex def;
+            def.index = ix->Name();
+            def.table = td->Name();
+            def.unique = ix->Unique();
+            def.primary = ix->Primary();
+            def.ignoreNulls = ix->IgnoreNulls();
+            for (const auto& f : ix->Fields()) def.columns.push_back({f->Name(), (f->Attributes() & dbDescending) != 0});
+            indexes.push_back(def);
+        }
+        if (cols.empty()) throw Error(3264, "No field defined: table '" + td->Name() + "' needs at least one field.");
+        schema::createTable(c, td->Name(), cols, indexes);
+    }
+    td->attach(db, db->tableMeta(td->Name()));
+    Refresh();
+}
+
+void TableDefCollection::Delete(std::string_view name) {
+    auto db = db_.lock();
+    if (!db || !db->IsOpen()) closed();
+    if (db->readOnly()) throw Error(err::ReadOnly, "Cannot update. Database or object is read-only.");
+    Connection& c = db->connection();
+    bool link = false;
+    for (const auto& l : schema::links(c))
+        if (schema::iequals(l.name, name)) link = true;
+    if (link) schema::deleteLink(c, name);
+    else if (schema::findTable(c, name)) schema::dropTable(c, name);
+    else throw Error(err::ItemNotFound, "Item not found in this collection: '" + std::string(name) + "'.");
+    Refresh();
+}
+
+}  // namespace engine

@@ -1,0 +1,128 @@
+#include "engine/keyset.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace engine {
+
+void KeySet::assign(std::vector<std::int64_t> keys) {
+    keys_ = std::move(keys);
+    deleted_.clear();
+    fenwick_.clear();
+    deletedCount_ = 0;
+    sorted_ = std::is_sorted(keys_.begin(), keys_.end());
+    lookupValid_ = false;
+    dense_.clear();
+    byKey_.clear();
+}
+
+void KeySet::append(std::int64_t key) {
+    if (!keys_.empty() && key <= keys_.back()) sorted_ = false;
+    keys_.push_back(key);
+    if (!deleted_.empty()) {
+        deleted_.push_back(0);
+        // A Fenwick tree cannot grow in place cheaply; rebuild on the next delete.
+        fenwick_.clear();
+    }
+    lookupValid_ = false;
+}
+
+void KeySet::markDeleted(std::int64_t index) {
+    if (deleted_.empty()) deleted_.assign(keys_.size(), 0);
+    auto i = static_cast<size_t>(index);
+    if (deleted_[i]) return;
+    deleted_[i] = 1;
+    ++deletedCount_;
+    if (fenwick_.size() != keys_.size() + 1) {
+        fenwick_.assign(keys_.size() + 1, 0);
+        for (size_t k = 0; k < keys_.size(); ++k) {
+            if (!deleted_[k]) continue;
+            for (size_t j = k + 1; j < fenwick_.size(); j += j & (~j + 1)) ++fenwick_[j];
+        }
+        return;
+    }
+    for (size_t j = i + 1; j < fenwick_.size(); j += j & (~j + 1)) ++fenwick_[j];
+}
+
+std::int64_t KeySet::nextLive(std::int64_t index) const {
+    std::int64_t i = index + 1;
+    if (i < 0) i = 0;
+    while (i < size() && isDeleted(i)) ++i;
+    return i;
+}
+
+std::int64_t KeySet::prevLive(std::int64_t index) const {
+    std::int64_t i = std::min(index - 1, size() - 1);
+    while (i >= 0 && isDeleted(i)) --i;
+    return i;
+}
+
+std::int64_t KeySet::positionOf(std::int64_t index) const {
+    if (deletedCount_ == 0) return index;
+    // Deleted rows before `index`.
+    std::int64_t before = 0;
+    for (size_t j = static_cast<size_t>(index); j > 0; j -= j & (~j + 1)) before += fenwick_[j];
+    return index - before;
+}
+
+std::int64_t KeySet::indexAt(std::int64_t position) const {
+    if (position < 0 || position >= liveCount()) return -1;
+    if (deletedCount_ == 0) return position;
+    // Binary descent: the smallest index i with (i + 1) - deleted(0..i) == position + 1.
+    size_t n = fenwick_.size() - 1;
+    size_t step = 1;
+    while (step * 2 <= n) step *= 2;
+    size_t pos = 0;
+    std::int64_t remaining = position + 1;  // live rows still to pass
+    for (; step > 0; step /= 2) {
+        size_t next = pos + step;
+        if (next <= n) {
+            std::int64_t live = static_cast<std::int64_t>(step) - fenwick_[next];
+            if (live < remaining) {
+                pos = next;
+                remaining -= live;
+            }
+        }
+    }
+    return static_cast<std::int64_t>(pos);  // zero-based index of the wanted row
+}
+
+void KeySet::buildLookup() {
+    dense_.clear();
+    byKey_.clear();
+    if (!keys_.empty()) {
+        auto [mn, mx] = std::minmax_element(keys_.begin(), keys_.end());
+        std::int64_t span = *mx - *mn + 1;
+        if (span > 0 && span <= static_cast<std::int64_t>(keys_.size()) * 4 + 1024) {
+            denseBase_ = *mn;
+            dense_.assign(static_cast<size_t>(span), -1);
+            for (size_t i = 0; i < keys_.size(); ++i) dense_[static_cast<size_t>(keys_[i] - denseBase_)] = static_cast<std::int32_t>(i);
+        } else {
+            byKey_.resize(keys_.size());
+            std::iota(byKey_.begin(), byKey_.end(), 0);
+            std::sort(byKey_.begin(), byKey_.end(), [&](std::int32_t a, std::int32_t b) {
+                return keys_[static_cast<size_t>(a)] < keys_[static_cast<size_t>(b)];
+            });
+        }
+    }
+    lookupValid_ = true;
+}
+
+std::int64_t KeySet::find(std::int64_t key) {
+    if (sorted_) {
+        auto it = std::lower_bound(keys_.begin(), keys_.end(), key);
+        return (it != keys_.end() && *it == key) ? it - keys_.begin() : -1;
+    }
+    if (!lookupValid_) buildLookup();
+    if (!dense_.empty()) {
+        std::int64_t off = key - denseBase_;
+        if (off < 0 || off >= static_cast<std::int64_t>(dense_.size())) return -1;
+        return dense_[static_cast<size_t>(off)];
+    }
+    auto it = std::lower_bound(byKey_.begin(), byKey_.end(), key,
+                               [&](std::int32_t i, std::int64_t k) { return keys_[static_cast<size_t>(i)] < k; });
+    if (it != byKey_.end() && keys_[static_cast<size_t>(*it)] == key) return *it;
+    return -1;
+}
+
+}  // namespace engine

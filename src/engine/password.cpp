@@ -1,0 +1,50 @@
+#include "engine/password.h"
+
+#include <sodium.h>
+
+#include <mutex>
+#include <set>
+
+#include "engine/error.h"
+
+namespace engine::password {
+
+namespace {
+
+// Every grid opens its own connection: remember what was verified already so
+// that only the first open pays for the hash.
+std::mutex mutex;
+std::set<std::pair<std::string, std::string>> verified;
+
+void init() {
+    static const bool ok = sodium_init() >= 0;
+    if (!ok) throw Error(err::Generic, "The password library could not be started.");
+}
+
+constexpr unsigned long long kOps = crypto_pwhash_OPSLIMIT_MIN;
+constexpr size_t kMem = 8u * 1024u * 1024u;
+
+}  // namespace
+
+std::string hash(std::string_view pw) {
+    init();
+    char out[crypto_pwhash_STRBYTES];
+    if (crypto_pwhash_str(out, pw.data(), pw.size(), kOps, kMem) != 0)
+        throw Error(err::Generic, "Not enough memory to set the password.");
+    return out;
+}
+
+bool verify(const std::string& stored, std::string_view pw) {
+    init();
+    std::pair<std::string, std::string> key{stored, std::string(pw)};
+    {
+        std::lock_guard<std::mutex> g(mutex);
+        if (verified.count(key)) return true;
+    }
+    if (crypto_pwhash_str_verify(stored.c_str(), pw.data(), pw.size()) != 0) return false;
+    std::lock_guard<std::mutex> g(mutex);
+    verified.insert(std::move(key));
+    return true;
+}
+
+}  // namespace engine::password

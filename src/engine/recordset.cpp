@@ -1,0 +1,805 @@
+#include "engine/recordset.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <set>
+
+#include "engine/connection.h"
+#include "engine/sql/sql.h"
+
+namespace engine {
+
+namespace {
+
+using sql::quoteIdent;
+
+std::string trim(std::string_view s) {
+    size_t b = s.find_first_not_of(" \t\r\n");
+    if (b == std::string_view::npos) return {};
+    size_t e = s.find_last_not_of(" \t\r\n");
+    return std::string(s.substr(b, e - b + 1));
+}
+
+// Counts UTF-8 characters, not bytes: Text sizes are in characters.
+size_t charCount(const std::string& s) {
+    size_t n = 0;
+    for (unsigned char ch : s)
+        if ((ch & 0xC0) != 0x80) ++n;
+    return n;
+}
+
+std::string placeholders(int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i) s += i ? ",?" : "?";
+    return s;
+}
+
+[[noreturn]] void noCurrentRecord() { throw Error(err::NoCurrentRecord, "No current record."); }
+[[noreturn]] void recordDeleted() { throw Error(3167, "Record is deleted."); }
+
+std::atomic<int> snapshotCounter{0};
+
+}  // namespace
+
+// ------------------------------------------------------------------ opening
+
+std::shared_ptr<Recordset> Recordset::open(const std::shared_ptr<Database>& db, std::string_view source, int type) {
+    std::shared_ptr<Recordset> rs(new Recordset);
+    rs->db_ = db;
+    rs->source_ = std::string(source);
+    rs->requestedType_ = type;
+    std::string text = trim(source);
+    if (text.empty()) throw Error(err::InvalidArgument, "Invalid argument: no table, query or statement was given.");
+    std::string bare = text;
+    if (bare.size() > 2 && bare.front() == '[' && bare.back() == ']') bare = bare.substr(1, bare.size() - 2);
+    std::string table = db->resolveTableName(bare);
+    if (!table.empty()) {
+        if (type == dbOpenDynaset || type == dbOpenSnapshot)
+            rs->openQuery("SELECT * FROM " + quoteIdent(table));
+        else
+            rs->openTable(table);
+        rs->name_ = table;
+    } else if (auto q = schema::findQuery(db->connection(), bare)) {
+        if (type == dbOpenTable)
+            throw Error(err::InvalidArgument, "A query cannot be opened as a table-type recordset.");
+        rs->openQuery(q->sql);
+        rs->name_ = q->name;
+    } else {
+        bool oneName = text.find_first_of(" \t\r\n") == std::string::npos || (text.front() == '[' && text.back() == ']');
+        if (oneName)
+            throw Error(err::NoSuchTable, "The engine cannot find the input table or query '" + bare +
+                                              "'. Make sure it exists and that its name is spelled correctly.");
+        if (type == dbOpenTable)
+            throw Error(err::InvalidArgument, "A statement cannot be opened as a table-type recordset.");
+        rs->openQuery(text);
+        rs->name_ = text;
+    }
+    if (type == dbOpenSnapshot) rs->updatable_ = false;
+    rs->loadKeys();
+    rs->buildFields();
+    return rs;
+}
+
+void Recordset::openTable(const std::string& table) {
+    meta_ = db_->tableMeta(table);
+    type_ = dbOpenTable;
+    updatable_ = !meta_.system && !db_->readOnly();
+    std::string cols;
+    for (size_t i = 0; i < meta_.columns.size(); ++i) {
+        const auto& c = meta_.columns[i];
+        columns_.push_back({c.name, c.type, c.size, static_cast<int>(i)});
+        cols += ", " + quoteIdent(c.name);
+    }
+    rowidExpr_ = "rowid";
+    keysSql_ = "SELECT rowid FROM " + meta_.ref() + " ORDER BY rowid";
+    pageSql_ = "SELECT rowid" + cols + " FROM " + meta_.ref() + " WHERE rowid IN (" + placeholders(kPageRows) + ")";
+    findBase_ = "SELECT rowid FROM " + meta_.ref() + " WHERE ";
+    findSource_ = schema::sourceInfo(meta_);
+}
+
+void Recordset::openQuery(const std::string& sqlText) {
+    sql::Parsed parsed = sql::parse(sqlText);
+    auto kind = parsed.kind();
+    if (kind != sql::StatementKind::Select && kind != sql::StatementKind::Union &&
+        kind != sql::StatementKind::Crosstab)
+        throw Error(err::InvalidOperation,
+                    "Invalid operation: an action query or data-definition statement cannot be opened as a recordset.");
+    auto catalog = db_->catalog();
+    sql::EmittedSelect em = sql::emitSelect(parsed, *catalog);
+    type_ = dbOpenDynaset;
+    Connection& conn = db_->connection();
+    if (!em.baseTable.empty()) {
+        meta_ = db_->tableMeta(em.baseTable);
+        updatable_ = !meta_.system && !db_->readOnly();
+        for (const auto& oc : em.columns) {
+            int base = oc.baseColumn.empty() ? -1 : meta_.columnIndex(oc.baseColumn);
+            Column c{oc.name, oc.type, 0, base};
+            if (base >= 0) {
+                c.type = meta_.columns[static_cast<size_t>(base)].type;
+                c.size = meta_.columns[static_cast<size_t>(base)].size;
+            }
+            columns_.push_back(c);
+        }
+        rowidExpr_ = em.baseAlias + ".rowid";
+        std::string where = em.whereClause.empty() ? "" : " WHERE " + em.whereClause;
+        keysSql_ = "SELECT " + rowidExpr_ + " FROM " + em.fromClause + where +
+                   (em.orderBy.empty() ? "" : " ORDER BY " + em.orderBy);
+        pageSql_ = "SELECT " + rowidExpr_ + ", " + em.selectList + " FROM " + em.fromClause + " WHERE " + rowidExpr_ +
+                   " IN (" + placeholders(kPageRows) + ")";
+        findBase_ = "SELECT " + rowidExpr_ + " FROM " + em.fromClause + " WHERE " +
+                    (em.whereClause.empty() ? "" : "(" + em.whereClause + ") AND ");
+        findSource_ = schema::sourceInfo(meta_);
+        findSource_.sqliteRef = em.baseAlias;
+        return;
+    }
+    // Anything else is read once into a temporary table: a read-only result
+    // whose row ids are its row numbers.
+    updatable_ = false;
+    snapshotTable_ = "ledgerly_result_" + std::to_string(++snapshotCounter);
+    std::string ref = "temp." + quoteIdent(snapshotTable_);
+    std::set<std::string> used;
+    std::string defs, cols;
+    findSource_ = {};
+    findSource_.name = snapshotTable_;
+    findSource_.sqliteRef = ref;
+    for (const auto& oc : em.columns) {
+        std::string name = oc.name;
+        std::string low = name;
+        for (auto& ch : low) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        for (int n = 1; !used.insert(low).second; ++n) {
+            name = oc.name + "_" + std::to_string(n);
+            low = name;
+            for (auto& ch : low) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        }
+        const FieldTypeInfo* info = fieldTypeInfo(oc.type);
+        bool text = info && info->storage == Storage::Text;
+        defs += (defs.empty() ? "" : ", ") + quoteIdent(name) + (text ? " TEXT COLLATE NOCASE" : "");
+        cols += ", " + quoteIdent(name);
+        columns_.push_back({oc.name, oc.type, info ? info->fixedSize : 0, -1});
+        findSource_.columns.push_back({name, oc.type});
+    }
+    conn.exec("CREATE TEMP TABLE " + quoteIdent(snapshotTable_) + " (" + defs + ")");
+    try {
+        conn.exec("INSERT INTO " + ref + " " + em.sql);
+    } catch (...) {
+        conn.exec("DROP TABLE IF EXISTS " + ref);
+        snapshotTable_.clear();
+        throw;
+    }
+    rowidExpr_ = "rowid";
+    keysSql_ = "SELECT rowid FROM " + ref + " ORDER BY rowid";
+    pageSql_ = "SELECT rowid" + cols + " FROM " + ref + " WHERE rowid IN (" + placeholders(kPageRows) + ")";
+    findBase_ = "SELECT rowid FROM " + ref + " WHERE ";
+}
+
+void Recordset::loadKeys() {
+    std::vector<std::int64_t> keys;
+    keys.reserve(std::max<std::size_t>(keys_.keys().size(), 1024));
+    {
+        Statement st(db_->connection(), keysSql_);
+        while (st.step()) keys.push_back(st.getInt(0));
+    }
+    keys_.assign(std::move(keys));
+    pages_.clear();
+    pageOrder_.clear();
+    findCache_.valid = false;
+    cur_ = keys_.liveCount() > 0 ? 0 : -1;
+}
+
+void Recordset::buildFields() {
+    std::vector<std::shared_ptr<Field>> fields;
+    for (size_t i = 0; i < columns_.size(); ++i) {
+        const Column& c = columns_[i];
+        auto f = std::make_shared<Field>(c.name, c.type, c.size);
+        f->recordset_ = this;
+        f->column_ = static_cast<int>(i);
+        f->ordinal_ = static_cast<int>(i);
+        if (c.baseColumn >= 0) {
+            const ColumnMeta& m = meta_.columns[static_cast<size_t>(c.baseColumn)];
+            f->required_ = m.required;
+            f->allowZeroLength_ = m.allowZeroLength;
+            f->sourceTable_ = meta_.name;
+            f->sourceField_ = m.name;
+            if (m.autoIncrement) f->attributes_ |= dbAutoIncrField;
+            if (updatable_ && !m.autoIncrement) f->attributes_ |= dbUpdatableField;
+        }
+        f->attributes_ |= (c.type == dbText || c.type == dbChar) ? dbVariableField : dbFixedField;
+        f->locked_ = true;
+        fields.push_back(std::move(f));
+    }
+    fields_.reset(std::move(fields));
+}
+
+Recordset::~Recordset() {
+    try {
+        if (!snapshotTable_.empty() && db_ && db_->IsOpen())
+            db_->connection().exec("DROP TABLE IF EXISTS temp." + quoteIdent(snapshotTable_));
+    } catch (...) {
+    }
+}
+
+void Recordset::Close() {
+    if (!open_) return;
+    if (!snapshotTable_.empty() && db_->IsOpen())
+        db_->connection().exec("DROP TABLE IF EXISTS temp." + quoteIdent(snapshotTable_));
+    snapshotTable_.clear();
+    keys_.clear();
+    pages_.clear();
+    pageOrder_.clear();
+    open_ = false;
+}
+
+std::shared_ptr<Recordset> Recordset::OpenRecordset() {
+    requireOpen();
+    auto rs = open(db_, source_, requestedType_ ? requestedType_ : type_);
+    if (!indexName_.empty()) rs->SetIndex(indexName_);
+    return rs;
+}
+
+// ------------------------------------------------------------ state checks
+
+void Recordset::requireOpen() const {
+    if (!open_ || !db_->IsOpen()) throw Error(err::DatabaseClosed, "Object invalid or no longer set.");
+}
+
+void Recordset::requireCurrent() const {
+    requireOpen();
+    if (cur_ < 0 || cur_ >= keys_.size()) noCurrentRecord();
+    if (keys_.isDeleted(cur_)) recordDeleted();
+}
+
+void Recordset::requireUpdatable() const {
+    requireOpen();
+    if (!updatable_) throw Error(err::ReadOnly, "Cannot update. Database or object is read-only.");
+}
+
+void Recordset::leaveEdit() {
+    editMode_ = dbEditNone;
+    buffer_.clear();
+    changed_.clear();
+    editRow_ = -1;
+}
+
+// ----------------------------------------------------------------- position
+
+long Recordset::RecordCount() const {
+    requireOpen();
+    return static_cast<long>(keys_.liveCount());
+}
+
+bool Recordset::BOF() const {
+    requireOpen();
+    return cur_ < 0 || keys_.liveCount() == 0;
+}
+
+bool Recordset::EOF_() const {
+    requireOpen();
+    return cur_ >= keys_.size() || keys_.liveCount() == 0;
+}
+
+void Recordset::reorderIfNeeded() {
+    if (!orderDirty_) return;
+    orderDirty_ = false;
+    std::int64_t key = (cur_ >= 0 && cur_ < keys_.size()) ? keys_.key(cur_) : 0;
+    bool had = cur_ >= 0 && cur_ < keys_.size();
+    bool atEnd = cur_ >= keys_.size();
+    loadKeys();
+    if (had) {
+        std::int64_t i = keys_.find(key);
+        cur_ = i >= 0 ? i : keys_.nextLive(-1);
+    } else {
+        cur_ = atEnd ? keys_.size() : -1;
+    }
+}
+
+void Recordset::moveTo(std::int64_t index) {
+    cur_ = index;
+}
+
+void Recordset::MoveFirst() {
+    requireOpen();
+    leaveEdit();
+    reorderIfNeeded();
+    if (keys_.liveCount() == 0) noCurrentRecord();
+    moveTo(keys_.nextLive(-1));
+}
+
+void Recordset::MoveLast() {
+    requireOpen();
+    leaveEdit();
+    reorderIfNeeded();
+    if (keys_.liveCount() == 0) noCurrentRecord();
+    moveTo(keys_.prevLive(keys_.size()));
+}
+
+void Recordset::MoveNext() {
+    requireOpen();
+    if (EOF_()) noCurrentRecord();
+    leaveEdit();
+    reorderIfNeeded();
+    moveTo(keys_.nextLive(cur_));
+}
+
+void Recordset::MovePrevious() {
+    requireOpen();
+    if (BOF()) noCurrentRecord();
+    leaveEdit();
+    reorderIfNeeded();
+    moveTo(keys_.prevLive(cur_));
+}
+
+void Recordset::Move(long rows) {
+    requireOpen();
+    if (rows == 0) {
+        requireCurrent();
+        return;
+    }
+    leaveEdit();
+    reorderIfNeeded();
+    std::int64_t from;
+    if (cur_ < 0) from = -1;
+    else if (cur_ >= keys_.size()) from = keys_.liveCount();
+    else from = keys_.positionOf(cur_) - (keys_.isDeleted(cur_) && rows > 0 ? 1 : 0);
+    std::int64_t target = from + rows;
+    if (target < 0) moveTo(-1);
+    else if (target >= keys_.liveCount()) moveTo(keys_.size());
+    else moveTo(keys_.indexAt(target));
+}
+
+long Recordset::AbsolutePosition() const {
+    requireOpen();
+    if (cur_ < 0 || cur_ >= keys_.size() || keys_.isDeleted(cur_)) return -1;
+    return static_cast<long>(keys_.positionOf(cur_));
+}
+
+void Recordset::SetAbsolutePosition(long position) {
+    requireOpen();
+    if (position < 0 || position >= keys_.liveCount())
+        throw Error(err::InvalidArgument, "Invalid argument: record position " + std::to_string(position) +
+                                              " is outside the recordset (0 to " +
+                                              std::to_string(keys_.liveCount() - 1) + ").");
+    leaveEdit();
+    reorderIfNeeded();
+    moveTo(keys_.indexAt(position));
+}
+
+engine::Bookmark Recordset::Bookmark() const {
+    requireCurrent();
+    std::int64_t parts[2] = {cur_, keys_.key(cur_)};
+    return engine::Bookmark(reinterpret_cast<const char*>(parts), sizeof parts);
+}
+
+void Recordset::SetBookmark(const engine::Bookmark& b) {
+    requireOpen();
+    std::int64_t parts[2];
+    if (b.size() != sizeof parts) throw Error(err::BookmarkInvalid, "Not a valid bookmark.");
+    std::memcpy(parts, b.data(), sizeof parts);
+    leaveEdit();
+    reorderIfNeeded();
+    std::int64_t index = parts[0];
+    if (index < 0 || index >= keys_.size() || keys_.key(index) != parts[1]) index = keys_.find(parts[1]);
+    if (index < 0 || keys_.isDeleted(index)) throw Error(err::BookmarkInvalid, "Not a valid bookmark.");
+    moveTo(index);
+}
+
+engine::Bookmark Recordset::LastModified() const {
+    requireOpen();
+    if (lastModified_ < 0) noCurrentRecord();
+    std::int64_t index = const_cast<KeySet&>(keys_).find(lastModified_);
+    if (index < 0) noCurrentRecord();
+    std::int64_t parts[2] = {index, lastModified_};
+    return engine::Bookmark(reinterpret_cast<const char*>(parts), sizeof parts);
+}
+
+// --------------------------------------------------------------- page cache
+
+const std::vector<Variant>* Recordset::rowAtIndex(std::int64_t index) {
+    if (index < 0 || index >= keys_.size() || keys_.isDeleted(index)) return nullptr;
+    std::int64_t pageNo = index / kPageRows;
+    auto it = pages_.find(pageNo);
+    if (it == pages_.end()) {
+        std::int64_t first = pageNo * kPageRows;
+        std::int64_t count = std::min<std::int64_t>(kPageRows, keys_.size() - first);
+        Statement& st = db_->connection().cached(pageSql_);
+        for (int i = 0; i < kPageRows; ++i) st.bindInt(i + 1, keys_.key(first + (i < count ? i : 0)));
+        std::vector<std::pair<std::int64_t, std::vector<Variant>>> got;
+        got.reserve(static_cast<size_t>(count));
+        try {
+            while (st.step()) {
+                std::vector<Variant> row;
+                row.reserve(columns_.size());
+                for (size_t c = 0; c < columns_.size(); ++c) row.push_back(st.get(static_cast<int>(c) + 1, columns_[c].type));
+                got.emplace_back(st.getInt(0), std::move(row));
+            }
+        } catch (...) {
+            st.reset();
+            throw;
+        }
+        st.reset();
+        std::sort(got.begin(), got.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        Page page;
+        page.rows.resize(static_cast<size_t>(count));
+        page.present.assign(static_cast<size_t>(count), 0);
+        for (std::int64_t i = 0; i < count; ++i) {
+            std::int64_t key = keys_.key(first + i);
+            auto hit = std::lower_bound(got.begin(), got.end(), key, [](const auto& a, std::int64_t k) { return a.first < k; });
+            if (hit != got.end() && hit->first == key) {
+                page.rows[static_cast<size_t>(i)] = hit->second;
+                page.present[static_cast<size_t>(i)] = 1;
+            }
+        }
+        if (pages_.size() >= 32) {
+            pages_.erase(pageOrder_.back());
+            pageOrder_.pop_back();
+        }
+        it = pages_.emplace(pageNo, std::move(page)).first;
+        pageOrder_.push_front(pageNo);
+    } else if (pageOrder_.front() != pageNo) {
+        pageOrder_.remove(pageNo);
+        pageOrder_.push_front(pageNo);
+    }
+    size_t slot = static_cast<size_t>(index - pageNo * kPageRows);
+    if (slot >= it->second.present.size() || !it->second.present[slot]) return nullptr;
+    return &it->second.rows[slot];
+}
+
+void Recordset::invalidateRow(std::int64_t index) {
+    std::int64_t pageNo = index / kPageRows;
+    if (pages_.erase(pageNo)) pageOrder_.remove(pageNo);
+}
+
+const std::vector<Variant>* Recordset::RowAt(long position) {
+    requireOpen();
+    reorderIfNeeded();
+    std::int64_t index = keys_.indexAt(position);
+    return index < 0 ? nullptr : rowAtIndex(index);
+}
+
+// -------------------------------------------------------------- field values
+
+Variant Recordset::currentValue(int column) const {
+    requireOpen();
+    auto c = static_cast<size_t>(column);
+    if (editMode_ == dbEditAdd || (editMode_ == dbEditInProgress && changed_[c])) return buffer_[c];
+    requireCurrent();
+    const auto* row = const_cast<Recordset*>(this)->rowAtIndex(cur_);
+    if (!row) recordDeleted();
+    return (*row)[c];
+}
+
+Variant Recordset::convertForColumn(int column, const Variant& v) const {
+    const Column& c = columns_[static_cast<size_t>(column)];
+    Variant out;
+    try {
+        out = v.convertTo(c.type);
+    } catch (const Error& e) {
+        throw Error(e.number(), e.description() + " The value '" + v.toText() + "' does not fit field '" + c.name + "'.");
+    }
+    if ((c.type == dbText || c.type == dbChar) && c.size > 0 && !out.isNull() && charCount(out.bytes()) > static_cast<size_t>(c.size))
+        throw Error(err::FieldTooSmall, "The field '" + c.name + "' is too small to accept the amount of data you "
+                                        "attempted to add: it holds at most " + std::to_string(c.size) + " characters.");
+    return out;
+}
+
+void Recordset::setBufferValue(int column, const Variant& v) {
+    requireOpen();
+    if (editMode_ == dbEditNone) throw Error(err::UpdateWithoutEdit, "Update or CancelUpdate without AddNew or Edit.");
+    const Column& c = columns_[static_cast<size_t>(column)];
+    if (c.baseColumn < 0) throw Error(3164, "Field '" + c.name + "' cannot be updated: it is calculated.");
+    if (meta_.columns[static_cast<size_t>(c.baseColumn)].autoIncrement)
+        throw Error(3164, "Field '" + c.name + "' cannot be updated: its numbers are given by the engine.");
+    buffer_[static_cast<size_t>(column)] = convertForColumn(column, v);
+    changed_[static_cast<size_t>(column)] = true;
+}
+
+// ------------------------------------------------------------------ editing
+
+void Recordset::AddNew() {
+    requireUpdatable();
+    leaveEdit();
+    editMode_ = dbEditAdd;
+    buffer_.assign(columns_.size(), Variant());
+    changed_.assign(columns_.size(), false);
+    for (size_t i = 0; i < columns_.size(); ++i)
+        if (columns_[i].type == dbBoolean && columns_[i].baseColumn >= 0) buffer_[i] = Variant::boolean(false);
+}
+
+void Recordset::Edit() {
+    requireUpdatable();
+    reorderIfNeeded();
+    requireCurrent();
+    if (!rowAtIndex(cur_)) recordDeleted();
+    leaveEdit();
+    editMode_ = dbEditInProgress;
+    editRow_ = cur_;
+    buffer_.assign(columns_.size(), Variant());
+    changed_.assign(columns_.size(), false);
+}
+
+void Recordset::CancelUpdate() {
+    requireOpen();
+    if (editMode_ == dbEditNone) throw Error(err::UpdateWithoutEdit, "Update or CancelUpdate without AddNew or Edit.");
+    leaveEdit();
+}
+
+void Recordset::checkRecord() const {
+    for (size_t i = 0; i < columns_.size(); ++i) {
+        const Column& c = columns_[i];
+        if (c.baseColumn < 0) continue;
+        const ColumnMeta& m = meta_.columns[static_cast<size_t>(c.baseColumn)];
+        bool relevant = editMode_ == dbEditAdd || changed_[i];
+        if (!relevant || m.autoIncrement) continue;
+        const Variant& v = buffer_[i];
+        if (v.isNull() && m.required)
+            throw Error(err::RequiredMissing, "The field '" + meta_.name + "." + m.name +
+                                                  "' cannot contain a Null value because its Required property is "
+                                                  "set to True. Enter a value in this field.");
+        if (v.isText() && v.bytes().empty() && !m.allowZeroLength)
+            throw Error(err::ZeroLength, "Field '" + meta_.name + "." + m.name + "' cannot be a zero-length string.");
+    }
+    for (const auto& ix : meta_.indexes) {
+        if (!ix.primary) continue;
+        for (const auto& f : ix.fields) {
+            int col = -1;
+            for (size_t i = 0; i < columns_.size(); ++i)
+                if (columns_[i].baseColumn >= 0 && schema::iequals(meta_.columns[static_cast<size_t>(columns_[i].baseColumn)].name, f.name))
+                    col = static_cast<int>(i);
+            if (col < 0) continue;
+            const ColumnMeta& m = meta_.columns[static_cast<size_t>(columns_[static_cast<size_t>(col)].baseColumn)];
+            if (m.autoIncrement) continue;
+            bool relevant = editMode_ == dbEditAdd || changed_[static_cast<size_t>(col)];
+            if (relevant && buffer_[static_cast<size_t>(col)].isNull())
+                throw Error(err::NullInPrimaryKey, "Index or primary key cannot contain a Null value: enter a value in field '" + m.name + "'.");
+        }
+    }
+}
+
+void Recordset::Update() {
+    requireUpdatable();
+    if (editMode_ == dbEditNone) throw Error(err::UpdateWithoutEdit, "Update or CancelUpdate without AddNew or Edit.");
+    checkRecord();
+    Connection& conn = db_->connection();
+    std::string ref = meta_.ref();
+    std::vector<size_t> set;
+    for (size_t i = 0; i < columns_.size(); ++i)
+        if (changed_[i] || (editMode_ == dbEditAdd && columns_[i].type == dbBoolean && columns_[i].baseColumn >= 0))
+            set.push_back(i);
+    bool touchesIndex = false;
+    if (!indexName_.empty())
+        if (const IndexMeta* ix = meta_.index(indexName_))
+            for (size_t i : set)
+                for (const auto& f : ix->fields)
+                    if (schema::iequals(f.name, meta_.columns[static_cast<size_t>(columns_[i].baseColumn)].name)) touchesIndex = true;
+    if (editMode_ == dbEditAdd) {
+        std::string sqlText;
+        if (set.empty()) {
+            sqlText = "INSERT INTO " + ref + " DEFAULT VALUES";
+        } else {
+            std::string names;
+            for (size_t i : set)
+                names += (names.empty() ? "" : ", ") + quoteIdent(meta_.columns[static_cast<size_t>(columns_[i].baseColumn)].name);
+            sqlText = "INSERT INTO " + ref + " (" + names + ") VALUES (" + placeholders(static_cast<int>(set.size())) + ")";
+        }
+        Statement& st = conn.cached(sqlText);
+        int p = 1;
+        for (size_t i : set) st.bind(p++, buffer_[i]);
+        st.step();
+        st.reset();
+        std::int64_t rowid = conn.lastInsertRowid();
+        keys_.append(rowid);
+        findCache_.valid = false;
+        lastModified_ = rowid;
+        if (!indexName_.empty()) orderDirty_ = true;
+        leaveEdit();
+        return;
+    }
+    if (!set.empty()) {
+        std::string assigns;
+        for (size_t i : set)
+            assigns += (assigns.empty() ? "" : ", ") + quoteIdent(meta_.columns[static_cast<size_t>(columns_[i].baseColumn)].name) + " = ?";
+        Statement& st = conn.cached("UPDATE " + ref + " SET " + assigns + " WHERE rowid = ?");
+        int p = 1;
+        for (size_t i : set) st.bind(p++, buffer_[i]);
+        st.bindInt(p, keys_.key(editRow_));
+        st.step();
+        st.reset();
+        if (conn.changes() == 0) {
+            leaveEdit();
+            recordDeleted();
+        }
+        invalidateRow(editRow_);
+        findCache_.valid = false;
+        if (touchesIndex) orderDirty_ = true;
+    }
+    lastModified_ = keys_.key(editRow_);
+    leaveEdit();
+}
+
+void Recordset::Delete() {
+    requireUpdatable();
+    requireCurrent();
+    leaveEdit();
+    Connection& conn = db_->connection();
+    Statement& st = conn.cached("DELETE FROM " + meta_.ref() + " WHERE rowid = ?");
+    st.bindInt(1, keys_.key(cur_));
+    st.step();
+    st.reset();
+    bool gone = conn.changes() == 0;
+    keys_.markDeleted(cur_);
+    findCache_.valid = false;
+    if (gone) recordDeleted();
+}
+
+// -------------------------------------------------------------- find & seek
+
+std::string Recordset::criteriaSql(std::string_view criteria) const {
+    return sql::emitCondition(criteria, findSource_);
+}
+
+bool Recordset::findFrom(std::string_view criteria, std::int64_t start, bool forward) {
+    std::string cond = criteriaSql(criteria);
+    Connection& conn = db_->connection();
+    if (start < 0 || start >= keys_.size()) return false;
+    if (keys_.sorted()) {
+        std::string sqlText = findBase_ + "(" + cond + ") AND " + rowidExpr_ + (forward ? " >= ?" : " <= ?") +
+                              " ORDER BY " + rowidExpr_ + (forward ? "" : " DESC") + " LIMIT 1";
+        std::int64_t bound = keys_.key(start);
+        for (;;) {
+            Statement& st = conn.cached(sqlText);
+            st.bindInt(1, bound);
+            if (!st.step()) {
+                st.reset();
+                return false;
+            }
+            std::int64_t key = st.getInt(0);
+            st.reset();
+            std::int64_t index = keys_.find(key);
+            if (index >= 0 && !keys_.isDeleted(index)) {
+                cur_ = index;
+                return true;
+            }
+            // A row added by someone else is not part of this recordset.
+            bound = forward ? key + 1 : key - 1;
+        }
+    }
+    std::int64_t version = conn.dataVersion();
+    if (!findCache_.valid || findCache_.criteria != criteria || findCache_.version != version) {
+        std::vector<std::int64_t> hits;
+        Statement st(conn, findBase_ + "(" + cond + ")");
+        while (st.step()) hits.push_back(st.getInt(0));
+        std::sort(hits.begin(), hits.end());
+        findCache_ = {true, std::string(criteria), version, std::move(hits)};
+    }
+    const auto& hits = findCache_.hits;
+    for (std::int64_t i = start; i >= 0 && i < keys_.size(); i += forward ? 1 : -1) {
+        if (keys_.isDeleted(i)) continue;
+        if (std::binary_search(hits.begin(), hits.end(), keys_.key(i))) {
+            cur_ = i;
+            return true;
+        }
+    }
+    return false;
+}
+
+void Recordset::FindFirst(std::string_view criteria) {
+    requireOpen();
+    leaveEdit();
+    reorderIfNeeded();
+    noMatch_ = !findFrom(criteria, 0, true);
+}
+
+void Recordset::FindLast(std::string_view criteria) {
+    requireOpen();
+    leaveEdit();
+    reorderIfNeeded();
+    noMatch_ = !findFrom(criteria, keys_.size() - 1, false);
+}
+
+void Recordset::FindNext(std::string_view criteria) {
+    requireOpen();
+    leaveEdit();
+    reorderIfNeeded();
+    noMatch_ = !findFrom(criteria, cur_ < 0 ? 0 : cur_ + 1, true);
+}
+
+void Recordset::FindPrevious(std::string_view criteria) {
+    requireOpen();
+    leaveEdit();
+    reorderIfNeeded();
+    noMatch_ = !findFrom(criteria, cur_ >= keys_.size() ? keys_.size() - 1 : cur_ - 1, false);
+}
+
+void Recordset::SetIndex(std::string_view name) {
+    requireOpen();
+    if (type_ != dbOpenTable)
+        throw Error(err::OperationNotSupported, "Operation is not supported for this type of object: only table-type recordsets have a current index.");
+    std::string n = trim(name);
+    const IndexMeta* ix = nullptr;
+    if (!n.empty()) {
+        ix = meta_.index(n);
+        if (!ix) throw Error(err::NoSuchIndex, "'" + n + "' isn't an index in table '" + meta_.name + "'.");
+    }
+    leaveEdit();
+    std::int64_t key = 0;
+    bool had = cur_ >= 0 && cur_ < keys_.size() && !keys_.isDeleted(cur_);
+    if (had) key = keys_.key(cur_);
+    if (!ix) {
+        keysSql_ = "SELECT rowid FROM " + meta_.ref() + " ORDER BY rowid";
+        indexName_.clear();
+    } else {
+        std::string order;
+        for (const auto& f : ix->fields) order += quoteIdent(f.name) + (f.descending ? " DESC, " : ", ");
+        keysSql_ = "SELECT rowid FROM " + meta_.ref() + " ORDER BY " + order + "rowid";
+        indexName_ = ix->name;
+    }
+    orderDirty_ = false;
+    loadKeys();
+    if (had) {
+        std::int64_t i = keys_.find(key);
+        if (i >= 0) cur_ = i;
+    }
+}
+
+void Recordset::Seek(std::string_view comparison, const std::vector<Variant>& keys) {
+    requireOpen();
+    if (type_ != dbOpenTable)
+        throw Error(err::OperationNotSupported, "Operation is not supported for this type of object: Seek needs a table-type recordset.");
+    if (indexName_.empty()) throw Error(3019, "Operation invalid without a current index.");
+    const IndexMeta* ix = meta_.index(indexName_);
+    if (!ix) throw Error(err::NoSuchIndex, "'" + indexName_ + "' isn't an index in table '" + meta_.name + "'.");
+    std::string op = trim(comparison);
+    if (op != "=" && op != ">=" && op != ">" && op != "<=" && op != "<")
+        throw Error(err::InvalidArgument, "Invalid argument: Seek compares with =, >=, >, <= or <, not '" + op + "'.");
+    if (keys.empty() || keys.size() > ix->fields.size())
+        throw Error(err::InvalidArgument, "Invalid argument: index '" + ix->name + "' has " +
+                                              std::to_string(ix->fields.size()) + " field(s); " +
+                                              std::to_string(keys.size()) + " key value(s) were given.");
+    leaveEdit();
+    reorderIfNeeded();
+    std::vector<Variant> converted;
+    for (size_t i = 0; i < keys.size(); ++i) {
+        int col = meta_.columnIndex(ix->fields[i].name);
+        int type = col >= 0 ? meta_.columns[static_cast<size_t>(col)].type : 0;
+        try {
+            converted.push_back(keys[i].convertTo(type));
+        } catch (const Error&) {
+            throw Error(err::TypeMismatch, "Data type mismatch in criteria expression: '" + keys[i].toText() +
+                                               "' is no value for field '" + ix->fields[i].name + "'.");
+        }
+    }
+    bool backward = op[0] == '<';
+    std::string where, order;
+    std::vector<Variant> binds;
+    if (op == "=") {
+        for (size_t i = 0; i < converted.size(); ++i) {
+            if (!where.empty()) where += " AND ";
+            if (converted[i].isNull()) {
+                where += quoteIdent(ix->fields[i].name) + " IS NULL";
+            } else {
+                where += quoteIdent(ix->fields[i].name) + " = ?";
+                binds.push_back(converted[i]);
+            }
+        }
+    } else {
+        std::string lhs, rhs;
+        for (size_t i = 0; i < converted.size(); ++i) {
+            lhs += (i ? ", " : "") + quoteIdent(ix->fields[i].name);
+            rhs += i ? ", ?" : "?";
+            binds.push_back(converted[i]);
+        }
+        where = converted.size() == 1 ? lhs + " " + op + " " + rhs : "(" + lhs + ") " + op + " (" + rhs + ")";
+    }
+    for (const auto& f : ix->fields) order += quoteIdent(f.name) + ((f.descending != backward) ? " DESC, " : ", ");
+    order += backward ? "rowid DESC" : "rowid";
+    Statement& st = db_->connection().cached("SELECT rowid FROM " + meta_.ref() + " WHERE " + where + " ORDER BY " + order + " LIMIT 1");
+    for (size_t i = 0; i < binds.size(); ++i) st.bind(static_cast<int>(i) + 1, binds[i]);
+    bool found = st.step();
+    std::int64_t key = found ? st.getInt(0) : 0;
+    st.reset();
+    std::int64_t index = found ? keys_.find(key) : -1;
+    noMatch_ = index < 0;
+    if (!noMatch_) cur_ = index;
+}
+
+}  // namespace engine
