@@ -717,6 +717,8 @@ void Recordset::SetIndex(std::string_view name) {
     std::string n = trim(name);
     const IndexMeta* ix = nullptr;
     if (!n.empty()) {
+        // Indexes may have been made since the recordset was opened.
+        if (!meta_.index(n)) meta_.indexes = db_->tableMeta(meta_.name).indexes;
         ix = meta_.index(n);
         if (!ix) throw Error(err::NoSuchIndex, "'" + n + "' isn't an index in table '" + meta_.name + "'.");
     }

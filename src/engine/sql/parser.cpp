@@ -579,7 +579,10 @@ std::unique_ptr<Select> Parser::selectCore() {
     }
     selectItems(*s);
     if (acceptWord("into")) s->into = name();
-    if (acceptWord("from")) s->from = fromList();
+    if (acceptWord("from")) {
+        s->from = fromList();
+        if (isName(peek())) failWith(err::SyntaxInFrom);
+    }
     if (acceptWord("where")) s->where = exprInClause();
     if (peek().isWord("group")) {
         next();
@@ -826,7 +829,6 @@ void Parser::remove(Statement& st) {
     }
     expectWord("from");
     {
-        Clause f(*this, err::SyntaxInFrom);
         do st.from.push_back(joined());
         while (accept(","));
     }

@@ -1,0 +1,175 @@
+// ledgerly-sql: runs statements of the engine's dialect against a database
+// file from the command line, or lists and describes what the file holds.
+//
+//   ledgerly-sql [--password P] [--create] [--csv] DATABASE [STATEMENT ...]
+//   ledgerly-sql DATABASE --tables | --queries | --describe TABLE
+#include <sys/stat.h>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "engine/dao.h"
+#include "engine/sql/sql.h"
+
+using namespace engine;
+
+namespace {
+
+struct Options {
+    std::string password;
+    bool create = false;
+    bool csv = false;
+    std::string database;
+    std::string listing;  // "tables", "queries" or "describe"
+    std::string describeTable;
+    std::vector<std::string> statements;
+};
+
+void usage() {
+    std::cerr << "usage: ledgerly-sql [--password P] [--create] [--csv] DATABASE [STATEMENT ...]\n"
+                 "       ledgerly-sql DATABASE --tables | --queries | --describe TABLE\n";
+}
+
+const char* yesNo(bool v) { return v ? "True" : "False"; }
+
+std::string csvField(const Variant& v) {
+    if (v.isNull()) return {};
+    std::string text = v.toText();
+    if (text.empty()) return "\"\"";
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string out = "\"";
+    for (char ch : text) {
+        if (ch == '"') out += '"';
+        out += ch;
+    }
+    return out + "\"";
+}
+
+bool isSystemTable(const std::string& name) {
+    if (name.size() < 4) return false;
+    std::string prefix = name.substr(0, 4);
+    for (auto& ch : prefix) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    return prefix == "msys" || prefix == "usys";
+}
+
+void printRecordset(Recordset& rs, bool csv) {
+    const char* sep = csv ? "," : "\t";
+    const char* eol = csv ? "\r\n" : "\n";
+    FieldCollection& fields = rs.Fields();
+    for (int i = 0; i < fields.Count(); ++i) {
+        if (i) std::cout << sep;
+        std::cout << (csv ? csvField(Variant::text(fields[i].Name())) : fields[i].Name());
+    }
+    std::cout << eol;
+    long count = rs.RecordCount();
+    for (long p = 0; p < count; ++p) {
+        const std::vector<Variant>* row = rs.RowAt(p);
+        if (!row) continue;
+        for (size_t i = 0; i < row->size(); ++i) {
+            if (i) std::cout << sep;
+            std::cout << (csv ? csvField((*row)[i]) : (*row)[i].toText());
+        }
+        std::cout << eol;
+    }
+}
+
+void run(Database& db, const std::string& statement, bool csv) {
+    sql::Parsed parsed = sql::parse(statement);
+    auto kind = parsed.kind();
+    if (kind == sql::StatementKind::Select || kind == sql::StatementKind::Union ||
+        kind == sql::StatementKind::Crosstab) {
+        auto rs = db.OpenRecordset(statement);
+        printRecordset(*rs, csv);
+        rs->Close();
+        return;
+    }
+    db.Execute(statement);
+    if (kind != sql::StatementKind::DataDefinition) std::cout << db.RecordsAffected() << " records affected\n";
+}
+
+void describe(Database& db, const std::string& table) {
+    TableDef& td = db.TableDefs()[table];
+    for (const auto& f : td.Fields())
+        std::cout << f->Name() << '\t' << f->Type() << '\t' << f->Size() << '\t' << yesNo(f->Required()) << '\t'
+                  << yesNo(f->AllowZeroLength()) << '\n';
+    for (const auto& ix : td.Indexes()) {
+        std::cout << "index\t" << ix->Name() << '\t' << yesNo(ix->Primary()) << '\t' << yesNo(ix->Unique()) << '\t'
+                  << yesNo(ix->IgnoreNulls());
+        for (const auto& f : ix->Fields())
+            std::cout << '\t' << f->Name() << ((f->Attributes() & dbDescending) ? " DESC" : " ASC");
+        std::cout << '\n';
+    }
+}
+
+// Statements from standard input, each ended by ";" at the end of a line.
+std::vector<std::string> readStatements(std::istream& in) {
+    std::vector<std::string> out;
+    std::string current, line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        current += current.empty() ? line : "\n" + line;
+        size_t end = line.find_last_not_of(" \t");
+        if (end != std::string::npos && line[end] == ';') {
+            if (current.find_first_not_of(" \t\r\n;") != std::string::npos) out.push_back(current);
+            current.clear();
+        }
+    }
+    if (current.find_first_not_of(" \t\r\n;") != std::string::npos) out.push_back(current);
+    return out;
+}
+
+bool parseArgs(int argc, char** argv, Options& o) {
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--password" && i + 1 < argc) o.password = argv[++i];
+        else if (a == "--create") o.create = true;
+        else if (a == "--csv") o.csv = true;
+        else if (a == "--tables" || a == "--queries") o.listing = a.substr(2);
+        else if (a == "--describe" && i + 1 < argc) {
+            o.listing = "describe";
+            o.describeTable = argv[++i];
+        } else if (a == "--help" || a == "-h") return false;
+        else if (a.size() > 1 && a[0] == '-' && a[1] == '-') return false;
+        else if (o.database.empty()) o.database = a;
+        else o.statements.push_back(a);
+    }
+    return !o.database.empty() && (o.listing.empty() || o.statements.empty());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    if (!parseArgs(argc, argv, o)) {
+        usage();
+        return 2;
+    }
+    try {
+        std::string connect = o.password.empty() ? "" : ";pwd=" + o.password;
+        struct stat st {};
+        std::shared_ptr<Database> db = (o.create && ::stat(o.database.c_str(), &st) != 0)
+                                           ? DBEngine::CreateDatabase(o.database, connect)
+                                           : DBEngine::OpenDatabase(o.database, false, false, connect);
+        if (o.listing == "tables") {
+            for (const auto& t : db->TableDefs())
+                if (!isSystemTable(t->Name())) std::cout << t->Name() << '\n';
+        } else if (o.listing == "queries") {
+            for (const auto& q : db->QueryDefs()) std::cout << q->Name() << '\t' << q->Type() << '\t' << q->SQL() << '\n';
+        } else if (o.listing == "describe") {
+            describe(*db, o.describeTable);
+        } else {
+            std::vector<std::string> statements = o.statements.empty() ? readStatements(std::cin) : o.statements;
+            for (const auto& s : statements) run(*db, s, o.csv);
+        }
+    } catch (const Error& e) {
+        std::cout.flush();
+        std::cerr << "Error " << e.number() << ": " << e.description() << "\n";
+        return 1;
+    } catch (const std::exception& e) {
+        std::cout.flush();
+        std::cerr << "Error 3000: " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
+}
