@@ -2,7 +2,7 @@
 BUILD ?= build
 SAMPLES ?= samples
 
-.PHONY: run test build setup samples bench clean
+.PHONY: run test build setup samples bench fuzz clean
 
 setup:
 	@scripts/setup
@@ -30,6 +30,15 @@ test: build
 
 bench: build
 	$(BUILD)/bin/ledgerly-bench
+
+# The SQL fuzzer (clang, libFuzzer): FUZZ_SECONDS of fuzzing from the seed corpus.
+FUZZ_SECONDS ?= 600
+fuzz:
+	@scripts/setup fuzz
+	@CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLEDGERLY_FUZZ=ON >/dev/null
+	@cmake --build build-fuzz --target ledgerly-fuzz-sql
+	@mkdir -p build-fuzz/corpus
+	build-fuzz/bin/ledgerly-fuzz-sql -max_total_time=$(FUZZ_SECONDS) -max_len=512 -timeout=5 build-fuzz/corpus fuzz/corpus
 
 clean:
 	rm -rf $(BUILD) $(SAMPLES)

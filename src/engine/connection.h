@@ -67,11 +67,16 @@ public:
     // One value from a query with no parameters, or Null when it returns no row.
     Variant scalar(std::string_view sql);
     std::int64_t changes() const;
+    std::int64_t totalChanges() const;
     std::int64_t lastInsertRowid() const;
     bool inTransaction() const;
     // Changes whenever another connection commits to the file.
     std::int64_t dataVersion();
     void clearCache() { cache_.clear(); }
+    // Changes whenever table definitions may have changed: SQLite's schema
+    // cookie, plus a count of this connection's own changes to the engine tables.
+    std::int64_t definitionVersion();
+    void definitionsChanged() { ++definitionChanges_; }
 
     // Turns the current SQLite failure into an engine error.
     [[noreturn]] void fail(int rc, std::string_view context = {}) const;
@@ -80,6 +85,7 @@ private:
     sqlite3* db_ = nullptr;
     std::string path_;
     bool readOnly_ = false;
+    std::int64_t definitionChanges_ = 0;
     std::unordered_map<std::string, std::unique_ptr<Statement>> cache_;
 };
 

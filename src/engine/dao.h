@@ -7,10 +7,12 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/error.h"
 #include "engine/fieldtypes.h"
+#include "engine/schema.h"
 #include "engine/variant.h"
 
 namespace engine {
@@ -176,7 +178,7 @@ public:
     void SetSourceTableName(std::string name);
     FieldCollection& Fields() { return fields_; }
     IndexCollection& Indexes() { return indexes_; }
-    // Record count of a stored table (-1 for a link, as the original engine did not count them).
+    // Number of records in the stored table (or in the table a link points to).
     long RecordCount() const;
     bool Updatable() const { return !system_; }
 
@@ -302,6 +304,9 @@ private:
     long recordsAffected_ = 0;
     int transactionDepth_ = 0;
     std::vector<std::pair<std::string, std::string>> attached_;  // file path, schema alias
+    // Definitions of local tables, kept while the definitions stay the same.
+    mutable std::unordered_map<std::string, TableMeta> metaCache_;
+    mutable std::int64_t metaVersion_ = -1;
     std::unique_ptr<TableDefCollection> tableDefs_;
     std::unique_ptr<QueryDefCollection> queryDefs_;
 };

@@ -191,7 +191,14 @@ std::string Database::resolveTableName(std::string_view name) const {
 
 TableMeta Database::tableMeta(std::string_view name) const {
     Connection& c = connection();
-    if (auto stored = schema::findTable(c, name)) return schema::loadTable(c, *stored);
+    std::int64_t version = c.definitionVersion();
+    if (version != metaVersion_) {
+        metaCache_.clear();
+        metaVersion_ = version;
+    }
+    std::string key = lower(name);
+    if (auto it = metaCache_.find(key); it != metaCache_.end()) return it->second;
+    if (auto stored = schema::findTable(c, name)) return metaCache_[key] = schema::loadTable(c, *stored);
     for (const auto& l : schema::links(c)) {
         if (!schema::iequals(l.name, name)) continue;
         std::string file = connectValue(l.connect, "database");

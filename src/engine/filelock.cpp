@@ -34,6 +34,18 @@ bool keyOf(const std::string& path, std::pair<dev_t, ino_t>& key) {
     return true;
 }
 
+// A forked child inherits the parent's descriptors, and with them the parent's
+// locks: it starts afresh with descriptors of its own.
+pid_t owner = ::getpid();
+
+void forgetInherited() {
+    if (owner == ::getpid()) return;
+    for (auto& [key, e] : entries)
+        if (e.fd >= 0) ::close(e.fd);
+    entries.clear();
+    owner = ::getpid();
+}
+
 int wanted(const Entry& e) { return e.exclusive > 0 ? LOCK_EX : e.shared > 0 ? LOCK_SH : 0; }
 
 bool apply(Entry& e) {
@@ -49,6 +61,7 @@ bool apply(Entry& e) {
 
 void acquire(const std::string& path, bool exclusive) {
     std::lock_guard<std::mutex> guard(mutex);
+    forgetInherited();
     std::pair<dev_t, ino_t> key;
     if (!keyOf(path, key)) return;  // the connection reports a missing file
     Entry& e = entries[key];
@@ -68,6 +81,7 @@ void acquire(const std::string& path, bool exclusive) {
 
 void release(const std::string& path, bool exclusive) {
     std::lock_guard<std::mutex> guard(mutex);
+    forgetInherited();
     std::pair<dev_t, ino_t> key;
     if (!keyOf(path, key)) return;
     auto it = entries.find(key);

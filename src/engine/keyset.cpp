@@ -21,8 +21,16 @@ void KeySet::append(std::int64_t key) {
     keys_.push_back(key);
     if (!deleted_.empty()) {
         deleted_.push_back(0);
-        // A Fenwick tree cannot grow in place cheaply; rebuild on the next delete.
-        fenwick_.clear();
+        // Grow the Fenwick tree by one node: it covers (i - lowbit(i), i], and the
+        // new row is live, so it holds the deleted count of the rows before it.
+        size_t i = keys_.size();
+        size_t low = i & (~i + 1);
+        auto prefix = [this](size_t k) {
+            std::int64_t sum = 0;
+            for (; k > 0; k -= k & (~k + 1)) sum += fenwick_[k];
+            return sum;
+        };
+        fenwick_.push_back(static_cast<std::int32_t>(prefix(i - 1) - prefix(i - low)));
     }
     lookupValid_ = false;
 }

@@ -56,7 +56,7 @@ std::shared_ptr<Recordset> Recordset::open(const std::shared_ptr<Database>& db, 
     std::string table = db->resolveTableName(bare);
     if (!table.empty()) {
         if (type == dbOpenDynaset || type == dbOpenSnapshot)
-            rs->openQuery("SELECT * FROM " + quoteIdent(table));
+            rs->openQuery("SELECT * FROM [" + table + "]");
         else
             rs->openTable(table);
         rs->name_ = table;
@@ -94,6 +94,7 @@ void Recordset::openTable(const std::string& table) {
     rowidExpr_ = "rowid";
     keysSql_ = "SELECT rowid FROM " + meta_.ref() + " ORDER BY rowid";
     pageSql_ = "SELECT rowid" + cols + " FROM " + meta_.ref() + " WHERE rowid IN (" + placeholders(kPageRows) + ")";
+    rowSql_ = "SELECT rowid" + cols + " FROM " + meta_.ref() + " WHERE rowid = ?";
     findBase_ = "SELECT rowid FROM " + meta_.ref() + " WHERE ";
     findSource_ = schema::sourceInfo(meta_);
 }
@@ -127,6 +128,7 @@ void Recordset::openQuery(const std::string& sqlText) {
                    (em.orderBy.empty() ? "" : " ORDER BY " + em.orderBy);
         pageSql_ = "SELECT " + rowidExpr_ + ", " + em.selectList + " FROM " + em.fromClause + " WHERE " + rowidExpr_ +
                    " IN (" + placeholders(kPageRows) + ")";
+        rowSql_ = "SELECT " + rowidExpr_ + ", " + em.selectList + " FROM " + em.fromClause + " WHERE " + rowidExpr_ + " = ?";
         findBase_ = "SELECT " + rowidExpr_ + " FROM " + em.fromClause + " WHERE " +
                     (em.whereClause.empty() ? "" : "(" + em.whereClause + ") AND ");
         findSource_ = schema::sourceInfo(meta_);
@@ -170,6 +172,7 @@ void Recordset::openQuery(const std::string& sqlText) {
     rowidExpr_ = "rowid";
     keysSql_ = "SELECT rowid FROM " + ref + " ORDER BY rowid";
     pageSql_ = "SELECT rowid" + cols + " FROM " + ref + " WHERE rowid IN (" + placeholders(kPageRows) + ")";
+    rowSql_ = "SELECT rowid" + cols + " FROM " + ref + " WHERE rowid = ?";
     findBase_ = "SELECT rowid FROM " + ref + " WHERE ";
 }
 
@@ -181,6 +184,7 @@ void Recordset::loadKeys() {
         while (st.step()) keys.push_back(st.getInt(0));
     }
     keys_.assign(std::move(keys));
+    singleRowIndex_ = lastRowIndex_ = -1;
     pages_.clear();
     pageOrder_.clear();
     findCache_.valid = false;
@@ -233,7 +237,11 @@ void Recordset::Close() {
 std::shared_ptr<Recordset> Recordset::OpenRecordset() {
     requireOpen();
     auto rs = open(db_, source_, requestedType_ ? requestedType_ : type_);
-    if (!indexName_.empty()) rs->SetIndex(indexName_);
+    if (!indexName_.empty()) {
+        // SetIndex keeps the current record; a fresh recordset starts on its first.
+        rs->SetIndex(indexName_);
+        if (rs->keys_.liveCount() > 0) rs->cur_ = rs->keys_.nextLive(-1);
+    }
     return rs;
 }
 
@@ -268,14 +276,16 @@ long Recordset::RecordCount() const {
     return static_cast<long>(keys_.liveCount());
 }
 
+// A record deleted through this recordset stays current until the next move,
+// so a loop of Delete and MoveNext runs to the end without an error.
 bool Recordset::BOF() const {
     requireOpen();
-    return cur_ < 0 || keys_.liveCount() == 0;
+    return cur_ < 0 || keys_.size() == 0 || (cur_ >= keys_.size() && keys_.liveCount() == 0);
 }
 
 bool Recordset::EOF_() const {
     requireOpen();
-    return cur_ >= keys_.size() || keys_.liveCount() == 0;
+    return cur_ >= keys_.size() || keys_.size() == 0 || (cur_ < 0 && keys_.liveCount() == 0);
 }
 
 void Recordset::reorderIfNeeded() {
@@ -444,7 +454,50 @@ const std::vector<Variant>* Recordset::rowAtIndex(std::int64_t index) {
     return &it->second.rows[slot];
 }
 
+const std::vector<Variant>* Recordset::currentRow() {
+    if (cur_ < 0 || cur_ >= keys_.size() || keys_.isDeleted(cur_)) return nullptr;
+    // Record-at-a-time walks read whole pages; a jump (MoveLast, a bookmark, a
+    // seek) reads just the one row it lands on.
+    bool cached = pages_.count(cur_ / kPageRows) > 0;
+    bool sequential = lastRowIndex_ >= 0 && (cur_ == lastRowIndex_ + 1 || cur_ == lastRowIndex_ - 1);
+    lastRowIndex_ = cur_;
+    if (cached || sequential) return rowAtIndex(cur_);
+    if (singleRowIndex_ == cur_) return &singleRow_;
+    Statement& st = db_->connection().cached(rowSql_);
+    st.bindInt(1, keys_.key(cur_));
+    singleRow_.clear();
+    singleRowIndex_ = -1;
+    try {
+        if (!st.step()) {
+            st.reset();
+            return nullptr;
+        }
+        for (size_t c = 0; c < columns_.size(); ++c) singleRow_.push_back(st.get(static_cast<int>(c) + 1, columns_[c].type));
+    } catch (...) {
+        st.reset();
+        throw;
+    }
+    st.reset();
+    singleRowIndex_ = cur_;
+    return &singleRow_;
+}
+
+void Recordset::refreshCachedRow(std::int64_t index, const std::vector<size_t>& changed) {
+    if (singleRowIndex_ == index) singleRowIndex_ = -1;
+    // Calculated columns may depend on what changed: read the page again then.
+    bool calculated = std::any_of(columns_.begin(), columns_.end(), [](const Column& c) { return c.baseColumn < 0; });
+    auto it = pages_.find(index / kPageRows);
+    if (it == pages_.end()) return;
+    size_t slot = static_cast<size_t>(index % kPageRows);
+    if (calculated || slot >= it->second.present.size() || !it->second.present[slot]) {
+        invalidateRow(index);
+        return;
+    }
+    for (size_t c : changed) it->second.rows[slot][c] = buffer_[c];
+}
+
 void Recordset::invalidateRow(std::int64_t index) {
+    if (singleRowIndex_ == index) singleRowIndex_ = -1;
     std::int64_t pageNo = index / kPageRows;
     if (pages_.erase(pageNo)) pageOrder_.remove(pageNo);
 }
@@ -463,7 +516,7 @@ Variant Recordset::currentValue(int column) const {
     auto c = static_cast<size_t>(column);
     if (editMode_ == dbEditAdd || (editMode_ == dbEditInProgress && changed_[c])) return buffer_[c];
     requireCurrent();
-    const auto* row = const_cast<Recordset*>(this)->rowAtIndex(cur_);
+    const auto* row = const_cast<Recordset*>(this)->currentRow();
     if (!row) recordDeleted();
     return (*row)[c];
 }
@@ -509,7 +562,7 @@ void Recordset::Edit() {
     requireUpdatable();
     reorderIfNeeded();
     requireCurrent();
-    if (!rowAtIndex(cur_)) recordDeleted();
+    if (!currentRow()) recordDeleted();
     leaveEdit();
     editMode_ = dbEditInProgress;
     editRow_ = cur_;
@@ -588,6 +641,7 @@ void Recordset::Update() {
         st.reset();
         std::int64_t rowid = conn.lastInsertRowid();
         keys_.append(rowid);
+        invalidateRow(keys_.size() - 1);  // the last page grows by one row
         findCache_.valid = false;
         lastModified_ = rowid;
         if (!indexName_.empty()) orderDirty_ = true;
@@ -608,7 +662,7 @@ void Recordset::Update() {
             leaveEdit();
             recordDeleted();
         }
-        invalidateRow(editRow_);
+        refreshCachedRow(editRow_, set);
         findCache_.valid = false;
         if (touchesIndex) orderDirty_ = true;
     }
@@ -663,7 +717,9 @@ bool Recordset::findFrom(std::string_view criteria, std::int64_t start, bool for
             bound = forward ? key + 1 : key - 1;
         }
     }
-    std::int64_t version = conn.dataVersion();
+    // Other connections' commits change the data version; this connection's own
+    // writes change its count of changes.
+    std::int64_t version = conn.dataVersion() * 1000003 + conn.totalChanges();
     if (!findCache_.valid || findCache_.criteria != criteria || findCache_.version != version) {
         std::vector<std::int64_t> hits;
         Statement st(conn, findBase_ + "(" + cond + ")");

@@ -118,7 +118,9 @@ private:
     void moveTo(std::int64_t index);
     void reorderIfNeeded();
     const std::vector<Variant>* rowAtIndex(std::int64_t index);
+    const std::vector<Variant>* currentRow();
     void invalidateRow(std::int64_t index);
+    void refreshCachedRow(std::int64_t index, const std::vector<std::size_t>& changed);
     bool findFrom(std::string_view criteria, std::int64_t start, bool forward);
     std::string criteriaSql(std::string_view criteria) const;
     Variant convertForColumn(int column, const Variant& v) const;
@@ -137,6 +139,7 @@ private:
     FieldCollection fields_;
     std::string keysSql_;   // row ids in order
     std::string pageSql_;   // rows by row id: "... IN (?,?,...)"
+    std::string rowSql_;    // one row by row id
     std::string findBase_;  // "SELECT rowid FROM ... WHERE" part the criteria are added to
     std::string rowidExpr_; // how the statements above name the row id
     sql::SourceInfo findSource_;  // the names criteria may use
@@ -163,6 +166,9 @@ private:
     static constexpr int kPageRows = 64;
     std::unordered_map<std::int64_t, Page> pages_;
     std::list<std::int64_t> pageOrder_;  // most recent first
+    std::vector<Variant> singleRow_;     // the current row when it was read alone
+    std::int64_t singleRowIndex_ = -1;
+    std::int64_t lastRowIndex_ = -1;     // the index the current row was last read at
 };
 
 }  // namespace engine

@@ -467,6 +467,7 @@ void createTable(Connection& c, const std::string& table, const std::vector<Colu
         createIndex(c, ix);
     }
     sp.commit();
+    c.definitionsChanged();
 }
 
 void dropTable(Connection& c, std::string_view name) {
@@ -482,6 +483,7 @@ void dropTable(Connection& c, std::string_view name) {
         st.step();
     }
     sp.commit();
+    c.definitionsChanged();
 }
 
 void addColumn(Connection& c, std::string_view table, const ColumnMeta& column) {
@@ -507,6 +509,7 @@ void addColumn(Connection& c, std::string_view table, const ColumnMeta& column) 
     }
     writeColumnMeta(c, *stored, col);
     sp.commit();
+    c.definitionsChanged();
 }
 
 void dropColumn(Connection& c, std::string_view table, std::string_view column) {
@@ -534,6 +537,7 @@ void dropColumn(Connection& c, std::string_view table, std::string_view column) 
     st.bindText(1, *stored).bindText(2, name);
     st.step();
     sp.commit();
+    c.definitionsChanged();
 }
 
 void createIndex(Connection& c, const sql::CreateIndex& def) {
@@ -579,6 +583,7 @@ void createIndex(Connection& c, const sql::CreateIndex& def) {
     st.bindInt(5, m.primary).bindInt(6, m.unique).bindInt(7, m.ignoreNulls);
     st.step();
     sp.commit();
+    c.definitionsChanged();
 }
 
 void dropIndex(Connection& c, std::string_view table, std::string_view index) {
@@ -600,6 +605,7 @@ void dropIndex(Connection& c, std::string_view table, std::string_view index) {
     st.bindText(1, *stored).bindText(2, m->name);
     st.step();
     sp.commit();
+    c.definitionsChanged();
 }
 
 void alterTable(Connection& c, const sql::AlterTable& def) {

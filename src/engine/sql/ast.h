@@ -44,6 +44,7 @@ struct Expr {
     std::vector<ExprPtr> args;
     QueryPtr query;
     size_t pos = 0, end = 0;  // span in the statement text
+    int depth = 1;            // height of the tree below, to refuse absurd nesting
 };
 
 struct TableRef;
@@ -103,7 +104,9 @@ struct Assignment {
 };
 
 struct Statement {
-    enum class Kind { Select, Crosstab, Insert, Update, Delete, CreateTable, DropTable, AlterTable, CreateIndex, DropIndex };
+    enum class Kind {
+        Select, Crosstab, Insert, Update, Delete, CreateTable, DropTable, AlterTable, CreateIndex, DropIndex
+    };
     Kind kind = Kind::Select;
     std::string text;  // the statement as written, for error messages
     std::vector<Parameter> parameters;

@@ -1,8 +1,7 @@
 #include "engine/sql/emitter.h"
 
 #include <algorithm>
-#include <cmath>
-#include <map>
+#include <cstdlib>
 #include <set>
 
 #include "engine/error.h"
@@ -69,6 +68,7 @@ struct Source {
 
 struct Scope {
     Scope* outer = nullptr;
+    int depth = 0;  // 0 for the statement, 1 for a subquery in it...
     std::vector<Source> sources;
     std::vector<std::pair<std::string, const Expr*>> aliases;  // select-list aliases
 };
@@ -115,6 +115,16 @@ public:
     std::string tableRef(const TableRef& t, Scope& scope);
     void forbidAggregates() { aggregatesAllowed_ = false; }
     Source* findSource(Scope& scope, std::string_view name);
+    // Runs `emit` and tells whether it read a column of a query enclosing `scope`.
+    template <class F>
+    bool readsOutside(const Scope& scope, F emit) {
+        int saved = shallowest_;
+        shallowest_ = 1 << 30;
+        emit();
+        bool outside = shallowest_ < scope.depth;
+        shallowest_ = std::min(saved, shallowest_);
+        return outside;
+    }
 
 private:
     Out emit(const Expr& e, Scope& s);
@@ -122,7 +132,8 @@ private:
     Out binaryOp(const Expr& e, Scope& s);
     Out call(const Expr& e, Scope& s);
     Out aggregate(const Expr& e, const AggregateDef& def, Scope& s);
-    QueryOut select(const Select& sel, const std::vector<OrderItem>* order, Scope* outer);
+    // `setOperation`: a part of a UNION, whose rows are compared as wholes.
+    QueryOut select(const Select& sel, const std::vector<OrderItem>* order, Scope* outer, bool setOperation = false);
     QueryOut subquery(const Query& q, Scope* outer, bool oneColumn);
 
     static Out asValue(Out o) {
@@ -148,10 +159,15 @@ private:
         if ((a.column && isTextType(a.type)) || (b.column && isTextType(b.type))) return;
         if (isTextType(a.type) || isTextType(b.type)) a.sql = "(" + a.sql + ") COLLATE NOCASE";
     }
-    // A text literal compared with a date reads as a date: OrderDate > '1/31/2024'.
+    // A text or number literal compared with a date reads as a date, so that it
+    // compares with the stored text: OrderDate > '1/31/2024', OrderDate < 45000.
     static void dateText(const Out& a, Out& b, const Expr& bExpr) {
-        if (a.type != dbDate || bExpr.kind != Expr::Kind::Literal || bExpr.lit != Expr::Lit::Text) return;
-        if (auto d = dates::parse(bExpr.text)) {
+        if (a.type != dbDate || bExpr.kind != Expr::Kind::Literal) return;
+        std::optional<double> d;
+        if (bExpr.lit == Expr::Lit::Text) d = dates::parse(bExpr.text);
+        else if (bExpr.lit == Expr::Lit::Integer || bExpr.lit == Expr::Lit::Real)
+            d = std::strtod(bExpr.text.c_str(), nullptr);
+        if (d && *d > -657435.0 && *d < 2958466.0) {
             b.sql = quoteText(dates::format(*d));
             b.type = dbDate;
         }
@@ -173,6 +189,7 @@ private:
     int subqueryCount_ = 0;
     bool aggregatesAllowed_ = true;
     bool inAggregate_ = false;
+    int shallowest_ = 1 << 30;  // depth of the outermost scope a column was read from
     // Columns read outside aggregates, for the GROUP BY check.
     std::vector<std::string>* bareColumns_ = nullptr;
 };
@@ -220,6 +237,10 @@ Out Emitter::emit(const Expr& e, Scope& s) {
             o.sql = "NOT (" + v.sql + ")";
             o.cond = true;
             o.type = dbBoolean;
+        } else if (v.type == dbBoolean) {
+            o.sql = "(" + v.sql + ") = 0";  // a Yes/No value: stays usable by an index
+            o.cond = true;
+            o.type = dbBoolean;
         } else {
             o.sql = "~(" + v.sql + ")";  // Not on numbers is bitwise: Not 0 is -1
             o.type = v.type == dbBoolean ? dbBoolean : numericResult(v.type, dbInteger);
@@ -233,8 +254,10 @@ Out Emitter::emit(const Expr& e, Scope& s) {
         Out o;
         o.cond = true;
         o.type = dbBoolean;
-        // A literal pattern with only * and ? is SQLite's own LIKE (indexes can serve it).
-        if (pe.kind == Expr::Kind::Literal && pe.lit == Expr::Lit::Text &&
+        // A literal pattern with only * and ? is SQLite's own LIKE (indexes can serve
+        // it); SQLite folds case only in ASCII, so other letters go to ldg_like.
+        bool ascii = std::all_of(pe.text.begin(), pe.text.end(), [](char c) { return (c & 0x80) == 0; });
+        if (pe.kind == Expr::Kind::Literal && pe.lit == Expr::Lit::Text && ascii &&
             pe.text.find_first_of("[#") == std::string::npos) {
             std::string pat;
             bool escaped = false;
@@ -250,7 +273,7 @@ Out Emitter::emit(const Expr& e, Scope& s) {
             return o;
         }
         Out p = value(pe, s);
-        o.sql = "jet_like(" + a.sql + ", " + p.sql + ")";
+        o.sql = "ldg_like(" + a.sql + ", " + p.sql + ")";
         if (e.negated) o.sql = "NOT " + o.sql;
         return o;
     }
@@ -353,6 +376,7 @@ Out Emitter::column(const Expr& e, Scope& s) {
                     o.columnName = c.name;
                     o.sourceName = src->name;
                     if (bareColumns_ && !inAggregate_ && sc == &s) bareColumns_->push_back(o.sql);
+                    shallowest_ = std::min(shallowest_, sc->depth);
                     return o;
                 }
             }
@@ -381,6 +405,7 @@ Out Emitter::column(const Expr& e, Scope& s) {
             o.columnName = col->name;
             o.sourceName = found->name;
             if (bareColumns_ && !inAggregate_ && sc == &s) bareColumns_->push_back(o.sql);
+            shallowest_ = std::min(shallowest_, sc->depth);
             return o;
         }
         // A select-list alias of this select stands for its expression.
@@ -443,7 +468,7 @@ Out Emitter::binaryOp(const Expr& e, Scope& s) {
         return o;
     }
     if (op == "&") {
-        o.sql = "jet_concat(" + a.sql + ", " + b.sql + ")";
+        o.sql = "ldg_concat(" + a.sql + ", " + b.sql + ")";
         o.type = (a.type == dbMemo || b.type == dbMemo) ? dbMemo : dbText;
         return o;
     }
@@ -451,33 +476,35 @@ Out Emitter::binaryOp(const Expr& e, Scope& s) {
         if (isTextType(a.type) && isTextType(b.type)) {
             o.sql = "(" + a.sql + " || " + b.sql + ")";
             o.type = dbText;
-        } else if ((a.type == dbDate) != (b.type == dbDate)) {
-            o.sql = a.type == dbDate ? "jet_date_plus(" + a.sql + ", " + b.sql + ")"
-                                     : "jet_date_plus(" + b.sql + ", " + a.sql + ")";
+        } else if (a.type == dbDate || b.type == dbDate) {
+            o.sql = a.type == dbDate ? "ldg_date_plus(" + a.sql + ", " + b.sql + ")"
+                                     : "ldg_date_plus(" + b.sql + ", " + a.sql + ")";
             o.type = dbDate;
         } else {
             o.sql = "(" + a.sql + " + " + b.sql + ")";
             o.type = numericResult(a.type, b.type);
+            if (o.type == dbCurrency) o.sql = "round(" + o.sql + ", 4)";  // 0.1 + 0.2 is 0.3
         }
         return o;
     }
     if (op == "-") {
         if (a.type == dbDate && b.type == dbDate) {
-            o.sql = "jet_date_minus(" + a.sql + ", " + b.sql + ")";
+            o.sql = "ldg_date_minus(" + a.sql + ", " + b.sql + ")";
             o.type = dbDouble;
         } else if (a.type == dbDate) {
-            o.sql = "jet_date_plus(" + a.sql + ", - (" + b.sql + "))";
+            o.sql = "ldg_date_plus(" + a.sql + ", - (" + b.sql + "))";
             o.type = dbDate;
         } else {
             o.sql = "(" + a.sql + " - " + b.sql + ")";
             o.type = numericResult(a.type, b.type);
+            if (o.type == dbCurrency) o.sql = "round(" + o.sql + ", 4)";
         }
         return o;
     }
     if (op == "*") {
         o.sql = "(" + a.sql + " * " + b.sql + ")";
         o.type = numericResult(a.type, b.type);
-        if (o.type == dbCurrency) o.sql = "round" + o.sql.substr(0, o.sql.size() - 1) + ", 4)";
+        if (o.type == dbCurrency) o.sql = "round(" + o.sql + ", 4)";
         return o;
     }
     if (op == "/") {
@@ -486,17 +513,17 @@ Out Emitter::binaryOp(const Expr& e, Scope& s) {
         return o;
     }
     if (op == "\\") {
-        o.sql = "jet_intdiv(" + a.sql + ", " + b.sql + ")";
+        o.sql = "ldg_intdiv(" + a.sql + ", " + b.sql + ")";
         o.type = numericResult(numericResult(a.type, b.type) == dbInteger ? dbInteger : dbLong, dbInteger);
         return o;
     }
     if (op == "mod") {
-        o.sql = "jet_mod(" + a.sql + ", " + b.sql + ")";
+        o.sql = "ldg_mod(" + a.sql + ", " + b.sql + ")";
         o.type = numericResult(a.type, b.type) == dbInteger ? dbInteger : dbLong;
         return o;
     }
     // ^
-    o.sql = "jet_pow(" + a.sql + ", " + b.sql + ")";
+    o.sql = "ldg_pow(" + a.sql + ", " + b.sql + ")";
     o.type = dbDouble;
     return o;
 }
@@ -604,7 +631,6 @@ Out Emitter::call(const Expr& e, Scope& s) {
     if (f->resultType == kTypeOfArg0) o.type = args.empty() ? 0 : args[0].type;
     else if (f->resultType == kTypeOfArg1) o.type = args.size() < 2 ? 0 : args[1].type;
     else o.type = f->resultType;
-    if (o.type == dbBoolean && f->resultType == dbBoolean) o.type = dbBoolean;
     return o;
 }
 
@@ -683,25 +709,29 @@ std::string Emitter::tableRef(const TableRef& t, Scope& scope) {
     return {};
 }
 
-QueryOut Emitter::select(const Select& sel, const std::vector<OrderItem>* order, Scope* outer) {
+QueryOut Emitter::select(const Select& sel, const std::vector<OrderItem>* order, Scope* outer, bool setOperation) {
     Scope scope;
     scope.outer = outer;
+    scope.depth = outer ? outer->depth + 1 : 0;
+    int savedShallowest = shallowest_;
+    shallowest_ = 1 << 30;
     QueryOut out;
     std::string from;
     for (size_t i = 0; i < sel.from.size(); ++i) from += (i ? ", " : "") + tableRef(*sel.from[i], scope);
     for (const auto& item : sel.items)
         if (!item.alias.empty()) scope.aliases.emplace_back(item.alias, item.expr.get());
 
-    bool grouped = !sel.groupBy.empty() || sel.having;
+    bool aggregateItems = false;
     for (const auto& item : sel.items)
-        if (containsAggregate(*item.expr)) grouped = true;
+        if (containsAggregate(*item.expr)) aggregateItems = true;
+    bool grouped = !sel.groupBy.empty() || sel.having || aggregateItems;
 
     std::vector<std::string> bare;
     std::vector<std::vector<std::string>> itemBare;  // columns each item reads outside aggregates
-    std::vector<std::string> itemSql;
     std::vector<std::string> list;
     std::vector<std::string> sourceOf;  // per output column: its source's name for plain columns
     std::vector<bool> aliased;
+    std::vector<bool> columnItem;  // a plain column of a stored table
     int exprNo = 1000;
     for (const auto& item : sel.items) {
         const Expr& x = *item.expr;
@@ -716,7 +746,7 @@ QueryOut Emitter::select(const Select& sel, const std::vector<OrderItem>* order,
                     out.columns.push_back(OutputColumn{c.name, c.type, src.baseTable ? c.name : ""});
                     sourceOf.push_back(src.name);
                     aliased.push_back(false);
-                    itemSql.push_back(sql);
+                    columnItem.push_back(src.baseTable);
                     itemBare.push_back({sql});
                 }
             }
@@ -736,29 +766,34 @@ QueryOut Emitter::select(const Select& sel, const std::vector<OrderItem>* order,
         if (!item.alias.empty()) col.name = item.alias;
         else if (!v.columnName.empty()) col.name = v.columnName;
         else col.name = "Expr" + std::to_string(exprNo++);
-        if (v.column && item.alias.empty()) col.baseColumn = v.columnName;
-        else if (v.column && !v.columnName.empty()) col.baseColumn = v.columnName;
+        if (v.column) col.baseColumn = v.columnName;
         list.push_back(v.sql);
-        itemSql.push_back(v.sql);
         itemBare.push_back(bare);
         sourceOf.push_back(v.columnName.empty() ? "" : v.sourceName);
         aliased.push_back(!item.alias.empty());
+        columnItem.push_back(v.column);
         out.columns.push_back(std::move(col));
     }
     // Two plain columns with one name are told apart by their table: Orders.ID.
+    std::vector<bool> clash(out.columns.size(), false);
     for (size_t i = 0; i < out.columns.size(); ++i) {
         if (aliased[i] || sourceOf[i].empty()) continue;
-        for (size_t j = 0; j < out.columns.size(); ++j) {
+        for (size_t j = 0; j < out.columns.size(); ++j)
             if (j != i && equalsNoCase(out.columns[i].name, out.columns[j].name) && !sourceOf[j].empty() &&
-                !equalsNoCase(sourceOf[i], sourceOf[j])) {
-                out.columns[i].name = sourceOf[i] + "." + out.columns[i].name;
-                break;
-            }
-        }
+                !equalsNoCase(sourceOf[i], sourceOf[j]))
+                clash[i] = true;
     }
+    for (size_t i = 0; i < out.columns.size(); ++i)
+        if (clash[i]) out.columns[i].name = sourceOf[i] + "." + out.columns[i].name;
+    // DISTINCT and UNION compare text ignoring case: stored text columns do so
+    // already, computed text says so.
+    std::vector<std::string> shown = list;
+    if (sel.distinct || setOperation)
+        for (size_t i = 0; i < shown.size(); ++i)
+            if (isTextType(out.columns[i].type) && !columnItem[i]) shown[i] = "(" + shown[i] + ") COLLATE NOCASE";
     std::string selectList;
     for (size_t i = 0; i < list.size(); ++i)
-        selectList += (i ? ", " : "") + list[i] + " AS " + quoteIdent(out.columns[i].name);
+        selectList += (i ? ", " : "") + shown[i] + " AS " + quoteIdent(out.columns[i].name);
     if (list.empty()) throw Error(err::SyntaxInSelect, "The SELECT statement names no fields.");
 
     std::string where;
@@ -773,15 +808,17 @@ QueryOut Emitter::select(const Select& sel, const std::vector<OrderItem>* order,
     for (const auto& g : sel.groupBy) {
         bool saved = aggregatesAllowed_;
         aggregatesAllowed_ = false;
-        Out v = value(*g, scope);
+        Out v;
+        bool outside = readsOutside(scope, [&] { v = value(*g, scope); });
         aggregatesAllowed_ = saved;
+        if (outside) continue;  // constant within this query, and SQLite cannot resolve it
         groupPlain.push_back(v.sql);
         groups.push_back(isTextType(v.type) && !v.column ? "(" + v.sql + ") COLLATE NOCASE" : v.sql);
     }
     if (grouped) {
         // Every field read outside an aggregate must be grouped on.
-        for (size_t i = 0; i < itemSql.size(); ++i) {
-            if (std::find(groupPlain.begin(), groupPlain.end(), itemSql[i]) != groupPlain.end()) continue;
+        for (size_t i = 0; i < list.size(); ++i) {
+            if (std::find(groupPlain.begin(), groupPlain.end(), list[i]) != groupPlain.end()) continue;
             for (const auto& c : itemBare[i]) {
                 if (std::find(groupPlain.begin(), groupPlain.end(), c) == groupPlain.end())
                     throw Error(kNotGrouped, "The query does not include the expression '" + out.columns[i].name +
@@ -792,7 +829,11 @@ QueryOut Emitter::select(const Select& sel, const std::vector<OrderItem>* order,
     std::string groupText;
     for (size_t i = 0; i < groups.size(); ++i) groupText += (i ? ", " : "") + groups[i];
     std::string having;
-    if (sel.having) having = cond(*sel.having, scope).sql;
+    if (sel.having) {
+        having = cond(*sel.having, scope).sql;
+        // SQLite takes HAVING only in an aggregate query: one group of all rows.
+        if (groupText.empty() && !aggregateItems) groupText = "NULL";
+    }
 
     std::string orderText;
     if (order) {
@@ -808,14 +849,23 @@ QueryOut Emitter::select(const Select& sel, const std::vector<OrderItem>* order,
                 v.sql = list[k - 1];
                 v.type = out.columns[k - 1].type;
             } else {
-                v = value(*item.expr, scope);
+                // Ordering by a value of the enclosing query is constant here, and
+                // SQLite cannot resolve it in a subquery's ORDER BY: leave it out.
+                if (readsOutside(scope, [&] { v = value(*item.expr, scope); })) continue;
             }
             std::string t = v.sql;
             if (isTextType(v.type) && !v.column) t = "(" + t + ") COLLATE NOCASE";
             if (item.descending) t += " DESC";
-            orderText += (i ? ", " : "") + t;
+            orderText += (orderText.empty() ? "" : ", ") + t;
         }
     }
+
+    bool correlated = shallowest_ < scope.depth;
+    shallowest_ = std::min(shallowest_, savedShallowest);
+    // A row count over a correlated query cannot be put in SQLite's LIMIT.
+    if (correlated && sel.top && sel.topPercent)
+        throw Error(err::OperationNotSupported,
+                    "TOP ... PERCENT cannot be used in a subquery that reads fields of the enclosing query.");
 
     std::string sql = "SELECT ";
     if (sel.distinct) sql += "DISTINCT ";
@@ -857,7 +907,7 @@ QueryOut Emitter::query(const Query& q, Scope* outer) {
     QueryOut out;
     std::string sql;
     for (size_t i = 0; i < q.parts.size(); ++i) {
-        QueryOut part = select(*q.parts[i], nullptr, outer);
+        QueryOut part = select(*q.parts[i], nullptr, outer, true);
         if (i == 0) {
             out.columns = part.columns;
         } else {
@@ -900,12 +950,6 @@ QueryOut Emitter::query(const Query& q, Scope* outer) {
     if (!orderText.empty()) sql += " ORDER BY " + orderText;
     out.sql = sql;
     return out;
-}
-
-const TableRef* firstNamed(const TableRef& t) {
-    if (t.kind == TableRef::Kind::Named) return &t;
-    if (t.kind == TableRef::Kind::Join) return firstNamed(*t.left);
-    return nullptr;
 }
 
 // Collects the tables and ON conditions of an inner-join tree.
@@ -977,10 +1021,11 @@ EmittedAction emitActionStatement(const Statement& st, const Catalog& catalog) {
             if (cols.empty()) {
                 // Without a field list, the select's fields go to the fields of the same names.
                 for (const auto& c : q.columns) {
-                    std::string n = c.name;
-                    size_t dot = n.rfind('.');
-                    if (dot != std::string::npos && !c.baseColumn.empty()) n = n.substr(dot + 1);
-                    cols.push_back(fieldOf(n));
+                    // Orders.CustomerID (a name shared by two tables) goes to CustomerID.
+                    size_t dot = c.name.rfind('.');
+                    bool whole = std::any_of(t.columns.begin(), t.columns.end(),
+                                             [&](const ColumnInfo& tc) { return equalsNoCase(tc.name, c.name); });
+                    cols.push_back(fieldOf(whole || dot == std::string::npos ? c.name : c.name.substr(dot + 1)));
                 }
             }
             if (cols.size() != q.columns.size())
@@ -990,6 +1035,7 @@ EmittedAction emitActionStatement(const Statement& st, const Catalog& catalog) {
             if (cols.empty())
                 for (const auto& c : t.columns) cols.push_back(c.name);
             Scope none;
+            em.forbidAggregates();
             for (size_t r = 0; r < st.values.size(); ++r) {
                 if (st.values[r].size() != cols.size())
                     throw Error(kValueCount, "Number of query values and destination fields are not the same.");
@@ -1005,6 +1051,7 @@ EmittedAction emitActionStatement(const Statement& st, const Catalog& catalog) {
         break;
     }
     case Statement::Kind::Update: {
+        em.forbidAggregates();
         Scope scope;
         std::vector<const TableRef*> tables;
         std::vector<const Expr*> ons;
@@ -1042,7 +1089,8 @@ EmittedAction emitActionStatement(const Statement& st, const Catalog& catalog) {
             chosen = true;
             sets.emplace_back(colName, "");
         }
-        for (size_t i = 0; i < st.assignments.size(); ++i) sets[i].second = em.value(*st.assignments[i].value, scope).sql;
+        for (size_t i = 0; i < st.assignments.size(); ++i)
+            sets[i].second = em.value(*st.assignments[i].value, scope).sql;
         std::string where;
         std::vector<std::string> conds;
         for (const Expr* on : ons) conds.push_back(em.cond(*on, scope).sql);
@@ -1061,6 +1109,7 @@ EmittedAction emitActionStatement(const Statement& st, const Catalog& catalog) {
         break;
     }
     case Statement::Kind::Delete: {
+        em.forbidAggregates();
         Scope scope;
         std::string from;
         for (size_t i = 0; i < st.from.size(); ++i) from += (i ? ", " : "") + em.tableRef(*st.from[i], scope);

@@ -1,5 +1,5 @@
-// The dialect's functions as SQLite functions, with the VBA meaning and Null
-// rules. Adding a function is one entry in kFunctions (plus its code).
+// The dialect's functions as SQLite functions, with the meaning and Null rules
+// of the original engine. Adding a function is one entry in kFunctions (plus its code).
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -36,7 +36,7 @@ struct Fail {
 
 bool isNull(sqlite3_value* v) { return sqlite3_value_type(v) == SQLITE_NULL; }
 
-// Numbers in their shortest VBA-like text: 15 significant digits, no trailing zeros.
+// Numbers in their shortest text: 15 significant digits, no trailing zeros.
 std::string numberText(double d) {
     if (d == std::floor(d) && std::fabs(d) < 1e15) {
         char b[32];
@@ -54,7 +54,7 @@ std::string numberText(double d) {
         if (!mant.empty() && mant.back() == '.') mant.pop_back();
     }
     if (!exp.empty()) {
-        // E+05 -> E+5 the way VBA writes it
+        // E+05 is written E+5
         std::string digits = exp.substr(2);
         while (digits.size() > 1 && digits[0] == '0') digits.erase(0, 1);
         exp = exp.substr(0, 2) + digits;
@@ -128,12 +128,19 @@ double dateOf(sqlite3_value* v) {
     throw Fail{kTypeMismatch};
 }
 
+// Dates run from year 100 to 9999; anything outside cannot be taken apart.
+constexpr double kFirstDay = -657434, kLastDay = 2958466;
+double checkedDay(double d) {
+    if (!(d >= kFirstDay && d < kLastDay)) throw Fail{kOverflow};
+    return d;
+}
+dates::Parts partsOfDay(double d) { return dates::toParts(checkedDay(d)); }
+
 void resultText(sqlite3_context* c, const std::string& s) {
     sqlite3_result_text(c, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
 }
 void resultDate(sqlite3_context* c, double d) {
-    if (d < -657434 || d > 2958465) throw Fail{kOverflow};  // years 100 to 9999
-    resultText(c, dates::format(d));
+    resultText(c, dates::format(checkedDay(d)));
 }
 void resultBool(sqlite3_context* c, bool b) { sqlite3_result_int(c, b ? -1 : 0); }
 
@@ -205,9 +212,10 @@ std::string mapCase(std::string_view s, bool upper) {
 }
 std::string fold(std::string_view s) { return mapCase(s, false); }
 
-// Character position (1-based) of `needle` in `hay` from character `start`, ignoring case; 0 if absent.
-long long findText(const std::string& hay, const std::string& needle, long long start) {
-    std::u32string h = decode(fold(hay)), n = decode(fold(needle));
+// Character position (1-based) of `needle` in `hay` from character `start`,
+// ignoring case unless `binary`; 0 if absent.
+long long findText(const std::string& hay, const std::string& needle, long long start, bool binary = false) {
+    std::u32string h = decode(binary ? hay : fold(hay)), n = decode(binary ? needle : fold(needle));
     if (start < 1) throw Fail{kInvalidCall};
     if (static_cast<size_t>(start) > h.size() + (n.empty() ? 1 : 0)) return 0;
     if (n.empty()) return start;
@@ -217,53 +225,70 @@ long long findText(const std::string& hay, const std::string& needle, long long 
 
 // ---------------------------------------------------------------- Like
 
-// Jet patterns: * any run, ? one character, # one digit, [a-z] [!a-z] classes.
-bool likeMatch(const std::u32string& s, size_t si, const std::u32string& p, size_t pi, int depth = 0) {
-    if (depth > 10000) return false;
-    while (pi < p.size()) {
-        char32_t c = p[pi];
-        if (c == '*') {
-            while (pi < p.size() && p[pi] == '*') ++pi;
-            if (pi == p.size()) return true;
-            for (size_t k = si; k <= s.size(); ++k)
-                if (likeMatch(s, k, p, pi, depth + 1)) return true;
-            return false;
-        }
-        if (si >= s.size()) return false;
-        if (c == '?') {
-        } else if (c == '#') {
-            if (s[si] < '0' || s[si] > '9') return false;
-        } else if (c == '[') {
-            size_t close = p.find(']', pi + 1);
-            if (close == std::u32string::npos) throw Fail{"Invalid pattern string: a '[' is not closed."};
-            size_t k = pi + 1;
-            bool negate = k < close && p[k] == '!';
-            if (negate) ++k;
-            bool hit = false;
-            if (k == close) hit = false;  // [] matches nothing... and [!] anything
-            for (; k < close; ++k) {
-                if (k + 2 < close && p[k + 1] == '-') {
-                    if (p[k + 2] < p[k]) throw Fail{"Invalid pattern string: a range runs backwards."};
-                    if (s[si] >= p[k] && s[si] <= p[k + 2]) hit = true;
-                    k += 2;
-                } else if (s[si] == p[k]) {
-                    hit = true;
-                }
-            }
-            if (hit == negate) return false;
-            pi = close;
-        } else if (c != s[si]) {
-            return false;
-        }
-        ++si;
+// Matches one pattern element (?, #, [class] or a character) at p[pi] against
+// ch, and moves pi past the element.
+bool matchElement(char32_t ch, const std::u32string& p, size_t& pi) {
+    char32_t c = p[pi];
+    if (c == '?') {
         ++pi;
+        return true;
     }
-    return si == s.size();
+    if (c == '#') {
+        ++pi;
+        return ch >= '0' && ch <= '9';
+    }
+    if (c != '[') {
+        ++pi;
+        return c == ch;
+    }
+    size_t close = p.find(']', pi + 1);
+    if (close == std::u32string::npos) throw Fail{"Invalid pattern string: a '[' is not closed."};
+    size_t k = pi + 1;
+    bool negate = k < close && p[k] == '!';
+    if (negate) ++k;
+    bool hit = false;
+    for (; k < close; ++k) {
+        if (k + 2 < close && p[k + 1] == '-') {
+            if (p[k + 2] < p[k]) throw Fail{"Invalid pattern string: a range runs backwards."};
+            if (ch >= p[k] && ch <= p[k + 2]) hit = true;
+            k += 2;
+        } else if (ch == p[k]) {
+            hit = true;
+        }
+    }
+    pi = close + 1;
+    return hit != negate;
+}
+
+// Like patterns: * any run, ? one character, # one digit, [a-z] [!a-z] classes.
+// Backtracks only to the last *, so time stays proportional to text x pattern.
+bool likeMatch(const std::u32string& s, const std::u32string& p) {
+    size_t si = 0, pi = 0, starP = std::u32string::npos, starS = 0;
+    while (si < s.size()) {
+        if (pi < p.size() && p[pi] == '*') {
+            starP = ++pi;
+            starS = si;
+            continue;
+        }
+        if (pi < p.size()) {
+            size_t next = pi;
+            if (matchElement(s[si], p, next)) {
+                pi = next;
+                ++si;
+                continue;
+            }
+        }
+        if (starP == std::u32string::npos) return false;
+        pi = starP;
+        si = ++starS;
+    }
+    while (pi < p.size() && p[pi] == '*') ++pi;
+    return pi == p.size();
 }
 
 void fnLike(sqlite3_context* c, int, sqlite3_value** v) {
     std::u32string s = decode(fold(textOf(v[0]))), p = decode(fold(textOf(v[1])));
-    sqlite3_result_int(c, likeMatch(s, 0, p, 0) ? 1 : 0);
+    sqlite3_result_int(c, likeMatch(s, p) ? 1 : 0);
 }
 
 // ---------------------------------------------------------------- operators
@@ -325,11 +350,12 @@ void fnMid(sqlite3_context* c, int n, sqlite3_value** v) {
     resultText(c, substrChars(s, static_cast<size_t>(start - 1), count));
 }
 void fnInStr(sqlite3_context* c, int n, sqlite3_value** v) {
-    // InStr([start,] text, sought)
+    // InStr([start,] text, sought [, compare]): compare 0 is binary, else text.
     if (n >= 3) {
         if (isNull(v[0])) throw Fail{kInvalidCall};
         if (isNull(v[1]) || isNull(v[2])) return sqlite3_result_null(c);
-        sqlite3_result_int64(c, findText(textOf(v[1]), textOf(v[2]), intOf(v[0])));
+        bool binary = n > 3 && !isNull(v[3]) && intOf(v[3]) == 0;
+        sqlite3_result_int64(c, findText(textOf(v[1]), textOf(v[2]), intOf(v[0]), binary));
     } else {
         if (isNull(v[0]) || isNull(v[1])) return sqlite3_result_null(c);
         sqlite3_result_int64(c, findText(textOf(v[0]), textOf(v[1]), 1));
@@ -389,7 +415,9 @@ void fnReplace(sqlite3_context* c, int n, sqlite3_value** v) {
     long long count = n > 4 ? intOf(v[4]) : -1;
     if (start < 1 || count < -1) throw Fail{kInvalidCall};
     std::u32string h = decode(s).substr(std::min<size_t>(static_cast<size_t>(start - 1), decode(s).size()));
-    std::u32string hf = decode(fold(encode(h))), f = decode(fold(find)), r = decode(repl);
+    bool binary = n > 5 && intOf(v[5]) == 0;  // compare 0 is binary, else text
+    std::u32string hf = binary ? h : decode(fold(encode(h)));
+    std::u32string f = decode(binary ? find : fold(find)), r = decode(repl);
     if (f.empty()) return resultText(c, encode(h));
     std::u32string out;
     size_t i = 0;
@@ -419,7 +447,7 @@ void fnStrReverse(sqlite3_context* c, int, sqlite3_value** v) {
 }
 void fnChr(sqlite3_context* c, int, sqlite3_value** v) {
     long long n = intOf(v[0]);
-    if (n < 0 || n > 0x10FFFF) throw Fail{kInvalidCall};
+    if (n < 0 || n > 0x10FFFF || (n >= 0xD800 && n <= 0xDFFF)) throw Fail{kInvalidCall};
     resultText(c, encode(std::u32string(1, static_cast<char32_t>(n))));
 }
 void fnAsc(sqlite3_context* c, int, sqlite3_value** v) {
@@ -485,6 +513,25 @@ void fnCCur(sqlite3_context* c, int, sqlite3_value** v) {
 }
 void fnCBool(sqlite3_context* c, int, sqlite3_value** v) { resultBool(c, numberOf(v[0]) != 0); }
 void fnCDate(sqlite3_context* c, int, sqlite3_value** v) { resultDate(c, dateOf(v[0])); }
+void fnTimeValue(sqlite3_context* c, int, sqlite3_value** v) {
+    double d = dateOf(v[0]);
+    resultDate(c, d - std::floor(d));
+}
+void fnHex(sqlite3_context* c, int, sqlite3_value** v) {
+    // Negative Longs show as their 32-bit pattern: Hex(-1) is FFFFFFFF.
+    char b[32];
+    long long n = intOf(v[0]);
+    if (n < 0 && n >= -2147483648LL) snprintf(b, sizeof b, "%X", static_cast<unsigned>(static_cast<int>(n)));
+    else snprintf(b, sizeof b, "%llX", static_cast<unsigned long long>(n));
+    resultText(c, b);
+}
+void fnOct(sqlite3_context* c, int, sqlite3_value** v) {
+    char b[32];
+    long long n = intOf(v[0]);
+    if (n < 0 && n >= -2147483648LL) snprintf(b, sizeof b, "%o", static_cast<unsigned>(static_cast<int>(n)));
+    else snprintf(b, sizeof b, "%llo", static_cast<unsigned long long>(n));
+    resultText(c, b);
+}
 void fnDateValue(sqlite3_context* c, int, sqlite3_value** v) { resultDate(c, std::floor(dateOf(v[0]))); }
 void fnStr(sqlite3_context* c, int, sqlite3_value** v) {
     double d = numberOf(v[0]);
@@ -522,7 +569,7 @@ void fnSgn(sqlite3_context* c, int, sqlite3_value** v) {
     double d = numberOf(v[0]);
     sqlite3_result_int(c, d > 0 ? 1 : d < 0 ? -1 : 0);
 }
-// Round to `places` with halves to even, as VBA's Round does.
+// Round to `places` with halves to even, as the original engine does.
 void fnRound(sqlite3_context* c, int n, sqlite3_value** v) {
     double d = numberOf(v[0]);
     long long places = n > 1 ? intOf(v[1]) : 0;
@@ -553,7 +600,7 @@ double atnF(double d) { return std::atan(d); }
 
 // ---------------------------------------------------------------- dates
 
-dates::Parts partsOf(sqlite3_value* v) { return dates::toParts(dateOf(v)); }
+dates::Parts partsOf(sqlite3_value* v) { return partsOfDay(dateOf(v)); }
 void fnYear(sqlite3_context* c, int, sqlite3_value** v) { sqlite3_result_int(c, partsOf(v[0]).year); }
 void fnMonth(sqlite3_context* c, int, sqlite3_value** v) { sqlite3_result_int(c, partsOf(v[0]).month); }
 void fnDay(sqlite3_context* c, int, sqlite3_value** v) { sqlite3_result_int(c, partsOf(v[0]).day); }
@@ -577,7 +624,7 @@ void fnTime(sqlite3_context* c, int, sqlite3_value**) {
 
 // 1 = Sunday ... 7 = Saturday, shifted so that `first` is 1.
 int weekdayOf(double days, int first) {
-    long long d = static_cast<long long>(std::floor(days));
+    long long d = static_cast<long long>(std::floor(checkedDay(days)));
     int sundayBased = static_cast<int>(((d + 6) % 7 + 7) % 7) + 1;  // day 0 (1899-12-30) was a Saturday
     return ((sundayBased - first) % 7 + 7) % 7 + 1;
 }
@@ -600,11 +647,16 @@ double serial(long long y, long long m, long long d) {
     if (yy < 100 || yy > 9999) throw Fail{kInvalidCall};
     return dates::fromParts(static_cast<int>(yy), static_cast<int>(mm), 1) + static_cast<double>(d - 1);
 }
+long long smallInt(sqlite3_value* v) {
+    long long n = intOf(v);
+    if (n > 100000000 || n < -100000000) throw Fail{kInvalidCall};
+    return n;
+}
 void fnDateSerial(sqlite3_context* c, int, sqlite3_value** v) {
-    resultDate(c, serial(intOf(v[0]), intOf(v[1]), intOf(v[2])));
+    resultDate(c, serial(smallInt(v[0]), smallInt(v[1]), smallInt(v[2])));
 }
 void fnTimeSerial(sqlite3_context* c, int, sqlite3_value** v) {
-    double secs = static_cast<double>(intOf(v[0]) * 3600 + intOf(v[1]) * 60 + intOf(v[2]));
+    double secs = static_cast<double>(smallInt(v[0]) * 3600 + smallInt(v[1]) * 60 + smallInt(v[2]));
     resultDate(c, secs / 86400.0);
 }
 
@@ -634,10 +686,11 @@ void fnDateAdd(sqlite3_context* c, int, sqlite3_value** v) {
     Unit u = unitOf(v[0]);
     double n = std::trunc(numberOf(v[1]));
     double d = dateOf(v[2]);
+    if (std::fabs(n) > 1e8) throw Fail{kInvalidCall};  // far beyond year 9999 in any unit but seconds
     switch (u) {
     case Unit::Year: case Unit::Quarter: case Unit::Month: {
         long long months = static_cast<long long>(n) * (u == Unit::Year ? 12 : u == Unit::Quarter ? 3 : 1);
-        dates::Parts p = dates::toParts(d);
+        dates::Parts p = partsOfDay(d);
         long long total = p.year * 12LL + (p.month - 1) + months;
         long long y = total / 12, m = total % 12 + 1;
         if (y < 100 || y > 9999) throw Fail{kInvalidCall};
@@ -653,11 +706,11 @@ void fnDateAdd(sqlite3_context* c, int, sqlite3_value** v) {
     }
 }
 
-// DateDiff counts boundaries crossed, as VBA does: DateDiff("yyyy", #12/31/2023#, #1/1/2024#) is 1.
+// DateDiff counts boundaries crossed: DateDiff("yyyy", #12/31/2023#, #1/1/2024#) is 1.
 void fnDateDiff(sqlite3_context* c, int n, sqlite3_value** v) {
     Unit u = unitOf(v[0]);
     double a = dateOf(v[1]), b = dateOf(v[2]);
-    dates::Parts pa = dates::toParts(a), pb = dates::toParts(b);
+    dates::Parts pa = partsOfDay(a), pb = partsOfDay(b);
     auto secs = [](double d) { return static_cast<long long>(std::llround(d * 86400.0)); };
     long long r = 0;
     switch (u) {
@@ -687,7 +740,7 @@ void fnDateDiff(sqlite3_context* c, int n, sqlite3_value** v) {
 void fnDatePart(sqlite3_context* c, int n, sqlite3_value** v) {
     Unit u = unitOf(v[0]);
     double d = dateOf(v[1]);
-    dates::Parts p = dates::toParts(d);
+    dates::Parts p = partsOfDay(d);
     int first = firstDayArg(n, v, 2);
     long long r = 0;
     switch (u) {
@@ -745,8 +798,12 @@ std::string groupThousands(const std::string& digits) {
 }
 
 std::string fixed(double d, int decimals, bool thousands) {
+    // Halves round away from zero, as Format does.
+    decimals = std::min(decimals, 30);
+    double scale = std::pow(10.0, decimals);
+    double rounded = std::fabs(d) < 1e15 ? std::round(std::fabs(d) * scale) / scale : std::fabs(d);
     char b[400];
-    snprintf(b, sizeof b, "%.*f", decimals, std::fabs(d));
+    snprintf(b, sizeof b, "%.*f", decimals, rounded);
     std::string s = b;
     size_t dot = s.find('.');
     std::string whole = dot == std::string::npos ? s : s.substr(0, dot);
@@ -860,7 +917,7 @@ std::string two(int n) {
 }
 
 std::string formatDate(double d, const std::string& fmt) {
-    dates::Parts p = dates::toParts(d);
+    dates::Parts p = partsOfDay(d);
     bool ampm = false;
     {
         std::string l = lowerAscii(fmt);
@@ -912,9 +969,13 @@ std::string formatDate(double d, const std::string& fmt) {
             i += n;
             afterHour = false;
             continue;
-        case 'm':
+        case 'm': {
             n = run('m');
-            if (afterHour && n <= 2) {
+            // m right after an hour or just before seconds is minutes: hh:mm, mm:ss.
+            size_t k = i + n;
+            while (k < fmt.size() && (fmt[k] == ':' || fmt[k] == ' ')) ++k;
+            bool beforeSeconds = k < fmt.size() && std::tolower(static_cast<unsigned char>(fmt[k])) == 's';
+            if ((afterHour || beforeSeconds) && n <= 2) {
                 out += n == 1 ? std::to_string(p.minute) : two(p.minute);
             } else if (n == 1) out += std::to_string(p.month);
             else if (n == 2) out += two(p.month);
@@ -923,12 +984,13 @@ std::string formatDate(double d, const std::string& fmt) {
             i += n;
             afterHour = false;
             continue;
+        }
         case 'y':
             n = run('y');
-            if (n <= 2) out += two(p.year % 100);
+            if (n == 1)  // y alone is the day of the year
+                out += std::to_string(static_cast<long long>(std::floor(d) - dates::fromParts(p.year, 1, 1)) + 1);
+            else if (n == 2) out += two(p.year % 100);
             else out += std::to_string(p.year);
-            if (n == 1) out = out.substr(0, out.size() - 2) + std::to_string(
-                static_cast<long long>(std::floor(d) - dates::fromParts(p.year, 1, 1)) + 1);
             i += n;
             continue;
         case 'h': {
@@ -961,7 +1023,7 @@ std::string formatDate(double d, const std::string& fmt) {
             i += n;
             continue;
         default:
-            if (ch != ':' && ch != ' ') afterHour = afterHour && false;
+            if (ch != ':' && ch != ' ') afterHour = false;
             out += ch;
             ++i;
         }
@@ -1004,11 +1066,9 @@ void fnFormat(sqlite3_context* c, int n, sqlite3_value** v) {
     bool dateLike = date || num;
     if (dateLike) {
         if (key == "general date") {
-            dates::Parts p = dates::toParts(dv);
             std::string s = dv == std::floor(dv) ? formatDate(dv, "m/d/yyyy")
                             : std::floor(dv) == 0 ? formatDate(dv, "h:nn:ss AM/PM")
                                                   : formatDate(dv, "m/d/yyyy h:nn:ss AM/PM");
-            (void)p;
             return resultText(c, s);
         }
         if (key == "long date") return resultText(c, formatDate(dv, "dddd, mmmm d, yyyy"));
@@ -1106,7 +1166,7 @@ const FunctionDef kFunctions[] = {
     {"Left", 2, 2, dbText, fnLeft},
     {"Right", 2, 2, dbText, fnRight},
     {"Mid", 2, 3, dbText, fnMid},
-    {"InStr", 2, 3, dbLong, fnInStr, Special::None, false},
+    {"InStr", 2, 4, dbLong, fnInStr, Special::None, false},
     {"InStrRev", 2, 3, dbLong, fnInStrRev},
     {"Trim", 1, 1, dbText, fnTrim},
     {"LTrim", 1, 1, dbText, fnLTrim},
@@ -1115,7 +1175,7 @@ const FunctionDef kFunctions[] = {
     {"LCase", 1, 1, dbText, fnLCase},
     {"Space", 1, 1, dbText, fnSpace},
     {"String", 2, 2, dbText, fnString},
-    {"Replace", 3, 5, dbText, fnReplace},
+    {"Replace", 3, 6, dbText, fnReplace},
     {"StrComp", 2, 3, dbInteger, fnStrComp},
     {"StrReverse", 1, 1, dbText, fnStrReverse},
     {"Chr", 1, 1, dbText, fnChr},
@@ -1132,6 +1192,9 @@ const FunctionDef kFunctions[] = {
     {"CBool", 1, 1, dbBoolean, fnCBool},
     {"CDate", 1, 1, dbDate, fnCDate},
     {"DateValue", 1, 1, dbDate, fnDateValue},
+    {"TimeValue", 1, 1, dbDate, fnTimeValue},
+    {"Hex", 1, 1, dbText, fnHex},
+    {"Oct", 1, 1, dbText, fnOct},
     {"IsNumeric", 1, 1, dbBoolean, fnIsNumeric, Special::None, false},
     {"IsDate", 1, 1, dbBoolean, fnIsDate, Special::None, false},
     {"Abs", 1, 1, kTypeOfArg0, fnAbs},
@@ -1183,12 +1246,12 @@ const AggregateDef kAggregates[] = {
     {"Avg", "avg", dbDouble, nullptr, nullptr},
     {"Min", "min", kTypeOfArg0, nullptr, nullptr},
     {"Max", "max", kTypeOfArg0, nullptr, nullptr},
-    {"First", "jet_first", kTypeOfArg0, firstStep, firstLastFinal},
-    {"Last", "jet_last", kTypeOfArg0, lastStep, firstLastFinal},
-    {"StDev", "jet_stdev", dbDouble, spreadStep, spreadFinal<true, true>},
-    {"StDevP", "jet_stdevp", dbDouble, spreadStep, spreadFinal<false, true>},
-    {"Var", "jet_var", dbDouble, spreadStep, spreadFinal<true, false>},
-    {"VarP", "jet_varp", dbDouble, spreadStep, spreadFinal<false, false>},
+    {"First", "ldg_first", kTypeOfArg0, firstStep, firstLastFinal},
+    {"Last", "ldg_last", kTypeOfArg0, lastStep, firstLastFinal},
+    {"StDev", "ldg_stdev", dbDouble, spreadStep, spreadFinal<true, true>},
+    {"StDevP", "ldg_stdevp", dbDouble, spreadStep, spreadFinal<false, true>},
+    {"Var", "ldg_var", dbDouble, spreadStep, spreadFinal<true, false>},
+    {"VarP", "ldg_varp", dbDouble, spreadStep, spreadFinal<false, false>},
 };
 
 // Every scalar goes through here: the Null rule, then the code, with our
@@ -1218,7 +1281,7 @@ void registerOne(sqlite3* db, const FunctionDef& f) {
 
 }  // namespace
 
-std::string sqlFunctionName(const FunctionDef& f) { return "jet_" + lowerAscii(f.name); }
+std::string sqlFunctionName(const FunctionDef& f) { return "ldg_" + lowerAscii(f.name); }
 
 const FunctionDef* findFunction(std::string_view name) {
     for (const auto& f : kFunctions)

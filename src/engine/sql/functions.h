@@ -14,7 +14,7 @@ constexpr int kTypeOfArg0 = -1;  // the type of the first argument
 constexpr int kTypeOfArg1 = -2;  // the type of the second argument
 
 enum class Special {
-    None,      // emitted as jet_<name>(args)
+    None,      // emitted as ldg_<name>(args)
     Aggregate, // emitted through the aggregate table
     IIf,       // CASE WHEN ... THEN ... ELSE ... END
     IsNull,    // x IS NULL
@@ -38,7 +38,7 @@ struct FunctionDef {
 
 struct AggregateDef {
     const char* name;      // Sum, First, StDev...
-    const char* sqlName;   // sum, jet_first...
+    const char* sqlName;   // sum, ldg_first...
     int resultType;        // kTypeOfArg0 for Min/Max/First/Last
     void (*step)(sqlite3_context*, int, sqlite3_value**);  // nullptr for SQLite's own
     void (*final)(sqlite3_context*);
@@ -47,7 +47,7 @@ struct AggregateDef {
 const FunctionDef* findFunction(std::string_view name);
 const AggregateDef* findAggregate(std::string_view name);
 
-// The SQLite name a scalar function is registered under: jet_left.
+// The SQLite name a scalar function is registered under: ldg_left.
 std::string sqlFunctionName(const FunctionDef& f);
 
 }  // namespace engine::sql

@@ -33,6 +33,8 @@ std::vector<Token> tokenize(std::string_view s) {
     std::vector<Token> out;
     size_t i = 0;
     const size_t n = s.size();
+    // A NUL would end the text SQLite reads; no statement has one.
+    if (size_t nul = s.find('\0'); nul != std::string_view::npos) throw LexError{nul};
     auto at = [&](size_t k) -> unsigned char { return k < n ? static_cast<unsigned char>(s[k]) : 0; };
     while (true) {
         while (i < n && std::isspace(at(i))) ++i;
@@ -51,8 +53,9 @@ std::vector<Token> tokenize(std::string_view s) {
             t.kind = Tok::Name;
             t.text = std::string(s.substr(i, j - i));
             i = j;
-        } else if (c == '[') {
-            size_t j = s.find(']', i + 1);
+        } else if (c == '[' || c == '`') {
+            // [name] and `name` both quote a name.
+            size_t j = s.find(c == '[' ? ']' : '`', i + 1);
             if (j == std::string_view::npos) throw LexError{i};
             t.kind = Tok::Bracketed;
             t.text = std::string(s.substr(i + 1, j - i - 1));
@@ -98,18 +101,12 @@ std::vector<Token> tokenize(std::string_view s) {
             t.text = std::string(s.substr(i + 1, j - i - 1));
             i = j + 1;
         } else {
-            static const char* two[] = {"<=", ">=", "<>"};
             t.kind = Tok::Symbol;
-            bool done = false;
-            for (const char* op : two) {
-                if (s.substr(i, 2) == op) {
-                    t.text = op;
-                    i += 2;
-                    done = true;
-                    break;
-                }
-            }
-            if (!done) {
+            std::string_view pair = s.substr(i, 2);
+            if (pair == "<=" || pair == ">=" || pair == "<>") {
+                t.text = std::string(pair);
+                i += 2;
+            } else {
                 static const std::string_view single = "(),.;!*+-/\\^&=<>";
                 if (single.find(static_cast<char>(c)) == std::string_view::npos) throw LexError{i};
                 t.text = std::string(1, static_cast<char>(c));

@@ -36,7 +36,6 @@ public:
         try {
             toks_ = tokenize(text);
         } catch (const LexError& e) {
-            lexFault_ = e.pos;
             hasLexFault_ = true;
             // Keep the tokens before the fault so the error names the right clause.
             toks_.clear();
@@ -57,7 +56,7 @@ public:
         exprStart_ = 0;
         ExprPtr e = expr();
         accept(";");
-        if (!atEnd()) fail();
+        if (!atEnd() || hasLexFault_) fail();
         return e;
     }
 
@@ -140,12 +139,18 @@ private:
     ExprPtr binary(std::string op, ExprPtr a, ExprPtr b) {
         auto e = make(Expr::Kind::Binary, a->pos);
         e->text = std::move(op);
-        e->end = b->end;
         e->args.push_back(std::move(a));
         e->args.push_back(std::move(b));
+        close(*e);
         return e;
     }
-    void close(Expr& e) { e.end = toks_[p_ > 0 ? p_ - 1 : 0].end; }
+    // Ends a node at the last token read; chains of operators are loops in the
+    // parser, so their height is checked here rather than by Depth.
+    void close(Expr& e) {
+        e.end = toks_[p_ > 0 ? p_ - 1 : 0].end;
+        for (const auto& a : e.args) e.depth = std::max(e.depth, a->depth + 1);
+        if (e.depth > kMaxDepth * 2) fail();
+    }
 
     // --- statements
     QueryPtr query();
@@ -168,7 +173,7 @@ private:
     void finish(int number) {
         Clause c(*this, number);
         accept(";");
-        if (!atEnd()) fail();
+        if (!atEnd() || hasLexFault_) fail();
     }
 
     std::string_view src_;
@@ -178,7 +183,6 @@ private:
     size_t exprStart_ = 0;
     int depth_ = 0;
     bool hasLexFault_ = false;
-    size_t lexFault_ = 0;
 };
 
 std::string clip(std::string_view s) {
@@ -239,7 +243,9 @@ void Parser::fail() const {
 ExprPtr Parser::exprInClause() {
     Clause c(*this, err::SyntaxInExpression);
     exprStart_ = peek().pos;
-    return expr();
+    ExprPtr e = expr();
+    if (hasLexFault_ && atEnd()) fail();  // a stray character right after the expression
+    return e;
 }
 
 ExprPtr Parser::expr() {
@@ -466,7 +472,6 @@ ExprPtr Parser::primary() {
             inner->pos = pos;
             return inner;
         }
-        if (t.text == "*") fail();
         fail();
     case Tok::Name:
         if (t.isWord("null") || t.isWord("true") || t.isWord("false")) {
@@ -491,8 +496,8 @@ ExprPtr Parser::primary() {
             close(*e);
             return e;
         }
-        // Left( and Right( are the functions, not joins.
-        if (peek(1).isSymbol("(") && (!reserved(t) || t.isWord("left") || t.isWord("right"))) {
+        // Left(, Right( and Asc( are the functions, not the keywords.
+        if (peek(1).isSymbol("(") && (!reserved(t) || t.isWord("left") || t.isWord("right") || t.isWord("asc"))) {
             auto e = make(Expr::Kind::Call, pos);
             e->text = next().text;
             next();
@@ -526,6 +531,13 @@ ExprPtr Parser::primary() {
             auto e = make(Expr::Kind::Column, pos);
             e->qualifier = first;
             e->text = name();
+            // Longer paths such as Forms!Orders!OrderID name no table's field:
+            // they are kept whole and become parameters.
+            while (peek().isSymbol(".") || peek().isSymbol("!")) {
+                next();
+                e->qualifier += "." + e->text;
+                e->text = name();
+            }
             close(*e);
             return e;
         }
@@ -627,6 +639,7 @@ std::vector<TableRefPtr> Parser::fromList() {
 TableRefPtr Parser::joined() {
     Depth d(*this);
     TableRefPtr left = tablePrimary();
+    int joins = 0;
     while (true) {
         TableRef::JoinType type;
         if (acceptWord("inner")) type = TableRef::JoinType::Inner;
@@ -635,6 +648,7 @@ TableRefPtr Parser::joined() {
         else if (peek().isWord("cross")) next(), type = TableRef::JoinType::Cross;
         else break;
         expectWord("join");
+        if (++joins > kMaxDepth) fail();
         auto j = std::make_unique<TableRef>();
         j->kind = TableRef::Kind::Join;
         j->join = type;
@@ -696,6 +710,12 @@ std::unique_ptr<Statement> Parser::statement() {
     if (t.isWord("select") || (t.isSymbol("(") && peek(1).isWord("select"))) {
         st->kind = Statement::Kind::Select;
         st->query = query();
+        if (peek().isWord("with") && peek(1).isWord("owneraccess")) {  // saved with the query; no meaning here
+            Clause c2(*this, err::SyntaxInSelect);
+            next();
+            next();
+            expectWord("option");
+        }
         finish(err::SyntaxInSelect);
     } else if (t.isWord("transform")) {
         next();

@@ -13,8 +13,13 @@ Parsed& Parsed::operator=(Parsed&&) noexcept = default;
 Parsed::~Parsed() = default;
 Parsed::Parsed(std::unique_ptr<ast::Statement> tree) : tree_(std::move(tree)) {}
 
+namespace {
+[[noreturn]] void empty() { throw Error(err::InvalidOperation, "No statement has been parsed."); }
+}  // namespace
+
 StatementKind Parsed::kind() const {
     using K = ast::Statement::Kind;
+    if (!tree_) empty();
     switch (tree_->kind) {
     case K::Select:
         if (tree_->query->parts.size() > 1) return StatementKind::Union;
@@ -28,10 +33,11 @@ StatementKind Parsed::kind() const {
     }
 }
 
-bool Parsed::hasParameters() const { return !tree_->parameters.empty(); }
+bool Parsed::hasParameters() const { return tree_ && !tree_->parameters.empty(); }
 
 Parsed::Ddl Parsed::ddl() const {
     using K = ast::Statement::Kind;
+    if (!tree_) return std::monostate{};
     switch (tree_->kind) {
     case K::CreateTable: return tree_->createTable;
     case K::DropTable: return tree_->dropTable;
@@ -45,14 +51,17 @@ Parsed::Ddl Parsed::ddl() const {
 Parsed parse(std::string_view text) { return Parsed(parseStatement(text)); }
 
 EmittedSelect emitSelect(const Parsed& statement, const Catalog& catalog) {
+    statement.kind();  // refuses an empty Parsed
     return emitQueryStatement(statement.tree(), catalog);
 }
 
 EmittedAction emitAction(const Parsed& statement, const Catalog& catalog) {
+    statement.kind();
     return emitActionStatement(statement.tree(), catalog);
 }
 
 std::string makeTableTarget(const Parsed& statement) {
+    statement.kind();
     const auto& t = statement.tree();
     if (t.kind != ast::Statement::Kind::Select || !t.query) return {};
     return t.query->parts[0]->into;

@@ -146,7 +146,9 @@ TEST_P(Dialect, Case) {
         EXPECT_EQ(out.error, c.error) << out.errorText << "\n" << describe(out.rows);
         EXPECT_FALSE(out.errorText.empty());
         EXPECT_EQ(out.errorText.find("sqlite"), std::string::npos) << out.errorText;
-        if (!c.says.empty()) EXPECT_NE(out.errorText.find(c.says), std::string::npos) << out.errorText;
+        if (!c.says.empty()) {
+            EXPECT_NE(out.errorText.find(c.says), std::string::npos) << out.errorText;
+        }
         return;
     }
     ASSERT_EQ(out.error, 0) << out.errorText;
@@ -156,8 +158,12 @@ TEST_P(Dialect, Case) {
         return;
     }
     ASSERT_FALSE(out.runtimeFailure) << out.errorText;
-    if (c.expectRows) EXPECT_EQ(describe(out.rows), describe(c.rows));
-    if (c.changes >= 0) EXPECT_EQ(out.changes, c.changes);
+    if (c.expectRows) {
+        EXPECT_EQ(describe(out.rows), describe(c.rows));
+    }
+    if (c.changes >= 0) {
+        EXPECT_EQ(out.changes, c.changes);
+    }
     if (!c.columns.empty()) {
         std::string got;
         for (size_t i = 0; i < out.columns.size(); ++i)

@@ -1,0 +1,733 @@
+// Engine operations timed next to raw SQLite doing the same work on the same
+// file, in the same run, on a million-row Orders table; prints the ratio
+// engine/raw of each pair at the end.
+//
+// The table comes from ledgerly-mksample (built beside this program) run once
+// per run into a temporary folder: about 20 s for a million orders on one
+// core. LEDGERLY_BENCH_ROWS=N makes a smaller table for a quick try. The
+// whole run takes about four minutes. Destructive pairs work on fresh copies
+// of the file, so engine and raw start from equal data.
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "engine/dao.h"
+
+using namespace engine;
+namespace fs = std::filesystem;
+
+namespace {
+
+// ------------------------------------------------------------------ set-up
+
+fs::path gDir;        // temporary folder of this run
+fs::path gBase;       // the untouched sample file
+long gRows = 1000000;
+
+fs::path programDir() { return fs::read_symlink("/proc/self/exe").parent_path(); }
+
+void makeBase() {
+    if (const char* n = std::getenv("LEDGERLY_BENCH_ROWS")) gRows = std::atol(n);
+    std::string pattern = (fs::temp_directory_path() / "ledgerly-bench-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
+    gDir = pattern;
+    fs::path tool = programDir() / "ledgerly-mksample";
+    std::string cmd = "'" + tool.string() + "' '" + gDir.string() + "' --rows " + std::to_string(gRows);
+    std::cerr << "Making " << gRows << " orders with " << tool.filename().string() << "...\n";
+    if (std::system(cmd.c_str()) != 0) throw std::runtime_error("ledgerly-mksample failed (is it built?)");
+    gBase = gDir / "Sales.mdb";
+    // One freight above 999.5, ten rows from the end, so an unindexed find
+    // scans nearly the whole table before it matches.
+    sqlite3* db = nullptr;
+    sqlite3_open(gBase.c_str(), &db);
+    char* msg = nullptr;
+    int rc = sqlite3_exec(db,
+                          "UPDATE Orders SET Freight = 1000 WHERE OrderID = (SELECT Max(OrderID) - 10 FROM Orders);"
+                          "PRAGMA wal_checkpoint(TRUNCATE);",
+                          nullptr, nullptr, &msg);
+    if (rc != SQLITE_OK) throw std::runtime_error(std::string("set-up: ") + (msg ? msg : "?"));
+    sqlite3_close(db);
+}
+
+// A fresh copy of the sample file for a destructive benchmark.
+std::string freshCopy(const char* name) {
+    fs::path p = gDir / (std::string(name) + ".mdb");
+    for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(p.string() + suffix);
+    fs::copy_file(gBase, p);
+    return p.string();
+}
+
+// ------------------------------------------------------------ raw helpers
+
+using RawValue = std::variant<std::monostate, std::int64_t, double, std::string>;
+using RawRow = std::vector<RawValue>;
+
+class Raw {
+public:
+    explicit Raw(const std::string& path) {
+        if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+            throw std::runtime_error("raw open failed");
+        // The engine's settings, so both pay the same for a commit.
+        exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL");
+    }
+    ~Raw() { sqlite3_close_v2(db_); }
+    void exec(const std::string& sql) {
+        char* msg = nullptr;
+        if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &msg) != SQLITE_OK) {
+            std::string m = msg ? msg : "?";
+            sqlite3_free(msg);
+            throw std::runtime_error("raw: " + m + " in " + sql);
+        }
+    }
+    sqlite3* handle() const { return db_; }
+
+private:
+    sqlite3* db_ = nullptr;
+};
+
+class Stmt {
+public:
+    Stmt(const Raw& raw, const std::string& sql) {
+        if (sqlite3_prepare_v3(raw.handle(), sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &st_, nullptr) != SQLITE_OK)
+            throw std::runtime_error(std::string("raw prepare: ") + sqlite3_errmsg(raw.handle()) + " in " + sql);
+    }
+    ~Stmt() { sqlite3_finalize(st_); }
+    sqlite3_stmt* operator*() const { return st_; }
+    bool step() {
+        int rc = sqlite3_step(st_);
+        if (rc == SQLITE_ROW) return true;
+        if (rc != SQLITE_DONE) throw std::runtime_error(std::string("raw step: ") + sqlite3_errstr(rc));
+        return false;
+    }
+    void reset() {
+        sqlite3_reset(st_);
+        sqlite3_clear_bindings(st_);
+    }
+    // Every column of the current row, read as stored.
+    RawRow row() const {
+        int n = sqlite3_column_count(st_);
+        RawRow r;
+        r.reserve(static_cast<size_t>(n));
+        for (int i = 0; i < n; ++i) {
+            switch (sqlite3_column_type(st_, i)) {
+            case SQLITE_INTEGER: r.emplace_back(static_cast<std::int64_t>(sqlite3_column_int64(st_, i))); break;
+            case SQLITE_FLOAT: r.emplace_back(sqlite3_column_double(st_, i)); break;
+            case SQLITE_NULL: r.emplace_back(std::monostate{}); break;
+            default:
+                r.emplace_back(std::string(reinterpret_cast<const char*>(sqlite3_column_text(st_, i)),
+                                           static_cast<size_t>(sqlite3_column_bytes(st_, i))));
+            }
+        }
+        return r;
+    }
+
+private:
+    sqlite3_stmt* st_ = nullptr;
+};
+
+std::vector<std::int64_t> rawKeys(const Raw& raw, const std::string& sql) {
+    std::vector<std::int64_t> keys;
+    Stmt st(raw, sql);
+    while (st.step()) keys.push_back(sqlite3_column_int64(*st, 0));
+    return keys;
+}
+
+// --------------------------------------------------------- shared inputs
+
+constexpr int kPageRows = 50;
+constexpr int kWrites = 100000;  // at most half the table when LEDGERLY_BENCH_ROWS is small
+constexpr int kSeeks = 10000;
+
+const char* kFunctionHeavy = "Trim([Ship Name]) Like '*a*' And Year(OrderDate) = 2024";
+const char* kFunctionHeavyRaw = "trim(\"Ship Name\") LIKE '%a%' AND strftime('%Y', OrderDate) = '2024'";
+
+// Start positions of 50-row windows that never overlap, in random order.
+const std::vector<long>& pagePositions() {
+    static std::vector<long> positions = [] {
+        std::vector<long> p;
+        for (long start = 0; start + kPageRows <= gRows; start += kPageRows) p.push_back(start);
+        std::shuffle(p.begin(), p.end(), std::mt19937_64(7));
+        return p;
+    }();
+    return positions;
+}
+
+const std::vector<std::string>& seekKeys() {
+    static std::vector<std::string> keys = [] {
+        std::mt19937_64 rnd(11);
+        std::vector<std::string> k;
+        for (int i = 0; i < kSeeks; ++i) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "C%04d", static_cast<int>(rnd() % 100) + 1);
+            k.push_back(buf);
+        }
+        return k;
+    }();
+    return keys;
+}
+
+struct NewOrder {
+    std::string customer, orderDateText, requiredDateText, shipName, city, country;
+    double orderDate, requiredDate;
+    int employee, shipVia;
+    std::int64_t freightScaled;
+    bool paid;
+};
+
+const std::vector<NewOrder>& newOrders() {
+    static std::vector<NewOrder> rows = [] {
+        std::mt19937_64 rnd(13);
+        std::vector<NewOrder> v;
+        v.reserve(kWrites);
+        for (int i = 0; i < kWrites; ++i) {
+            NewOrder o;
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "C%04d", static_cast<int>(rnd() % 100) + 1);
+            o.customer = buf;
+            o.orderDate = dates::fromParts(2025, 1 + static_cast<int>(rnd() % 12), 1 + static_cast<int>(rnd() % 28),
+                                           8 + static_cast<int>(rnd() % 10), static_cast<int>(rnd() % 60), 0);
+            o.requiredDate = static_cast<double>(static_cast<long long>(o.orderDate)) + 14;
+            o.orderDateText = dates::format(o.orderDate);
+            o.requiredDateText = dates::format(o.requiredDate);
+            o.employee = 1 + static_cast<int>(rnd() % 9);
+            o.shipVia = 1 + static_cast<int>(rnd() % 3);
+            o.freightScaled = static_cast<std::int64_t>(rnd() % 90000) * 100;
+            o.shipName = "New Customer " + std::to_string(i % 977);
+            o.city = "Bergamo";
+            o.country = "Italy";
+            o.paid = rnd() % 2;
+            v.push_back(std::move(o));
+        }
+        return v;
+    }();
+    return rows;
+}
+
+std::shared_ptr<Database> gEngineDb;  // the base file, for the read-only pairs
+std::unique_ptr<Raw> gRaw;
+
+void setCommon(benchmark::State& state, long items) {
+    state.SetItemsProcessed(state.iterations() * items);
+}
+
+// ------------------------------------------------------------ open
+
+void OpenEngine(benchmark::State& state) {
+    for (auto _ : state) {
+        auto rs = gEngineDb->OpenRecordset("Orders", dbOpenTable);
+        long n = rs->RecordCount();
+        for (long i = 0; i < kPageRows && i < n; ++i) benchmark::DoNotOptimize(rs->RowAt(i));
+        benchmark::DoNotOptimize(n);
+    }
+}
+
+void OpenRaw(benchmark::State& state) {
+    for (auto _ : state) {
+        std::vector<std::int64_t> keys = rawKeys(*gRaw, "SELECT rowid FROM Orders ORDER BY rowid");
+        long n = static_cast<long>(keys.size());
+        Stmt page(*gRaw, "SELECT rowid, * FROM Orders WHERE rowid BETWEEN ? AND ?");
+        sqlite3_bind_int64(*page, 1, keys[0]);
+        sqlite3_bind_int64(*page, 2, keys[std::min<long>(kPageRows, n) - 1]);
+        std::vector<RawRow> rows;
+        while (page.step()) rows.push_back(page.row());
+        benchmark::DoNotOptimize(rows.data());
+        benchmark::DoNotOptimize(n);
+    }
+}
+
+// ------------------------------------------------------- random page
+
+void PageEngine(benchmark::State& state) {
+    auto rs = gEngineDb->OpenRecordset("Orders", dbOpenTable);
+    const auto& positions = pagePositions();
+    size_t next = 0;
+    for (auto _ : state) {
+        long start = positions[next++ % positions.size()];
+        for (long i = start; i < start + kPageRows; ++i) benchmark::DoNotOptimize(rs->RowAt(i));
+    }
+}
+
+void PageRaw(benchmark::State& state) {
+    std::vector<std::int64_t> keys = rawKeys(*gRaw, "SELECT rowid FROM Orders ORDER BY rowid");
+    Stmt page(*gRaw, "SELECT rowid, * FROM Orders WHERE rowid BETWEEN ? AND ?");
+    const auto& positions = pagePositions();
+    size_t next = 0;
+    for (auto _ : state) {
+        long start = positions[next++ % positions.size()];
+        sqlite3_bind_int64(*page, 1, keys[static_cast<size_t>(start)]);
+        sqlite3_bind_int64(*page, 2, keys[static_cast<size_t>(start + kPageRows - 1)]);
+        std::vector<RawRow> rows;
+        rows.reserve(kPageRows);
+        while (page.step()) rows.push_back(page.row());
+        page.reset();
+        benchmark::DoNotOptimize(rows.data());
+    }
+}
+
+// -------------------------------------------------- last and first
+
+// Each round starts from a recordset with nothing read yet (opened while the
+// clock is stopped), then reads every field of the last and the first record.
+void LastFirstEngine(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto rs = gEngineDb->OpenRecordset("Orders", dbOpenTable);
+        state.ResumeTiming();
+        rs->MoveLast();
+        for (auto& f : rs->Fields()) benchmark::DoNotOptimize(f->Value());
+        rs->MoveFirst();
+        for (auto& f : rs->Fields()) benchmark::DoNotOptimize(f->Value());
+        state.PauseTiming();
+        rs.reset();
+        state.ResumeTiming();
+    }
+}
+
+void LastFirstRaw(benchmark::State& state) {
+    Stmt last(*gRaw, "SELECT rowid, * FROM Orders ORDER BY rowid DESC LIMIT 1");
+    Stmt first(*gRaw, "SELECT rowid, * FROM Orders ORDER BY rowid LIMIT 1");
+    for (auto _ : state) {
+        state.PauseTiming();
+        state.ResumeTiming();
+        last.step();
+        benchmark::DoNotOptimize(last.row());
+        last.reset();
+        first.step();
+        benchmark::DoNotOptimize(first.row());
+        first.reset();
+        state.PauseTiming();
+        state.ResumeTiming();
+    }
+}
+
+// ------------------------------------------------------------ finds
+
+void FindEngine(benchmark::State& state, const char* criteria) {
+    auto rs = gEngineDb->OpenRecordset("Orders", dbOpenTable);
+    for (auto _ : state) {
+        rs->FindFirst(criteria);
+        if (rs->NoMatch()) state.SkipWithError("no match");
+        benchmark::DoNotOptimize(rs->AbsolutePosition());
+    }
+}
+
+void FindRaw(benchmark::State& state, const char* condition) {
+    Stmt st(*gRaw, std::string("SELECT rowid FROM Orders WHERE ") + condition + " ORDER BY rowid LIMIT 1");
+    for (auto _ : state) {
+        if (!st.step()) state.SkipWithError("no match");
+        benchmark::DoNotOptimize(sqlite3_column_int64(*st, 0));
+        st.reset();
+    }
+}
+
+void WhereEngine(benchmark::State& state) {
+    for (auto _ : state) {
+        auto rs = gEngineDb->OpenRecordset(std::string("SELECT * FROM Orders WHERE ") + kFunctionHeavy, dbOpenDynaset);
+        benchmark::DoNotOptimize(rs->RecordCount());
+    }
+}
+
+void WhereRaw(benchmark::State& state) {
+    for (auto _ : state) {
+        std::vector<std::int64_t> keys = rawKeys(*gRaw, std::string("SELECT rowid FROM Orders WHERE ") + kFunctionHeavyRaw);
+        benchmark::DoNotOptimize(keys.size());
+    }
+}
+
+// ------------------------------------------------------------- seek
+
+void SeekEngine(benchmark::State& state) {
+    auto rs = gEngineDb->OpenRecordset("Orders", dbOpenTable);
+    rs->SetIndex("CustomerID");
+    const auto& keys = seekKeys();
+    for (auto _ : state) {
+        for (const auto& k : keys) {
+            rs->Seek("=", Variant::text(k));
+            if (rs->NoMatch()) state.SkipWithError("no match");
+        }
+    }
+    setCommon(state, kSeeks);
+}
+
+void SeekRaw(benchmark::State& state) {
+    Stmt st(*gRaw, "SELECT rowid FROM Orders WHERE CustomerID = ? LIMIT 1");
+    const auto& keys = seekKeys();
+    for (auto _ : state) {
+        for (const auto& k : keys) {
+            sqlite3_bind_text(*st, 1, k.data(), static_cast<int>(k.size()), SQLITE_STATIC);
+            if (!st.step()) state.SkipWithError("no match");
+            benchmark::DoNotOptimize(sqlite3_column_int64(*st, 0));
+            st.reset();
+        }
+    }
+    setCommon(state, kSeeks);
+}
+
+// ----------------------------------------------- record-at-a-time writes
+
+void AddNewEngine(benchmark::State& state) {
+    const auto& rows = newOrders();
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto db = DBEngine::OpenDatabase(freshCopy("addnew-engine"));
+        auto rs = db->OpenRecordset("Orders", dbOpenTable);
+        Field& customer = rs->Fields("CustomerID");
+        Field& employee = rs->Fields("EmployeeID");
+        Field& orderDate = rs->Fields("OrderDate");
+        Field& requiredDate = rs->Fields("RequiredDate");
+        Field& shipVia = rs->Fields("ShipVia");
+        Field& freight = rs->Fields("Freight");
+        Field& shipName = rs->Fields("Ship Name");
+        Field& city = rs->Fields("ShipCity");
+        Field& country = rs->Fields("ShipCountry");
+        Field& paid = rs->Fields("Paid");
+        state.ResumeTiming();
+        db->BeginTrans();
+        for (const auto& o : rows) {
+            rs->AddNew();
+            customer.SetValue(Variant::text(o.customer));
+            employee.SetValue(Variant::integer(static_cast<std::int16_t>(o.employee)));
+            orderDate.SetValue(Variant::date(o.orderDate));
+            requiredDate.SetValue(Variant::date(o.requiredDate));
+            shipVia.SetValue(Variant::byte(static_cast<std::uint8_t>(o.shipVia)));
+            freight.SetValue(Variant::currencyScaled(o.freightScaled));
+            shipName.SetValue(Variant::text(o.shipName));
+            city.SetValue(Variant::text(o.city));
+            country.SetValue(Variant::text(o.country));
+            paid.SetValue(Variant::boolean(o.paid));
+            rs->Update();
+        }
+        db->CommitTrans();
+        state.PauseTiming();
+        rs.reset();
+        db->Close();
+        state.ResumeTiming();
+    }
+    setCommon(state, kWrites);
+}
+
+void AddNewRaw(benchmark::State& state) {
+    const auto& rows = newOrders();
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto raw = std::make_unique<Raw>(freshCopy("addnew-raw"));
+        state.ResumeTiming();
+        raw->exec("BEGIN");
+        {
+            Stmt ins(*raw, "INSERT INTO Orders (CustomerID, EmployeeID, OrderDate, RequiredDate, ShipVia, Freight, "
+                           "\"Ship Name\", ShipCity, ShipCountry, Paid) VALUES (?,?,?,?,?,?,?,?,?,?)");
+            for (const auto& o : rows) {
+                sqlite3_bind_text(*ins, 1, o.customer.data(), static_cast<int>(o.customer.size()), SQLITE_STATIC);
+                sqlite3_bind_int(*ins, 2, o.employee);
+                sqlite3_bind_text(*ins, 3, o.orderDateText.data(), static_cast<int>(o.orderDateText.size()), SQLITE_STATIC);
+                sqlite3_bind_text(*ins, 4, o.requiredDateText.data(), static_cast<int>(o.requiredDateText.size()), SQLITE_STATIC);
+                sqlite3_bind_int(*ins, 5, o.shipVia);
+                sqlite3_bind_double(*ins, 6, static_cast<double>(o.freightScaled) / 10000.0);
+                sqlite3_bind_text(*ins, 7, o.shipName.data(), static_cast<int>(o.shipName.size()), SQLITE_STATIC);
+                sqlite3_bind_text(*ins, 8, o.city.data(), static_cast<int>(o.city.size()), SQLITE_STATIC);
+                sqlite3_bind_text(*ins, 9, o.country.data(), static_cast<int>(o.country.size()), SQLITE_STATIC);
+                sqlite3_bind_int(*ins, 10, o.paid ? -1 : 0);
+                ins.step();
+                ins.reset();
+            }
+        }
+        raw->exec("COMMIT");
+        state.PauseTiming();
+        raw.reset();
+        state.ResumeTiming();
+    }
+    setCommon(state, kWrites);
+}
+
+// Changes the freight and ship name of the first 100,000 orders.
+void EditEngine(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto db = DBEngine::OpenDatabase(freshCopy("edit-engine"));
+        auto rs = db->OpenRecordset("Orders", dbOpenTable);
+        Field& freight = rs->Fields("Freight");
+        Field& shipName = rs->Fields("Ship Name");
+        state.ResumeTiming();
+        db->BeginTrans();
+        rs->MoveFirst();
+        for (int i = 0; i < kWrites && !rs->EOF_(); ++i, rs->MoveNext()) {
+            rs->Edit();
+            freight.SetValue(Variant::currencyScaled(i * 100LL));
+            shipName.SetValue(Variant::text("Renamed"));
+            rs->Update();
+        }
+        db->CommitTrans();
+        state.PauseTiming();
+        rs.reset();
+        db->Close();
+        state.ResumeTiming();
+    }
+    setCommon(state, kWrites);
+}
+
+void EditRaw(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto raw = std::make_unique<Raw>(freshCopy("edit-raw"));
+        std::vector<std::int64_t> keys = rawKeys(*raw, "SELECT rowid FROM Orders ORDER BY rowid");
+        state.ResumeTiming();
+        raw->exec("BEGIN");
+        {
+            Stmt upd(*raw, "UPDATE Orders SET Freight = ?, \"Ship Name\" = ? WHERE rowid = ?");
+            for (int i = 0; i < kWrites && i < static_cast<int>(keys.size()); ++i) {
+                sqlite3_bind_double(*upd, 1, i / 100.0);
+                sqlite3_bind_text(*upd, 2, "Renamed", -1, SQLITE_STATIC);
+                sqlite3_bind_int64(*upd, 3, keys[static_cast<size_t>(i)]);
+                upd.step();
+                upd.reset();
+            }
+        }
+        raw->exec("COMMIT");
+        state.PauseTiming();
+        raw.reset();
+        state.ResumeTiming();
+    }
+    setCommon(state, kWrites);
+}
+
+// Deletes the first 100,000 orders one by one.
+void DeleteEngine(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto db = DBEngine::OpenDatabase(freshCopy("delete-engine"));
+        auto rs = db->OpenRecordset("Orders", dbOpenTable);
+        state.ResumeTiming();
+        db->BeginTrans();
+        rs->MoveFirst();
+        for (long i = 0; i < std::min<long>(kWrites, gRows / 2); ++i) {
+            rs->Delete();
+            rs->MoveNext();
+        }
+        db->CommitTrans();
+        state.PauseTiming();
+        rs.reset();
+        db->Close();
+        state.ResumeTiming();
+    }
+    setCommon(state, kWrites);
+}
+
+void DeleteRaw(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto raw = std::make_unique<Raw>(freshCopy("delete-raw"));
+        std::vector<std::int64_t> keys = rawKeys(*raw, "SELECT rowid FROM Orders ORDER BY rowid");
+        state.ResumeTiming();
+        raw->exec("BEGIN");
+        {
+            Stmt del(*raw, "DELETE FROM Orders WHERE rowid = ?");
+            for (long i = 0; i < std::min<long>(kWrites, gRows / 2); ++i) {
+                sqlite3_bind_int64(*del, 1, keys[static_cast<size_t>(i)]);
+                del.step();
+                del.reset();
+            }
+        }
+        raw->exec("COMMIT");
+        state.PauseTiming();
+        raw.reset();
+        state.ResumeTiming();
+    }
+    setCommon(state, kWrites);
+}
+
+// --------------------------------------------------------- statements
+
+struct StatementPair {
+    const char* name;
+    const char* dialect;
+    const char* sqlite;
+};
+const StatementPair kStatements[] = {
+    {"Execute UPDATE all rows", "UPDATE Orders SET Freight = Freight + 1, Paid = True",
+     "UPDATE Orders SET Freight = Freight + 1, Paid = -1"},
+    {"Execute DELETE WHERE", "DELETE FROM Orders WHERE ShipVia = 2 And Freight < 300",
+     "DELETE FROM Orders WHERE ShipVia = 2 AND Freight < 300"},
+    {"Execute INSERT SELECT",
+     "INSERT INTO [Orders Archive] (OrderID, CustomerID, OrderDate, Freight) "
+     "SELECT OrderID, CustomerID, OrderDate, Freight FROM Orders WHERE OrderDate < #1/1/2021#",
+     "INSERT INTO \"Orders Archive\" (OrderID, CustomerID, OrderDate, Freight) "
+     "SELECT OrderID, CustomerID, OrderDate, Freight FROM Orders WHERE OrderDate < '2021-01-01'"},
+};
+
+void ExecuteEngine(benchmark::State& state, const StatementPair* p) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto db = DBEngine::OpenDatabase(freshCopy("execute-engine"));
+        state.ResumeTiming();
+        db->Execute(p->dialect, dbFailOnError);
+        benchmark::DoNotOptimize(db->RecordsAffected());
+        state.PauseTiming();
+        db->Close();
+        state.ResumeTiming();
+    }
+}
+
+void ExecuteRaw(benchmark::State& state, const StatementPair* p) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto raw = std::make_unique<Raw>(freshCopy("execute-raw"));
+        state.ResumeTiming();
+        raw->exec(p->sqlite);
+        benchmark::DoNotOptimize(sqlite3_changes(raw->handle()));
+        state.PauseTiming();
+        raw.reset();
+        state.ResumeTiming();
+    }
+}
+
+// ------------------------------------------------------------ report
+
+struct Pair {
+    std::string operation;
+    double target;
+};
+std::vector<Pair> gPairs;
+std::map<std::string, double> gSeconds;  // benchmark name -> seconds per iteration
+
+class CollectingReporter : public benchmark::ConsoleReporter {
+public:
+    CollectingReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const auto& r : runs)
+            if (!r.error_occurred && r.iterations > 0)
+                gSeconds[r.run_name.function_name] = r.real_accumulated_time / static_cast<double>(r.iterations);
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+template <class F>
+void addPair(const std::string& operation, double target, int iterations, F engineFn, F rawFn) {
+    gPairs.push_back({operation, target});
+    benchmark::RegisterBenchmark((operation + "/engine").c_str(), engineFn)
+        ->Iterations(iterations)
+        ->UseRealTime()
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark((operation + "/raw").c_str(), rawFn)
+        ->Iterations(iterations)
+        ->UseRealTime()
+        ->Unit(benchmark::kMillisecond);
+}
+
+using Fn = std::function<void(benchmark::State&)>;
+
+void registerAll() {
+    addPair<Fn>("Open table + count + first page", 1.5, 10, OpenEngine, OpenRaw);
+    addPair<Fn>("Read 50 rows at a random position", 4, 2000, PageEngine, PageRaw);
+    addPair<Fn>("MoveLast + MoveFirst (cold)", 1.5, 30, LastFirstEngine, LastFirstRaw);
+    addPair<Fn>("FindFirst Freight > 999.5", 1.5, 5,
+                [](benchmark::State& s) { FindEngine(s, "Freight > 999.5"); },
+                [](benchmark::State& s) { FindRaw(s, "Freight > 999.5"); });
+    addPair<Fn>("Seek x 10,000", 2, 3, SeekEngine, SeekRaw);
+    addPair<Fn>("AddNew/Update x 100,000", 2.5, 2, AddNewEngine, AddNewRaw);
+    addPair<Fn>("Edit/Update x 100,000", 2.5, 2, EditEngine, EditRaw);
+    addPair<Fn>("Delete x 100,000", 2.5, 2, DeleteEngine, DeleteRaw);
+    for (const auto& p : kStatements)
+        addPair<Fn>(p.name, 1.2, 2, [&p](benchmark::State& s) { ExecuteEngine(s, &p); },
+                    [&p](benchmark::State& s) { ExecuteRaw(s, &p); });
+    addPair<Fn>("FindFirst Trim/Like/Year", 2, 3,
+                [](benchmark::State& s) { FindEngine(s, kFunctionHeavy); },
+                [](benchmark::State& s) { FindRaw(s, kFunctionHeavyRaw); });
+    addPair<Fn>("WHERE Trim/Like/Year", 2, 3, WhereEngine, WhereRaw);
+}
+
+long residentBytes() {
+    std::ifstream statm("/proc/self/statm");
+    long size = 0, resident = 0;
+    statm >> size >> resident;
+    return resident * sysconf(_SC_PAGESIZE);
+}
+
+// What an open million-row recordset with its first page read adds to the process.
+double recordsetMegabytes() {
+    long before = residentBytes();
+    auto rs = gEngineDb->OpenRecordset("Orders", dbOpenTable);
+    for (long i = 0; i < kPageRows; ++i) benchmark::DoNotOptimize(rs->RowAt(i));
+    long after = residentBytes();
+    return static_cast<double>(after - before) / (1024.0 * 1024.0);
+}
+
+std::string formatTime(double seconds) {
+    char buf[32];
+    if (seconds >= 1) std::snprintf(buf, sizeof buf, "%.3f s", seconds);
+    else if (seconds >= 1e-3) std::snprintf(buf, sizeof buf, "%.2f ms", seconds * 1e3);
+    else std::snprintf(buf, sizeof buf, "%.1f us", seconds * 1e6);
+    return buf;
+}
+
+void printTable(double memoryMb) {
+    std::printf("\nEngine against raw SQLite, %ld orders\n", gRows);
+    std::printf("%-36s %12s %12s %8s %8s\n", "operation", "engine", "raw", "ratio", "target");
+    std::printf("%s\n", std::string(36 + 4 * 13 - 8, '-').c_str());
+    int missed = 0;
+    for (const auto& p : gPairs) {
+        auto e = gSeconds.find(p.operation + "/engine");
+        auto r = gSeconds.find(p.operation + "/raw");
+        if (e == gSeconds.end() && r == gSeconds.end()) {
+            std::printf("%-36s %12s\n", p.operation.c_str(), "(not run)");
+            continue;
+        }
+        if (e == gSeconds.end() || r == gSeconds.end()) {
+            std::printf("%-36s %12s\n", p.operation.c_str(), "(failed)");
+            ++missed;
+            continue;
+        }
+        double ratio = e->second / r->second;
+        bool ok = ratio <= p.target;
+        if (!ok) ++missed;
+        std::printf("%-36s %12s %12s %8.2f %6s%-2.1f%s\n", p.operation.c_str(), formatTime(e->second).c_str(),
+                    formatTime(r->second).c_str(), ratio, "<= ", p.target, ok ? "" : "  MISSED");
+    }
+    std::printf("%-36s %12.1f MB %21s %s\n", "Memory of an open recordset", memoryMb, "< 32 MB",
+                memoryMb < 32 ? "" : "  MISSED");
+    if (memoryMb >= 32) ++missed;
+    std::printf("%d of %zu targets missed\n", missed, gPairs.size() + 1);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    int status = 0;
+    try {
+        makeBase();
+        gEngineDb = DBEngine::OpenDatabase(gBase.string());
+        double memoryMb = recordsetMegabytes();
+        gRaw = std::make_unique<Raw>(gBase.string());
+        registerAll();
+        CollectingReporter reporter;
+        benchmark::RunSpecifiedBenchmarks(&reporter);
+        gRaw.reset();
+        gEngineDb->Close();
+        printTable(memoryMb);
+    } catch (const Error& e) {
+        std::cerr << "Error " << e.number() << ": " << e.description() << "\n";
+        status = 1;
+    } catch (const std::exception& e) {
+        std::cerr << "Error: " << e.what() << "\n";
+        status = 1;
+    }
+    benchmark::Shutdown();
+    std::error_code ec;
+    if (!gDir.empty()) fs::remove_all(gDir, ec);
+    return status;
+}

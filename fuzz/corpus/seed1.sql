@@ -1,0 +1,1 @@
+SELECT * FROM Orders WHERE Freight > 10 ORDER BY OrderID DESC

@@ -1,0 +1,1 @@
+SELECT * INTO Archive FROM [Big Orders] WHERE Exists (SELECT 1 FROM Customers WHERE CustomerID = OrderID)

@@ -1,0 +1,1 @@
+SELECT Orders.[Ship Name], Count(*) AS N FROM Orders INNER JOIN Customers ON Orders.OrderID = Customers.CustomerID GROUP BY Orders.[Ship Name] HAVING Count(*) > 1

@@ -1,0 +1,1 @@
+INSERT INTO Orders (OrderID, Freight) SELECT CustomerID, 1 FROM Customers

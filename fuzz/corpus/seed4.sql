@@ -1,0 +1,1 @@
+UPDATE Orders SET Freight = Freight * 1.1, Shipped = True WHERE OrderDate < #1/31/2024#

@@ -1,0 +1,1 @@
+DELETE * FROM Orders WHERE [Ship Name] Like 'A*' Or IsNull(Freight)

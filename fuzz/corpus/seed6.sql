@@ -1,0 +1,1 @@
+CREATE TABLE [New T] (ID Counter PRIMARY KEY, Name Text (40) NOT NULL, Amount Currency, CONSTRAINT U UNIQUE (Name))

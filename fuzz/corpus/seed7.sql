@@ -1,0 +1,1 @@
+SELECT TOP 10 PERCENT DISTINCT Left(Trim([Ship Name]), 3) & '-' & Format(OrderDate, 'yyyy-mm-dd') FROM Orders UNION ALL SELECT Name FROM Customers

@@ -1,0 +1,1 @@
+Freight Between 1 And 5 And Not Shipped Xor OrderID In (1,2,3)

@@ -1,0 +1,13 @@
+#include <QApplication>
+#include <QIcon>
+
+#include "grids/workareas.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName("Ledgerly");
+    QApplication::setApplicationName("Ledgerly");
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == "hicolor") QIcon::setThemeName("Adwaita");
+    moduleCreateGrid::Main();
+    return app.exec();
+}

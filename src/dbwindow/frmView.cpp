@@ -1,0 +1,185 @@
+#include "dbwindow/frmView.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "grids/frmGrid.h"
+#include "grids/workareas.h"
+#include "relations/classrelation.h"
+#include "relations/relationsmanager.h"
+#include "shell/enablemenus.h"
+#include "shell/frmMain.h"
+#include "shell/getgrid.h"
+#include "shell/prompts.h"
+#include "shell/twips.h"
+
+frmView::frmView(QWidget* parent) : QWidget(parent) {
+    setObjectName("frmView");
+    setWindowTitle("View");
+    TreeViewRelations = new QTreeWidget(this);
+    TreeViewRelations->setObjectName("TreeViewRelations");
+    TreeViewRelations->setHeaderHidden(true);
+    auto button = [this](QPushButton*& b, const char* name, const char* text) {
+        b = new QPushButton(text, this);
+        b->setObjectName(name);
+    };
+    button(cmdRefresh, "cmdRefresh", "Refresh");
+    button(cmdSQL, "cmdSQL", "Action Query");
+    button(cmdSetup, "cmdSetup", "Setup");
+    button(cmdRelations, "cmdRelations", "Relations");
+    button(cmdClose, "cmdClose", "Close");
+    button(cmdOpen, "cmdOpen", "Open");
+    lstTable = new QListWidget(this);
+    lstTable->setObjectName("lstTable");
+    lstTable->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+
+    auto* buttons = new QVBoxLayout;
+    for (QPushButton* b : {cmdOpen, cmdClose, cmdRefresh, cmdSetup, cmdRelations, cmdSQL}) buttons->addWidget(b);
+    buttons->addStretch();
+    auto* top = new QHBoxLayout(this);
+    top->addWidget(lstTable, 3);
+    top->addLayout(buttons);
+    top->addWidget(TreeViewRelations, 2);
+
+    connect(lstTable, &QListWidget::currentRowChanged, this, [this](int) { lstTable_Click(); });
+    connect(cmdOpen, &QPushButton::clicked, this, &frmView::cmdOpen_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &frmView::cmdClose_Click);
+    connect(cmdRefresh, &QPushButton::clicked, this, &frmView::cmdRefresh_Click);
+    connect(cmdSQL, &QPushButton::clicked, this, &frmView::cmdSQL_Click);
+    connect(cmdSetup, &QPushButton::clicked, this, &frmView::cmdSetup_Click);
+    connect(cmdRelations, &QPushButton::clicked, this, &frmView::cmdRelations_Click);
+}
+
+QString frmView::Placeholder(int slot) {
+    return (QString(11, QLatin1Char(' ')) + "-" + QString::number(slot + 1) + "-").leftJustified(21, QLatin1Char(' '));
+}
+
+void frmView::Form_Load() {
+    QWidget* frame = parentWidget() ? parentWidget() : this;
+    frame->resize(Twips::toPixelsX(8130), Twips::toPixelsY(3330));
+    lstTable->clear();
+    for (int k = 0; k < 12; ++k) lstTable->addItem(Placeholder(k));
+    moduleCreateGrid::WorkAreas.fill(nullptr);
+    lstTable->setCurrentRow(0);
+    lstTable_Click();
+}
+
+void frmView::setGridButtons(bool enabled) {
+    for (QPushButton* b : {cmdClose, cmdRelations, cmdSetup, cmdRefresh}) b->setEnabled(enabled);
+}
+
+void frmView::SelectLine(int slot) {
+    if (slot < 0 || slot > 11) return;
+    if (lstTable->currentRow() == slot) lstTable_Click();
+    else lstTable->setCurrentRow(slot);  // runs the selection handling
+}
+
+void frmView::lstTable_Click() {
+    GridNO = static_cast<short>(lstTable->currentRow());
+    moduleCreateGrid::CurrentWA = GridNO;
+    CGrid = GetGrid::GetGridWindow(GridNO);
+    if (RelationsSetting.toBool()) return;  // the relation dialogs take the child pick
+    frmMain* main = frmMain::instance();
+    if (!CGrid) {
+        setGridButtons(false);
+        if (main) main->SetStatusText("");
+        EnableMenus::DisableGridMenus();
+        return;
+    }
+    if (CGrid->successful.toBool()) {
+        setGridButtons(true);
+        if (main) main->SetStatusText(CGrid->StatusLine());
+        EnableMenus::DisableGridMenus();
+        EnableMenus::EnableGridMenus(CGrid->RSetType);
+    }
+}
+
+void frmView::Form_Activate() {
+    frmMain* main = frmMain::instance();
+    if (!CGrid) {
+        EnableMenus::DisableGridMenus();
+        if (main) main->SetStatusText("");
+        return;
+    }
+    if (main) main->SetStatusText(CGrid->StatusLine());
+    EnableMenus::DisableGridMenus();
+    EnableMenus::EnableGridMenus(CGrid->RSetType);
+}
+
+void frmView::UpdateOpen(const QVariant&, const QVariant&, const QVariant& RSName, const QVariant&) {
+    if (GridNO >= 0 && GridNO < lstTable->count()) lstTable->item(GridNO)->setText(RSName.toString());
+    setGridButtons(true);
+}
+
+void frmView::UpdateClose() {
+    setGridButtons(false);
+    if (frmMain* main = frmMain::instance()) main->SetStatusText("");
+}
+
+void frmView::cmdOpen_Click() {
+    if (frmMain* main = frmMain::instance()) main->OpenRecordset();
+}
+
+void frmView::closeSlot(int slot, bool windowClosing) {
+    // Relations in which the closing grid is the child go first.
+    frmGrid* closing = GetGrid::GetGridWindow(slot);
+    for (frmGrid* g : moduleCreateGrid::WorkAreas) {
+        if (!g) continue;
+        for (int i = g->ColRelations.size() - 1; i >= 0; --i) {
+            if (g->ColRelations[i]->Child == closing) delete g->ColRelations.takeAt(i);
+        }
+    }
+    if (slot >= 0 && slot <= 11) {
+        if (closing) {
+            if (windowClosing) closing->ReleaseRecordset();
+            else closing->DoClose();
+        }
+        moduleCreateGrid::WorkAreas[static_cast<size_t>(slot)] = nullptr;
+        lstTable->item(slot)->setText(Placeholder(slot));
+    }
+    CGrid = nullptr;
+    UpdateClose();
+    EnableMenus::DisableGridMenus();
+    RelationsManager::RefreshRelations();
+}
+
+void frmView::cmdClose_Click() { closeSlot(moduleCreateGrid::CurrentWA, false); }
+
+bool frmView::CloseGridFromFrame(frmGrid* grid) {
+    for (int k = 0; k < 12; ++k) {
+        if (moduleCreateGrid::WorkAreas[static_cast<size_t>(k)] != grid) continue;
+        CGrid = grid;
+        closeSlot(k, true);
+        // The selected line's grid (if another) stays current.
+        lstTable_Click();
+        return true;
+    }
+    return false;
+}
+
+void frmView::cmdRefresh_Click() {
+    frmGrid* grid = GetGrid::GetGridWindow(moduleCreateGrid::CurrentWA);
+    if (!grid) return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    grid->NeedsRefresh();
+    QApplication::restoreOverrideCursor();
+    if (CGrid) CGrid->setFocus();
+}
+
+void frmView::cmdSQL_Click() {
+    // The action-query dialog arrives with the query tools.
+}
+
+void frmView::cmdSetup_Click() {
+    if (frmMain* main = frmMain::instance()) main->OpenSetup();
+}
+
+void frmView::cmdRelations_Click() {
+    // Defining relations arrives with the relation dialogs.
+}

@@ -1,0 +1,63 @@
+#pragma once
+// The database window: the twelve work areas, the current grid, and the
+// buttons that open, close, refresh and set up grids.
+#include <QList>
+#include <QVariant>
+#include <QWidget>
+
+class QListWidget;
+class QPushButton;
+class QTreeWidget;
+class frmGrid;
+
+class frmView : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmView(QWidget* parent = nullptr);
+
+    // Controls, in form order.
+    QTreeWidget* TreeViewRelations = nullptr;
+    QPushButton* cmdRefresh = nullptr;
+    QPushButton* cmdSQL = nullptr;
+    QPushButton* cmdSetup = nullptr;
+    QPushButton* cmdRelations = nullptr;
+    QPushButton* cmdClose = nullptr;
+    QPushButton* cmdOpen = nullptr;
+    QListWidget* lstTable = nullptr;
+
+    // Public members, in order.
+    short GridNO = -1;
+    frmGrid* CGrid = nullptr;
+    frmGrid* ParentGrid = nullptr;
+    frmGrid* ChildGrid = nullptr;
+    QVariant RelationsSetting;
+    bool AppendLoaded = false;
+    QList<frmGrid*> colSubRelations;
+
+    void UpdateOpen(const QVariant& DBasePath, const QVariant& RSDescription, const QVariant& RSName,
+                    const QVariant& RSType);
+    void UpdateClose();
+    void lstTable_Click();
+
+    void Form_Load();
+    void Form_Activate();
+    void cmdOpen_Click();
+    void cmdClose_Click();
+    void cmdRefresh_Click();
+    void cmdSQL_Click();
+    void cmdSetup_Click();
+    void cmdRelations_Click();
+
+    // Selects a work-area line, which runs the selection handling.
+    void SelectLine(int slot);
+    // A grid window closing from its frame: clean up as Close does (the window
+    // closes itself). Returns false when the grid is not in a work area.
+    bool CloseGridFromFrame(frmGrid* grid);
+
+    // The line of an empty work area: "           -1-       ".
+    static QString Placeholder(int slot);
+
+private:
+    void setGridButtons(bool enabled);
+    void closeSlot(int slot, bool windowClosing);
+};

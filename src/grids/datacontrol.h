@@ -1,0 +1,35 @@
+#pragma once
+// Data1: owns a grid's recordset and tells the grid when it is re-bound, when
+// code moved it, or when its rows changed.
+#include <QObject>
+
+#include <memory>
+
+#include "engine/dao.h"
+
+class DataControl : public QObject {
+    Q_OBJECT
+public:
+    explicit DataControl(QObject* parent = nullptr) : QObject(parent) {}
+
+    const std::shared_ptr<engine::Recordset>& Recordset() const { return recordset_; }
+    void SetRecordset(std::shared_ptr<engine::Recordset> rs) {
+        recordset_ = std::move(rs);
+        emit rebound();
+    }
+    // 0: move to the last record when the user goes past the end.
+    int EOFAction = 0;
+
+    // The grid redraws from the recordset (rows added, deleted or changed).
+    void Refresh() { emit refreshed(); }
+    // Code moved the recordset (bookmark, find, seek): the grid follows.
+    void NotifyMoved() { emit moved(); }
+
+signals:
+    void rebound();
+    void refreshed();
+    void moved();
+
+private:
+    std::shared_ptr<engine::Recordset> recordset_;
+};

@@ -1,0 +1,369 @@
+#include "grids/frmGrid.h"
+
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QMdiSubWindow>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include "dbwindow/frmView.h"
+#include "grids/datacontrol.h"
+#include "grids/recordsetmodel.h"
+#include "grids/sqlclauses.h"
+#include "relations/classrelation.h"
+#include "shell/enablemenus.h"
+#include "shell/frmMain.h"
+#include "shell/prompts.h"
+#include "shell/twips.h"
+
+using engine::Error;
+
+namespace {
+
+constexpr double kLoadWidth = 10215, kLoadHeight = 2895, kLoadTop = 1800;
+constexpr double kMaxWidth = 10215, kWidthMargin = 660;
+
+// Linked tables are recognised by the whole Attributes value, not by bits.
+bool isLinkAttribute(long a) { return a == 65536 || a == 131072 || a == 536870912 || a == 1073741824; }
+
+QString bookmarkText(const engine::Bookmark& b) { return QString::fromLatin1(QByteArray(b.data(), static_cast<int>(b.size())).toHex()); }
+engine::Bookmark bookmarkFrom(const QVariant& v) {
+    QByteArray raw = QByteArray::fromHex(v.toString().toLatin1());
+    return engine::Bookmark(raw.constData(), static_cast<size_t>(raw.size()));
+}
+
+}  // namespace
+
+frmGrid::frmGrid(QWidget* parent) : QWidget(parent) {
+    setObjectName("frmGrid");
+    setAttribute(Qt::WA_DeleteOnClose);
+    Data1 = new DataControl(this);
+    Data1->setObjectName("Data1");
+    DBGrid1 = new QTableView(this);
+    DBGrid1->setObjectName("DBGrid1");
+    model_ = new RecordsetModel(this);
+    DBGrid1->setModel(model_);
+    // Fixed row heights: a million rows cost the view nothing until they show.
+    DBGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    DBGrid1->verticalHeader()->setDefaultSectionSize(DBGrid1->fontMetrics().height() + 6);
+    DBGrid1->verticalHeader()->setFixedWidth(18);
+    DBGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    DBGrid1->setSelectionBehavior(QAbstractItemView::SelectItems);
+    DBGrid1->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                             QAbstractItemView::AnyKeyPressed);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(DBGrid1);
+    connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex& cur) {
+        if (syncing_ || !rs1 || !cur.isValid()) return;
+        try {
+            if (rs1->AbsolutePosition() != cur.row()) rs1->SetAbsolutePosition(cur.row());
+        } catch (const Error&) {
+        }
+        DBGrid1_RowColChange();
+    });
+    connect(Data1, &DataControl::rebound, this, [this] { model_->setRecordset(Data1->Recordset()); });
+    connect(Data1, &DataControl::refreshed, this, [this] {
+        model_->reload();
+        followRecordset();
+    });
+    connect(Data1, &DataControl::moved, this, [this] {
+        followRecordset();
+        DBGrid1_RowColChange();
+    });
+}
+
+frmGrid::~frmGrid() {
+    qDeleteAll(ColRelations);
+    ColRelations.clear();
+}
+
+QMdiSubWindow* frmGrid::subWindow() const { return qobject_cast<QMdiSubWindow*>(parentWidget()); }
+
+// ------------------------------------------------------------ window rectangle
+
+double frmGrid::LeftTwips() const { return Twips::fromPixelsX(subWindow() ? subWindow()->x() : x()); }
+double frmGrid::TopTwips() const { return Twips::fromPixelsY(subWindow() ? subWindow()->y() : y()); }
+double frmGrid::WidthTwips() const { return Twips::fromPixelsX(subWindow() ? subWindow()->width() : width()); }
+double frmGrid::HeightTwips() const { return Twips::fromPixelsY(subWindow() ? subWindow()->height() : height()); }
+
+void frmGrid::MoveTwips(double left, double top, double w, double h) {
+    QWidget* frame = subWindow() ? static_cast<QWidget*>(subWindow()) : this;
+    frame->setGeometry(Twips::toPixelsX(left), Twips::toPixelsY(top), Twips::toPixelsX(w), Twips::toPixelsY(h));
+}
+
+void frmGrid::SetWidthTwips(double w) {
+    QWidget* frame = subWindow() ? static_cast<QWidget*>(subWindow()) : this;
+    frame->resize(Twips::toPixelsX(w), frame->height());
+}
+
+// ------------------------------------------------------------------- events
+
+void frmGrid::Form_Load() {
+    QWidget* frame = subWindow() ? static_cast<QWidget*>(subWindow()) : this;
+    frame->setGeometry(frame->x(), Twips::toPixelsY(kLoadTop), Twips::toPixelsX(kLoadWidth), Twips::toPixelsY(kLoadHeight));
+    if (QMdiSubWindow* sub = subWindow()) sub->installEventFilter(this);
+}
+
+bool frmGrid::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == subWindow() && event->type() == QEvent::WindowStateChange) Form_Resize();
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmGrid::Form_Resize() {
+    // Grid windows keep their normal state; the grid fills the window.
+    QMdiSubWindow* sub = subWindow();
+    if (sub && (sub->isMinimized() || sub->isMaximized())) sub->showNormal();
+}
+
+QString frmGrid::StatusLine() const {
+    if (!rs1 || !rs1->IsOpen()) return {};
+    QString name = statusname.toString();
+    if (RSetType.toInt() == 2)
+        return "  " + name + "  Record: " + QString::number(rs1->AbsolutePosition()) + "/" +
+               QString::number(rs1->RecordCount()) + "  ";
+    return "  " + name + "  " + QString::number(rs1->RecordCount()) + "  Records";
+}
+
+void frmGrid::Form_Activate() {
+    frmMain* main = frmMain::instance();
+    if (main) main->SetStatusText(StatusLine());
+    if (main && main->view()) main->view()->SelectLine(selectedWA);
+    CheckChildCollection();
+    EnableMenus::EnableGridMenus(RSetType);
+}
+
+void frmGrid::DBGrid1_RowColChange() {
+    if (!rs1 || !rs1->IsOpen()) return;
+    QVariant current;
+    try {
+        if (!rs1->EOF_() && !rs1->BOF()) current = bookmarkText(rs1->Bookmark());
+    } catch (const Error&) {
+    }
+    if (!rs1->EOF_() && (GotReSQLed.toBool() || current != PreviousRow)) CheckChildCollection();
+    GotReSQLed = false;
+    PreviousRow = current;
+    if (RSetType.toInt() == 2)
+        if (frmMain* main = frmMain::instance()) main->SetStatusText(StatusLine());
+}
+
+void frmGrid::closeEvent(QCloseEvent* event) {
+    // Closed from its frame: the same clean-up as the database window's Close.
+    if (!closing_) {
+        closing_ = true;
+        frmMain* main = frmMain::instance();
+        if (main && main->view()) main->view()->CloseGridFromFrame(this);
+        ReleaseRecordset();
+    }
+    event->accept();
+}
+
+// ------------------------------------------------------------ the recordset
+
+void frmGrid::showError(const Error& e, const QString& suffix) {
+    Prompts::message(QString::fromStdString(e.description()) + suffix);
+}
+
+void frmGrid::followRecordset() {
+    if (!rs1 || !rs1->IsOpen()) return;
+    long pos = rs1->AbsolutePosition();
+    syncing_ = true;
+    if (pos >= 0) {
+        int col = DBGrid1->currentIndex().isValid() ? DBGrid1->currentIndex().column() : 0;
+        QModelIndex idx = model_->index(static_cast<int>(pos), col);
+        DBGrid1->setCurrentIndex(idx);
+        DBGrid1->scrollTo(idx);
+    }
+    syncing_ = false;
+}
+
+void frmGrid::bindGrid() {
+    Data1->SetRecordset(rs1);
+    syncing_ = true;
+    if (rs1->RecordCount() > 0) DBGrid1->setCurrentIndex(model_->index(0, 0));
+    syncing_ = false;
+}
+
+void frmGrid::sizeToColumns() {
+    // Column widths from the field sizes and captions.
+    QFontMetrics fm(DBGrid1->font());
+    QFontMetrics hfm(DBGrid1->horizontalHeader()->font());
+    int charWidth = fm.horizontalAdvance(QLatin1Char('0'));
+    double total = 0;
+    NumCols = model_->columnCount();
+    for (int c = 0; c < NumCols; ++c) {
+        const engine::Field& f = rs1->Fields(c);
+        int chars;
+        switch (f.Type()) {
+        case engine::dbText:
+        case engine::dbChar: chars = std::clamp(f.Size(), 4, 30); break;
+        case engine::dbMemo: chars = 30; break;
+        case engine::dbDate: chars = 19; break;
+        case engine::dbGUID: chars = 38; break;
+        case engine::dbBoolean: chars = 5; break;
+        case engine::dbByte: chars = 4; break;
+        case engine::dbInteger: chars = 6; break;
+        default: chars = 11; break;
+        }
+        int px = std::max(charWidth * chars, hfm.horizontalAdvance(QString::fromStdString(f.Name()))) + 12;
+        DBGrid1->setColumnWidth(c, px);
+        total += Twips::fromPixelsX(px);
+    }
+    columnwidth = total;
+    SetWidthTwips(total + kWidthMargin < kMaxWidth ? total + kWidthMargin : kMaxWidth);
+}
+
+void frmGrid::SetupRecordset(const QVariant& DBasePath, const QVariant& RSDescription, const QVariant& RSName,
+                             const QVariant& RSType, const QVariant& TableorQueryName, const QVariant& Letter) {
+    TableName = TableorQueryName;
+    OriginalRSSource = RSDescription;
+    statusname = RSName;
+    DBPath = DBasePath.toString();
+    frmMain* main = frmMain::instance();
+    if (main && main->view()) selectedWA = main->view()->GridNO;
+    RSetType = RSType;
+    WALetter = Letter.toString();
+    ParseRSSource();
+    MakeClause();
+    IsaLinkedTable = false;
+    try {
+        db1 = engine::DBEngine::OpenDatabase(DBPath.toStdString(), true);
+        if (RSetType.toInt() == 1) {
+            rs1 = db1->OpenRecordset(TableName.toString().toStdString());
+            IsaLinkedTable = isLinkAttribute(db1->TableDefs()[TableName.toString().toStdString()].Attributes());
+        } else {
+            rs1 = db1->OpenRecordset(Fullclause.toString().toStdString());
+            Data1->EOFAction = 0;
+        }
+        bindGrid();
+        sizeToColumns();
+        if (rs1->RecordCount() >= 1) {
+            // The count is exact at once; the moves keep the usual starting point.
+            rs1->MoveLast();
+            rs1->MoveFirst();
+            Data1->Refresh();
+            RepositionBM = bookmarkText(rs1->Bookmark());
+            Data1->Refresh();
+        }
+        if (main) main->SetStatusText("  " + RSName.toString() + "  " + QString::number(rs1->RecordCount()) + "  Records");
+        successful = true;
+        RSetType = RSType;
+        setWindowTitle(RSName.toString());
+    } catch (const Error& e) {
+        showError(e, e.number() == engine::err::NotPermitted
+                         ? "Try opening a local drive table first to set permissions then try opening this table again."
+                         : QString());
+    }
+}
+
+void frmGrid::NeedsRefresh() {
+    QString index;
+    if (!IsaLinkedTable && RSetType.toInt() == 1 && rs1 && rs1->IsOpen()) index = QString::fromStdString(rs1->Index());
+    successful = false;
+    ParseRSSource();
+    MakeClause();
+    try {
+        if (RSetType.toInt() != 1) {
+            rs1 = db1->OpenRecordset(Fullclause.toString().toStdString());
+            Data1->EOFAction = 0;
+        } else {
+            rs1 = db1->OpenRecordset(TableName.toString().toStdString());
+        }
+        bindGrid();
+        if (!index.trimmed().isEmpty()) {
+            rs1->SetIndex(index.toStdString());
+            Data1->Refresh();
+        }
+        sizeToColumns();
+        if (rs1->RecordCount() >= 1) {
+            rs1->MoveLast();
+            rs1->MoveFirst();
+            Data1->Refresh();
+            Data1->Refresh();
+        }
+        if (frmMain* main = frmMain::instance())
+            main->SetStatusText("  " + statusname.toString() + "  " + QString::number(rs1->RecordCount()) + "  Records");
+        successful = true;
+    } catch (const Error& e) {
+        showError(e, " Check your syntax.");
+    }
+}
+
+void frmGrid::ReleaseRecordset() {
+    Data1->SetRecordset(nullptr);
+    if (rs1) rs1->Close();
+    if (db1) db1->Close();
+    rs1.reset();
+    db1.reset();
+}
+
+void frmGrid::DoClose() {
+    ReleaseRecordset();
+    closing_ = true;
+    if (QMdiSubWindow* sub = subWindow()) {
+        sub->setAttribute(Qt::WA_DeleteOnClose);
+        sub->close();
+    } else {
+        close();
+    }
+}
+
+void frmGrid::ParseRSSource() {
+    SqlClauses parts = SqlClauses::parse(OriginalRSSource.toString());
+    OriginalRSSource = parts.source;
+    SelectFromClause = parts.selectFrom;
+    Whereclause = parts.where;
+    RestofClause = parts.rest;
+}
+
+void frmGrid::MakeClause() {
+    Fullclause = SqlClauses::join(SelectFromClause.toString(), Whereclause.toString(), RestofClause.toString());
+}
+
+// ------------------------------------------------------ synchronization
+
+void frmGrid::CheckChildCollection() {
+    // Children follow their parent once relations can be defined.
+}
+
+void frmGrid::SynchQueryWithParent() {}
+
+void frmGrid::SynchTableWithParent() {}
+
+// ----------------------------------------------------------- bookmarks
+
+void frmGrid::StoreBM() {
+    try {
+        RepositionBM = bookmarkText(Data1->Recordset()->Bookmark());
+    } catch (const Error& e) {
+        showError(e, {});
+    }
+}
+
+void frmGrid::MoveToBM() {
+    try {
+        if (!Data1->Recordset()) return;
+        if (RepositionBM.toString().isEmpty()) throw Error(engine::err::BookmarkInvalid, "Not a valid bookmark.");
+        Data1->Recordset()->SetBookmark(bookmarkFrom(RepositionBM));
+        Data1->NotifyMoved();
+    } catch (const Error& e) {
+        showError(e, {});
+    }
+}
+
+void frmGrid::GotoRecordNumber(const QVariant& RNumber) {
+    const QString suffix = " The record number must be between zero and the record count -1.";
+    bool ok = false;
+    long n = RNumber.toString().trimmed().toLong(&ok);
+    if (!ok) {
+        Prompts::message("Type mismatch: '" + RNumber.toString() + "' is not a number." + suffix);
+        return;
+    }
+    try {
+        Data1->Recordset()->SetAbsolutePosition(n);
+        Data1->NotifyMoved();
+    } catch (const Error& e) {
+        showError(e, suffix);
+    }
+}

@@ -1,0 +1,45 @@
+#include "grids/workareas.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+#include "grids/frmGrid.h"
+#include "shell/enablemenus.h"
+#include "shell/frmMain.h"
+
+namespace moduleCreateGrid {
+
+std::array<frmGrid*, 12> WorkAreas{};
+short CurrentWA = -1;
+
+QString Letter(int slot) { return slot >= 0 && slot < 12 ? QString(QChar('A' + slot)) : QString(); }
+
+void CreateGrid(const QVariant& DBasePath, const QVariant& RSDescription, const QVariant& RSName,
+                const QVariant& RSType, const QVariant& TableorQueryName) {
+    int slot = CurrentWA;
+    if (slot < 0 || slot > 11) return;
+    if (frmGrid* old = WorkAreas[static_cast<size_t>(slot)]) {
+        old->DoClose();
+        WorkAreas[static_cast<size_t>(slot)] = nullptr;
+    }
+    frmMain* main = frmMain::instance();
+    auto* grid = new frmGrid;
+    WorkAreas[static_cast<size_t>(slot)] = grid;
+    if (main) {
+        QMdiSubWindow* sub = main->mdiArea->addSubWindow(grid);
+        sub->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    grid->Form_Load();
+    grid->show();
+    grid->SetupRecordset(DBasePath, RSDescription, RSName, RSType, TableorQueryName, Letter(slot));
+}
+
+void Main() {
+    auto* main = new frmMain;
+    main->setAttribute(Qt::WA_DeleteOnClose);
+    main->show();
+    main->Form_Load();
+    EnableMenus::DisableDocumentMenus();
+}
+
+}  // namespace moduleCreateGrid

@@ -1,0 +1,27 @@
+#pragma once
+// The work-area registry: twelve slots A–L, each empty or holding one grid
+// window, and the slot selected in the database window.
+#include <QString>
+#include <QVariant>
+
+#include <array>
+
+class frmGrid;
+
+namespace moduleCreateGrid {
+
+extern std::array<frmGrid*, 12> WorkAreas;
+extern short CurrentWA;
+
+// "A" for slot 0 … "L" for slot 11.
+QString Letter(int slot);
+
+// Opens a grid window in slot CurrentWA, closing any grid there first.
+// Success is read afterwards from the new window's `successful`.
+void CreateGrid(const QVariant& DBasePath, const QVariant& RSDescription, const QVariant& RSName,
+                const QVariant& RSType, const QVariant& TableorQueryName);
+
+// The start procedure: creates and shows the main window.
+void Main();
+
+}  // namespace moduleCreateGrid

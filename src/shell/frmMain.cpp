@@ -1,0 +1,482 @@
+#include "shell/frmMain.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTextEdit>
+#include <QToolBar>
+#include <QUrl>
+
+#include "dbwindow/frmView.h"
+#include "grids/frmGrid.h"
+#include "shell/enablemenus.h"
+#include "shell/frmTableOpen.h"
+#include "shell/prompts.h"
+#include "shell/toolbaricons.h"
+#include "shell/twips.h"
+
+#include <QListWidget>
+#include <QTableView>
+#include <QTreeWidget>
+
+namespace {
+
+frmMain* theMain = nullptr;
+
+// The settings store: organisation and application "Ledgerly", group "Settings".
+struct SettingsStore : QSettings {
+    SettingsStore() : QSettings(QStringLiteral("Ledgerly"), QStringLiteral("Ledgerly")) { beginGroup("Settings"); }
+};
+
+// A setting in twips; text that is no number is an error of the load handler.
+double twipsSetting(QSettings& s, const char* key, double fallback) {
+    QVariant v = s.value(key);
+    if (!v.isValid()) return fallback;
+    bool ok = false;
+    double d = v.toString().toDouble(&ok);
+    if (!ok) throw engine::Error(13, QString("Type mismatch: the setting %1 is not a number.").arg(key).toStdString());
+    return d;
+}
+
+void saveTwips(QSettings& s, const char* key, double value) { s.setValue(key, QString::number(static_cast<float>(value))); }
+
+}  // namespace
+
+frmMain* frmMain::instance() { return theMain; }
+
+QString frmMain::ProgramFolder() {
+    QString home = qEnvironmentVariable("LEDGERLY_HOME");
+    return home.isEmpty() ? QCoreApplication::applicationDirPath() : home;
+}
+
+frmMain::frmMain() {
+    theMain = this;
+    setObjectName("frmMain");
+    setWindowTitle(Prompts::kAppTitle);
+    mdiArea = new QMdiArea(this);
+    mdiArea->setObjectName("mdiArea");
+    setCentralWidget(mdiArea);
+    buildMenus();
+    buildToolbar();
+    buildStatusBar();
+    connect(mdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
+        if (!sub) return;
+        if (auto* grid = qobject_cast<frmGrid*>(sub->widget())) grid->Form_Activate();
+        else if (auto* v = qobject_cast<frmView*>(sub->widget())) v->Form_Activate();
+    });
+    qApp->installEventFilter(this);
+}
+
+frmMain::~frmMain() {
+    qApp->removeEventFilter(this);
+    if (theMain == this) theMain = nullptr;
+}
+
+// ------------------------------------------------------------------- menus
+
+void frmMain::buildMenus() {
+    QMenuBar* bar = menuBar();
+    auto menu = [&](QMenu*& m, const char* name, const QString& caption) {
+        m = bar->addMenu(caption);
+        m->setObjectName(name);
+    };
+    auto item = [this](QMenu* m, QAction*& a, const char* name, const QString& caption,
+                       const QKeySequence& key = {}) {
+        a = m->addAction(caption);
+        a->setObjectName(name);
+        if (!key.isEmpty()) a->setShortcut(key);
+    };
+    auto bar0 = [](QMenu* m, QAction*& a, const char* name) {
+        a = m->addSeparator();
+        a->setObjectName(name);
+    };
+
+    menu(mnuFile, "mnuFile", "&File");
+    item(mnuFile, mnuFileNew, "mnuFileNew", "&New", QKeySequence("Ctrl+N"));
+    item(mnuFile, mnuFileOpen, "mnuFileOpen", "&Open...", QKeySequence("Ctrl+O"));
+    item(mnuFile, mnuFileClose, "mnuFileClose", "&Close");
+    bar0(mnuFile, mnuFileBar0, "mnuFileBar0");
+    item(mnuFile, mnuFileSave, "mnuFileSave", "&Save");
+    item(mnuFile, mnuFileSaveAs, "mnuFileSaveAs", "Save &As...");
+    bar0(mnuFile, mnuFileBar1, "mnuFileBar1");
+    item(mnuFile, mnuFilePageSetup, "mnuFilePageSetup", "Page Set&up...");
+    item(mnuFile, mnuFilePrint, "mnuFilePrint", "&Print...");
+    bar0(mnuFile, mnuFileBar4, "mnuFileBar4");
+    mnuFileBar4->setVisible(false);
+    for (int i = 1; i <= 6; ++i) {
+        QAction* a = mnuFile->addAction(QString("RecentFile%1").arg(i));
+        a->setObjectName(QString("mnuRecentFile%1").arg(i));
+        a->setVisible(false);
+        connect(a, &QAction::triggered, this, [this, i] { mnuRecentFile_Click(i); });
+        mnuRecentFile[static_cast<size_t>(i)] = a;
+    }
+    bar0(mnuFile, mnuFileBar5, "mnuFileBar5");
+    item(mnuFile, mnuFileExit, "mnuFileExit", "E&xit");
+
+    menu(mnuEdit, "mnuEdit", "&Edit");
+    item(mnuEdit, mnuEditCut, "mnuEditCut", "Cu&t", QKeySequence("Ctrl+X"));
+    item(mnuEdit, mnuEditCopy, "mnuEditCopy", "&Copy", QKeySequence("Ctrl+C"));
+    item(mnuEdit, mnuEditPaste, "mnuEditPaste", "&Paste", QKeySequence("Ctrl+V"));
+
+    menu(mnuView, "mnuView", "&View");
+    item(mnuView, mnuViewToolbar, "mnuViewToolbar", "&Toolbar");
+    mnuViewToolbar->setCheckable(true);
+    mnuViewToolbar->setChecked(true);
+    item(mnuView, mnuViewStatusBar, "mnuViewStatusBar", "Status &Bar");
+    mnuViewStatusBar->setCheckable(true);
+    mnuViewStatusBar->setChecked(true);
+    item(mnuView, mnuFont, "mnuFont", "Font");
+
+    menu(mnuRecord, "mnuRecord", "&Record");
+    item(mnuRecord, mnuAddRecords, "mnuAddRecords", "Add");
+    item(mnuRecord, mnuDelete, "mnuDelete", "Delete");
+    item(mnuRecord, mnuFind, "mnuFind", "Find");
+    item(mnuRecord, mnuSeek, "mnuSeek", "Seek");
+    item(mnuRecord, mnuSetBM, "mnuSetBM", "Set Bookmark");
+    item(mnuRecord, mnuMovetoBM, "mnuMovetoBM", "Move to Bookmark");
+    item(mnuRecord, mnuMovetoRecord, "mnuMovetoRecord", "Move to Record No.");
+
+    menu(mnuTable, "mnuTable", "&Table");
+    item(mnuTable, mnuOpenRecordset, "mnuOpenRecordset", "Open Recordset");
+    item(mnuTable, mnuSetup, "mnuSetup", "Setup");
+    item(mnuTable, mnuUpdateTable, "mnuUpdateTable", "Update Table");
+    item(mnuTable, mnuUpdateTableJoin, "mnuUpdateTableJoin", "Update Table Join");
+    item(mnuTable, mnuAppendfromTable, "mnuAppendfromTable", "Append from Table");
+    item(mnuTable, mnuAppendfromText, "mnuAppendfromText", "Append from Text");
+    item(mnuTable, mnuCopytoTable, "mnuCopytoTable", "Copy to Table");
+    item(mnuTable, mnuCopytoText, "mnuCopytoText", "Copy to Text");
+    item(mnuTable, mnuStatistics, "mnuStatistics", "Statistics");
+    item(mnuTable, mnuMakeaQuery, "mnuMakeaQuery", "Query Builder");
+    item(mnuTable, mnuQueryManager, "mnuQueryManager", "Query Manager");
+    item(mnuTable, mnuTableStructure, "mnuTableStructure", "Table Structure");
+    item(mnuTable, mnuImportFoxPro, "mnuImportFoxPro", "Import FoxPro Table into Access 2000");
+
+    // The relations tree's pop-up menu: never on the menu bar.
+    mnuDeleteRelationTree = new QMenu("DeleteRelationTree", this);
+    mnuDeleteRelationTree->setObjectName("mnuDeleteRelationTree");
+    item(mnuDeleteRelationTree, mnuDeleteRelation, "mnuDeleteRelation", "Delete");
+
+    menu(mnuWindow, "mnuWindow", "&Window");
+    item(mnuWindow, mnuWindowCascade, "mnuWindowCascade", "&Cascade");
+    item(mnuWindow, mnuWindowTileHorizontal, "mnuWindowTileHorizontal", "Tile &Horizontal");
+    item(mnuWindow, mnuWindowTileVertical, "mnuWindowTileVertical", "Tile &Vertical");
+    item(mnuWindow, mnuViewWindow, "mnuViewWindow", "View Window");
+    // The open child windows are listed below the commands.
+    connect(mnuWindow, &QMenu::aboutToShow, this, [this] {
+        for (QAction* a : mnuWindow->actions())
+            if (a->property("childWindow").toBool()) {
+                mnuWindow->removeAction(a);
+                a->deleteLater();
+            }
+        const auto windows = mdiArea->subWindowList();
+        if (windows.isEmpty()) return;
+        QAction* sep = mnuWindow->addSeparator();
+        sep->setProperty("childWindow", true);
+        int n = 1;
+        for (QMdiSubWindow* w : windows) {
+            QAction* a = mnuWindow->addAction(QString("&%1 %2").arg(n++).arg(w->windowTitle()));
+            a->setProperty("childWindow", true);
+            a->setCheckable(true);
+            a->setChecked(w == mdiArea->activeSubWindow());
+            connect(a, &QAction::triggered, this, [this, w] { mdiArea->setActiveSubWindow(w); });
+        }
+    });
+
+    menu(mnuHelp, "mnuHelp", "&Help");
+    item(mnuHelp, mnuHelpContents, "mnuHelpContents", "&Contents");
+    bar0(mnuHelp, mnuHelpBar0, "mnuHelpBar0");
+    item(mnuHelp, mnuHelpAbout, "mnuHelpAbout", "&About ");
+
+    connect(mnuFileExit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
+    connect(mnuWindowCascade, &QAction::triggered, this, &frmMain::mnuWindowCascade_Click);
+    connect(mnuWindowTileHorizontal, &QAction::triggered, this, &frmMain::mnuWindowTileHorizontal_Click);
+    connect(mnuWindowTileVertical, &QAction::triggered, this, &frmMain::mnuWindowTileVertical_Click);
+    connect(mnuViewWindow, &QAction::triggered, this, &frmMain::mnuViewWindow_Click);
+    connect(mnuViewToolbar, &QAction::triggered, this, &frmMain::mnuViewToolbar_Click);
+    connect(mnuViewStatusBar, &QAction::triggered, this, &frmMain::mnuViewStatusBar_Click);
+    connect(mnuOpenRecordset, &QAction::triggered, this, &frmMain::mnuOpenRecordset_Click);
+    connect(mnuSetup, &QAction::triggered, this, &frmMain::mnuSetup_Click);
+    connect(mnuSetBM, &QAction::triggered, this, &frmMain::mnuSetBM_Click);
+    connect(mnuMovetoBM, &QAction::triggered, this, &frmMain::mnuMovetoBM_Click);
+    connect(mnuEditCopy, &QAction::triggered, this, &frmMain::mnuEditCopy_Click);
+    connect(mnuEditCut, &QAction::triggered, this, &frmMain::mnuEditCut_Click);
+    connect(mnuEditPaste, &QAction::triggered, this, &frmMain::mnuEditPaste_Click);
+    connect(mnuFont, &QAction::triggered, this, &frmMain::mnuFont_Click);
+    connect(mnuHelpContents, &QAction::triggered, this, &frmMain::mnuHelpContents_Click);
+}
+
+void frmMain::buildToolbar() {
+    tbToolBar = addToolBar("Toolbar");
+    tbToolBar->setObjectName("tbToolBar");
+    tbToolBar->setIconSize(QSize(16, 16));
+    tbToolBar->setMovable(false);
+    const QStringList layout = {"New",  "Open",   "Save",      "-",          "Print",  "-",
+                                "Cut",  "Copy",   "Paste",     "-",          "Bold",   "Italic",
+                                "Underline", "-", "Align Left", "Center", "Align Right"};
+    for (const QString& key : layout) {
+        if (key == "-") {
+            tbToolBar->addSeparator();
+            continue;
+        }
+        QAction* a = tbToolBar->addAction(ToolbarIcons::icon(key), key);
+        a->setObjectName(key);
+        a->setToolTip(key);
+        a->setData(key);
+        if (ToolbarIcons::isFormatKey(key)) a->setCheckable(true);
+        connect(a, &QAction::triggered, this, [this, key] { tbToolBar_ButtonClick(key); });
+        toolbarButtons_.append(a);
+    }
+}
+
+QAction* frmMain::ToolbarButton(const QString& key) const {
+    for (QAction* a : toolbarButtons_)
+        if (a->data().toString() == key) return a;
+    return nullptr;
+}
+
+void frmMain::buildStatusBar() {
+    sbStatusBar = statusBar();
+    sbStatusBar->setObjectName("sbStatusBar");
+    const char* texts[] = {"", "INS", "NUM", "CAPS"};
+    for (size_t i = 0; i < Panels.size(); ++i) {
+        auto* l = new QLabel(texts[i], sbStatusBar);
+        l->setObjectName(QString("Panel%1").arg(i + 1));
+        l->setFrameShape(QFrame::Panel);
+        l->setFrameShadow(QFrame::Sunken);
+        if (i == 0) l->setMinimumWidth(200);
+        else l->setAlignment(Qt::AlignCenter);
+        sbStatusBar->addPermanentWidget(l, i == 0 ? 1 : 0);
+        Panels[i] = l;
+    }
+    updateKeyPanels();
+}
+
+void frmMain::updateKeyPanels() {
+    // Qt tells no lock states itself; the panels follow the keys pressed here.
+    Panels[1]->setEnabled(insertMode_);
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Insert && !key->isAutoRepeat()) {
+            insertMode_ = !insertMode_;
+            updateKeyPanels();
+        } else if (key->key() == Qt::Key_NumLock && !key->isAutoRepeat()) {
+            Panels[2]->setEnabled(!Panels[2]->isEnabled());
+        } else if (key->key() == Qt::Key_CapsLock && !key->isAutoRepeat()) {
+            Panels[3]->setEnabled(!Panels[3]->isEnabled());
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmMain::SetStatusText(const QString& text) { Panels[0]->setText(text); }
+QString frmMain::StatusText() const { return Panels[0]->text(); }
+
+// --------------------------------------------------------- start and close
+
+void frmMain::Form_Load() {
+    try {
+        SettingsStore s;
+        double left = twipsSetting(s, "MainLeft", 1000), top = twipsSetting(s, "MainTop", 1000);
+        double width = twipsSetting(s, "MainWidth", 6500), height = twipsSetting(s, "MainHeight", 6500);
+        setGeometry(Twips::toPixelsX(left), Twips::toPixelsY(top), Twips::toPixelsX(width), Twips::toPixelsY(height));
+        double viewLeft = twipsSetting(s, "ViewLeft", 1000), viewTop = twipsSetting(s, "ViewTop", 1000);
+        view_ = new frmView;
+        QMdiSubWindow* sub = mdiArea->addSubWindow(view_, Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowMinMaxButtonsHint);
+        view_->Form_Load();
+        sub->move(Twips::toPixelsX(viewLeft), Twips::toPixelsY(viewTop));
+        sub->show();
+        AppDB = engine::DBEngine::OpenDatabase((ProgramFolder() + "/TempTables.mdb").toStdString());
+        AppDB->TableDefs().Refresh();
+        RecentFiles = AppDB->OpenRecordset("RecentFiles");
+        RecentFiles->SetIndex("Recordsets");
+        mdiArea->setActiveSubWindow(sub);
+        view_->Form_Activate();
+        EnableMenus::LoadRecentMenu();
+    } catch (const engine::Error& e) {
+        Prompts::message(QString::fromStdString(e.description()));
+    }
+}
+
+void frmMain::Form_QueryUnload() {
+    SettingsStore s;
+    if (view_ && view_->parentWidget()) {
+        QWidget* frame = view_->parentWidget();
+        saveTwips(s, "ViewLeft", Twips::fromPixelsX(frame->x()));
+        saveTwips(s, "ViewTop", Twips::fromPixelsY(frame->y()));
+    }
+    if (RecentFiles) RecentFiles->Close();
+    RecentFiles.reset();
+    if (AppDB) AppDB->Close();
+    AppDB.reset();
+}
+
+void frmMain::Form_Unload() {
+    if (isMinimized()) return;
+    SettingsStore s;
+    QRect g = geometry();
+    saveTwips(s, "MainLeft", Twips::fromPixelsX(g.x()));
+    saveTwips(s, "MainTop", Twips::fromPixelsY(g.y()));
+    saveTwips(s, "MainWidth", Twips::fromPixelsX(g.width()));
+    saveTwips(s, "MainHeight", Twips::fromPixelsY(g.height()));
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    if (!unloaded_) {
+        unloaded_ = true;
+        Form_QueryUnload();
+        Form_Unload();
+        mdiArea->closeAllSubWindows();
+    }
+    event->accept();
+}
+
+void frmMain::mnuFileExit_Click() { close(); }
+
+// --------------------------------------------------------- window and view
+
+void frmMain::mnuWindowCascade_Click() { mdiArea->cascadeSubWindows(); }
+void frmMain::mnuWindowTileHorizontal_Click() {
+    // Children stacked one above the other, each the full width.
+    const auto windows = mdiArea->subWindowList();
+    if (windows.isEmpty()) return;
+    QRect area = mdiArea->viewport()->rect();
+    int h = area.height() / windows.size();
+    int y = 0;
+    for (QMdiSubWindow* w : windows) {
+        w->showNormal();
+        w->setGeometry(0, y, area.width(), h);
+        y += h;
+    }
+}
+void frmMain::mnuWindowTileVertical_Click() { mdiArea->tileSubWindows(); }
+
+void frmMain::mnuViewWindow_Click() {
+    if (view_ && view_->parentWidget()) mdiArea->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(view_->parentWidget()));
+}
+
+void frmMain::mnuViewToolbar_Click() {
+    // The action toggled its own check mark; the bar follows it.
+    tbToolBar->setVisible(mnuViewToolbar->isChecked());
+}
+
+void frmMain::mnuViewStatusBar_Click() { sbStatusBar->setVisible(mnuViewStatusBar->isChecked()); }
+
+// ------------------------------------------------------------ commands
+
+void frmMain::OpenRecordset() { mnuOpenRecordset_Click(); }
+
+void frmMain::mnuOpenRecordset_Click() {
+    frmTableOpen dialog(this);
+    Prompts::showModal(dialog);
+    mnuViewWindow_Click();
+    if (view_ && view_->CGrid) {
+        if (QWidget* frame = view_->CGrid->parentWidget()) mdiArea->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(frame));
+        view_->CGrid->setFocus();
+        EnableMenus::SaveRecentRecordset();
+    }
+}
+
+void frmMain::OpenSetup() { mnuSetup_Click(); }
+
+void frmMain::mnuSetup_Click() {
+    // The index editor and the modify dialog arrive with the schema and record tools.
+}
+
+void frmMain::ShowSetRelations() {}
+
+void frmMain::mnuSetBM_Click() {
+    if (view_ && view_->CGrid) view_->CGrid->StoreBM();
+}
+
+void frmMain::mnuMovetoBM_Click() {
+    if (view_ && view_->CGrid) view_->CGrid->MoveToBM();
+}
+
+QWidget* frmMain::activeForm() const {
+    QMdiSubWindow* sub = mdiArea->activeSubWindow();
+    return sub ? sub->widget() : nullptr;
+}
+
+// Edit commands work on the selected text of the active window's focused control.
+void frmMain::mnuEditCopy_Click() {
+    QWidget* w = QApplication::focusWidget();
+    QString text;
+    if (auto* e = qobject_cast<QLineEdit*>(w)) text = e->selectedText();
+    else if (auto* t = qobject_cast<QTextEdit*>(w)) text = t->textCursor().selectedText();
+    else if (auto* p = qobject_cast<QPlainTextEdit*>(w)) text = p->textCursor().selectedText();
+    else if (auto* v = qobject_cast<QTableView*>(w)) text = v->currentIndex().data().toString();
+    else if (auto* l = qobject_cast<QListWidget*>(w)) text = l->currentItem() ? l->currentItem()->text() : QString();
+    else return;
+    QApplication::clipboard()->clear();
+    QApplication::clipboard()->setText(text);
+}
+
+void frmMain::mnuEditCut_Click() {
+    mnuEditCopy_Click();
+    QWidget* w = QApplication::focusWidget();
+    if (auto* e = qobject_cast<QLineEdit*>(w)) e->del();
+    else if (auto* t = qobject_cast<QTextEdit*>(w)) t->textCursor().removeSelectedText();
+    else if (auto* p = qobject_cast<QPlainTextEdit*>(w)) p->textCursor().removeSelectedText();
+}
+
+void frmMain::mnuEditPaste_Click() {
+    QWidget* w = QApplication::focusWidget();
+    QString text = QApplication::clipboard()->text();
+    if (auto* e = qobject_cast<QLineEdit*>(w)) e->insert(text);
+    else if (auto* p = qobject_cast<QPlainTextEdit*>(w)) p->insertPlainText(text);
+}
+
+void frmMain::mnuFont_Click() {
+    QWidget* form = activeForm();
+    QFont initial = form ? form->font() : font();
+    std::optional<QFont> chosen = Prompts::chooseFont(initial);
+    if (!chosen) return;  // cancelled: nothing changes
+    if (auto* grid = qobject_cast<frmGrid*>(form)) {
+        grid->DBGrid1->setFont(*chosen);
+    } else if (auto* v = qobject_cast<frmView*>(form)) {
+        v->lstTable->setFont(*chosen);
+        v->TreeViewRelations->setFont(*chosen);
+    }
+}
+
+void frmMain::mnuHelpContents_Click() {
+    QString guide = ProgramFolder() + "/docs/index.html";
+    if (!QFileInfo::exists(guide)) {
+        Prompts::message("The user guide was not found at " + guide + ".", Prompts::kAppTitle, Prompts::Icon::Exclamation);
+        return;
+    }
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(guide)))
+        Prompts::message("No program to show the user guide was found. Open " + guide + " in a web browser.",
+                         Prompts::kAppTitle, Prompts::Icon::Exclamation);
+}
+
+void frmMain::tbToolBar_ButtonClick(const QString&) {
+    // The document window's commands arrive with the document window.
+}
+
+void frmMain::mnuRecentFile_Click(int) {
+    // Reopening a recent recordset arrives with the recent list.
+}
+
+QVariant frmMain::UsePassword() { return {}; }
+
+void frmMain::ParseDBFPath(const QString& path) {
+    int p = std::max(path.lastIndexOf('/'), path.lastIndexOf('\\'));
+    LastFolder = p > 0 ? path.left(p) : QString();
+    LastDrive = path.left(2);
+}

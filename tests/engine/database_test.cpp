@@ -1,0 +1,290 @@
+// Opening database files, passwords, exclusive use, several Database objects
+// on one file, transactions and files made by plain SQLite.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "engine/dao.h"
+#include "engine_helpers.h"
+#include "support/tempdir.h"
+
+using namespace engine;
+using namespace enginetest;
+
+namespace {
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string firstJetFile() {
+    std::filesystem::path dir = "/work/shared/testdata/jet/V2000";
+    if (!std::filesystem::is_directory(dir)) return {};
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        if (e.path().extension() == ".mdb") return e.path().string();
+    return {};
+}
+
+struct OpenCase {
+    const char* what;
+    std::function<std::string(const TempDir&)> make;  // returns the path to open
+    int error;
+};
+
+TEST(OpenDatabase, FilesThatAreNoDatabaseAreRefusedWithTheirNumbers) {
+    const std::vector<OpenCase> cases = {
+        {"missing file", [](const TempDir& d) { return d.file("nothing.db"); }, err::FileNotFound},
+        {"text file",
+         [](const TempDir& d) {
+             writeFile(d.file("notes.txt"), "Dear diary,\nthis is not a database at all.\n");
+             return d.file("notes.txt");
+         },
+         err::NotADatabase},
+        {"empty file",
+         [](const TempDir& d) {
+             writeFile(d.file("empty.db"), "");
+             return d.file("empty.db");
+         },
+         err::NotADatabase},
+        {"folder",
+         [](const TempDir& d) {
+             std::filesystem::create_directory(d.path() / "sub.db");
+             return d.file("sub.db");
+         },
+         err::NotADatabase},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        std::string path = c.make(dir);
+        EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path); }), c.error) << c.what;
+    }
+}
+
+TEST(OpenDatabase, GenuineJetFileIsNotADatabaseHere) {
+    std::string jet = firstJetFile();
+    if (jet.empty()) GTEST_SKIP() << "no Jet sample files on this machine";
+    auto before = std::filesystem::file_size(jet);
+    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(jet, false, true); }), err::NotADatabase);
+    EXPECT_EQ(std::filesystem::file_size(jet), before);
+    EXPECT_FALSE(std::filesystem::exists(jet + "-wal"));
+}
+
+TEST(OpenDatabase, PasswordIsCheckedChangedAndRemoved) {
+    TempDir dir;
+    std::string path = dir.file("locked.db");
+    DBEngine::CreateDatabase(path, ";pwd=secret")->Close();
+
+    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path); }), err::BadPassword);
+    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path, false, false, ";pwd=wrong"); }), err::BadPassword);
+    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path, false, false, ";pwd=Secret"); }), err::BadPassword);
+    auto db = DBEngine::OpenDatabase(path, false, false, ";pwd=secret");
+
+    EXPECT_EQ(errorOf([&] { db->NewPassword("wrong", "other"); }), err::BadPassword);
+    db->NewPassword("secret", "other");
+    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path, false, false, ";pwd=secret"); }), err::BadPassword);
+    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path, false, false, ";pwd=other"); }), 0);
+
+    db->NewPassword("other", "");
+    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path); }), 0);
+}
+
+TEST(OpenDatabase, FileWithoutReadPermissionIsNotPermitted) {
+    if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
+    TempDir dir;
+    std::string path = dir.file("private.db");
+    DBEngine::CreateDatabase(path)->Close();
+    ASSERT_EQ(::chmod(path.c_str(), 0), 0);
+    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path); }), err::NotPermitted);
+    ::chmod(path.c_str(), 0600);
+}
+
+// Runs OpenDatabase in a child process; the exit code is the error number
+// less 3000 (0 when it opened).
+int openInChild(const std::string& path, bool exclusive) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        int code = 0;
+        try {
+            DBEngine::OpenDatabase(path, exclusive);
+        } catch (const Error& e) {
+            code = e.number() - 3000;
+        } catch (...) {
+            code = 255;
+        }
+        _exit(code);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(OpenDatabase, ExclusiveOpenKeepsOtherProcessesOutButNotThisOne) {
+    TempDir dir;
+    std::string path = dir.file("shared.db");
+    DBEngine::CreateDatabase(path)->Close();
+
+    auto holder = DBEngine::OpenDatabase(path, true);
+    // Every grid of this program opens its own connection.
+    auto again = DBEngine::OpenDatabase(path);
+    EXPECT_TRUE(again->IsOpen());
+    EXPECT_EQ(openInChild(path, false), err::FileInUse - 3000);
+    EXPECT_EQ(openInChild(path, true), err::FileInUse - 3000);
+    // The parent still holds the file after the children tried.
+    EXPECT_EQ(openInChild(path, false), err::FileInUse - 3000);
+
+    holder->Close();
+    EXPECT_EQ(openInChild(path, false), 0);
+    EXPECT_EQ(openInChild(path, true), err::FileInUse - 3000);  // `again` is still open here
+    again->Close();
+    EXPECT_EQ(openInChild(path, true), 0);
+}
+
+TEST(OpenDatabase, CreatingOverAnExistingFileIsRefused) {
+    TempDir dir;
+    std::string path = dir.file("a.db");
+    DBEngine::CreateDatabase(path)->Close();
+    EXPECT_EQ(errorOf([&] { DBEngine::CreateDatabase(path); }), 3204);
+}
+
+// ------------------------------------------------------------ two databases
+
+class TwoDatabases : public ::testing::Test {
+protected:
+    void SetUp() override {
+        path = dir.file("two.db");
+        a = DBEngine::CreateDatabase(path);
+        addTable(*a, "Items", {{"ID", dbLong, 0, dbAutoIncrField}, {"Code", dbText, 10}},
+                 {{"PrimaryKey", {"ID"}, true}, {"CodeIdx", {"Code"}, false, true}});
+        b = DBEngine::OpenDatabase(path);
+    }
+    TempDir dir;
+    std::string path;
+    std::shared_ptr<Database> a, b;
+};
+
+TEST_F(TwoDatabases, ChangesOfOneAreSeenByTheOthersNextRecordset) {
+    auto ra = a->OpenRecordset("Items");
+    addRow(*ra, {{"Code", "x1"}});
+    auto rb = b->OpenRecordset("Items");
+    EXPECT_EQ(column(*rb, "Code"), std::vector<std::string>{"x1"});
+
+    rb->MoveFirst();
+    rb->Edit();
+    rb->Fields("Code").SetValue("y1");
+    rb->Update();
+    EXPECT_EQ(column(*a->OpenRecordset("Items"), "Code"), std::vector<std::string>{"y1"});
+}
+
+TEST_F(TwoDatabases, NeitherBlocksTheOtherForRecordWrites) {
+    auto ra = a->OpenRecordset("Items");
+    auto rb = b->OpenRecordset("Items");
+    for (int i = 0; i < 5; ++i) {
+        addRow(*ra, {{"Code", "a" + std::to_string(i)}});
+        addRow(*rb, {{"Code", "b" + std::to_string(i)}});
+        // A recordset open for reading on the other side does not block either.
+        ra->MoveFirst();
+        ASSERT_FALSE(ra->EOF_());
+    }
+    EXPECT_EQ(a->OpenRecordset("Items")->RecordCount(), 10);
+    EXPECT_EQ(b->TableDefs()["Items"].RecordCount(), 10);
+}
+
+// ------------------------------------------------------------ transactions
+
+TEST_F(TwoDatabases, RollbackUndoesAndCommitKeeps) {
+    auto rs = a->OpenRecordset("Items");
+    a->BeginTrans();
+    addRow(*rs, {{"Code", "gone"}});
+    a->Rollback();
+    EXPECT_EQ(b->OpenRecordset("Items")->RecordCount(), 0);
+
+    a->BeginTrans();
+    addRow(*rs, {{"Code", "kept"}});
+    a->CommitTrans();
+    EXPECT_EQ(column(*b->OpenRecordset("Items"), "Code"), std::vector<std::string>{"kept"});
+
+    EXPECT_EQ(errorOf([&] { a->CommitTrans(); }), err::CommitWithoutBegin);
+    EXPECT_EQ(errorOf([&] { a->Rollback(); }), err::CommitWithoutBegin);
+}
+
+TEST_F(TwoDatabases, NestedRollbackUndoesOnlyTheInnerPart) {
+    auto rs = a->OpenRecordset("Items");
+    a->BeginTrans();
+    addRow(*rs, {{"Code", "outer"}});
+    a->BeginTrans();
+    addRow(*rs, {{"Code", "inner"}});
+    a->Rollback();
+    a->BeginTrans();
+    addRow(*rs, {{"Code", "inner2"}});
+    a->CommitTrans();
+    EXPECT_EQ(b->OpenRecordset("Items")->RecordCount(), 0);  // nothing is visible before the outer commit
+    a->CommitTrans();
+    EXPECT_EQ(column(*b->OpenRecordset("Items"), "Code"), (std::vector<std::string>{"outer", "inner2"}));
+}
+
+TEST_F(TwoDatabases, LoopThatStopsOnAnErrorKeepsWhatWasDone) {
+    auto rs = a->OpenRecordset("Items");
+    const std::vector<std::string> codes = {"a", "b", "A", "c"};  // "A" repeats "a" in the unique index
+    int failed = 0;
+    a->BeginTrans();
+    for (const auto& code : codes) {
+        failed = errorOf([&] { addRow(*rs, {{"Code", code}}); });
+        if (failed) break;
+    }
+    a->CommitTrans();
+    EXPECT_EQ(failed, err::DuplicateKey);
+    EXPECT_EQ(column(*b->OpenRecordset("Items"), "Code"), (std::vector<std::string>{"a", "b"}));
+}
+
+// ------------------------------------------------------------ foreign files
+
+TEST(ForeignFile, TableMadeByPlainSqliteOpensWithSensibleTypesAndCanBeEdited) {
+    TempDir dir;
+    std::string path = dir.file("foreign.sqlite");
+    rawExec(path,
+            "CREATE TABLE t (id INTEGER PRIMARY KEY, name VARCHAR(30), price REAL, note TEXT, born DATE);"
+            "INSERT INTO t VALUES (1, 'Ann', 2.5, 'first', '1990-04-01');"
+            "INSERT INTO t VALUES (2, 'Bob', NULL, NULL, '1985-12-24');");
+    auto db = DBEngine::OpenDatabase(path);
+    auto& t = db->TableDefs()["t"];
+    EXPECT_EQ(t.Attributes(), 0);
+    struct Expect {
+        const char* name;
+        int type;
+        int size;
+    };
+    const std::vector<Expect> expect = {
+        {"id", dbLong, 4}, {"name", dbText, 30}, {"price", dbDouble, 8}, {"note", dbMemo, -1}, {"born", dbDate, 8}};
+    ASSERT_EQ(t.Fields().Count(), int(expect.size()));
+    for (size_t i = 0; i < expect.size(); ++i) {
+        Field& f = t.Fields()[int(i)];
+        EXPECT_EQ(f.Name(), expect[i].name);
+        EXPECT_EQ(f.Type(), expect[i].type) << expect[i].name;
+        if (expect[i].size >= 0) {
+            EXPECT_EQ(f.Size(), expect[i].size) << expect[i].name;
+        }
+    }
+
+    auto rs = db->OpenRecordset("t");
+    EXPECT_EQ(rs->RecordCount(), 2);
+    EXPECT_EQ(column(*rs, "name"), (std::vector<std::string>{"Ann", "Bob"}));
+    EXPECT_EQ(column(*rs, "born"), (std::vector<std::string>{"1990-04-01", "1985-12-24"}));
+    EXPECT_EQ(column(*rs, "price"), (std::vector<std::string>{"2.5", ""}));
+
+    rs->MoveLast();
+    rs->Edit();
+    rs->Fields("price").SetValue("3.75");
+    rs->Fields("note").SetValue("edited");
+    rs->Update();
+    addRow(*rs, {{"id", 10}, {"name", "Cy"}});
+    db->Close();
+    EXPECT_EQ(rawQuery(path, "SELECT id, name, price, note FROM t ORDER BY id"),
+              (std::vector<std::vector<std::string>>{
+                  {"1", "Ann", "2.5", "first"}, {"2", "Bob", "3.75", "edited"}, {"10", "Cy", "<null>", "<null>"}}));
+}
+
+}  // namespace

@@ -1,0 +1,123 @@
+#pragma once
+// Small helpers shared by the object-model tests: error numbers, tables made
+// through the object model, rows added through recordsets, raw SQLite reads.
+#include <sqlite3.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/dao.h"
+#include "engine/error.h"
+
+namespace enginetest {
+
+// The engine error number `f` raises, 0 when it raises none.
+inline int errorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const engine::Error& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+struct FieldSpec {
+    std::string name;
+    int type;
+    int size = 0;
+    long attributes = 0;
+    bool required = false;
+    bool allowZeroLength = false;
+};
+
+struct IndexSpec {
+    std::string name;
+    std::vector<std::string> fields;  // "-Name" for a descending field
+    bool primary = false;
+    bool unique = false;
+};
+
+inline std::shared_ptr<engine::TableDef> addTable(engine::Database& db, const std::string& name,
+                                                  const std::vector<FieldSpec>& fields,
+                                                  const std::vector<IndexSpec>& indexes = {}) {
+    auto td = db.CreateTableDef(name);
+    for (const auto& f : fields) {
+        auto field = td->CreateField(f.name, f.type, f.size);
+        field->SetAttributes(f.attributes);
+        field->SetRequired(f.required);
+        field->SetAllowZeroLength(f.allowZeroLength);
+        td->Fields().Append(field);
+    }
+    for (const auto& ix : indexes) {
+        auto index = td->CreateIndex(ix.name);
+        index->SetPrimary(ix.primary);
+        index->SetUnique(ix.unique || ix.primary);
+        for (std::string f : ix.fields) {
+            bool desc = !f.empty() && f[0] == '-';
+            auto field = index->CreateField(desc ? f.substr(1) : f);
+            if (desc) field->SetAttributes(engine::dbDescending);
+            index->Fields().Append(field);
+        }
+        td->Indexes().Append(index);
+    }
+    db.TableDefs().Append(td);
+    return td;
+}
+
+using Row = std::vector<std::pair<std::string, engine::Variant>>;
+
+inline void addRow(engine::Recordset& rs, const Row& row) {
+    rs.AddNew();
+    for (const auto& [name, value] : row) rs.Fields(name).SetValue(value);
+    rs.Update();
+}
+
+// The text of one field in every record, first to last; the position is restored.
+inline std::vector<std::string> column(engine::Recordset& rs, const std::string& field) {
+    std::vector<std::string> out;
+    if (rs.RecordCount() == 0) return out;
+    for (rs.MoveFirst(); !rs.EOF_(); rs.MoveNext()) out.push_back(rs.Fields(field).Value().toText());
+    return out;
+}
+
+// Rows of a statement run by plain SQLite on the file, each value as text ("<null>" for Null).
+inline std::vector<std::vector<std::string>> rawQuery(const std::string& path, const std::string& sqlText) {
+    sqlite3* db = nullptr;
+    std::vector<std::vector<std::string>> rows;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return rows;
+    }
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, sqlText.c_str(), -1, &st, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            std::vector<std::string> row;
+            for (int c = 0; c < sqlite3_column_count(st); ++c) {
+                const unsigned char* t = sqlite3_column_text(st, c);
+                row.push_back(t ? reinterpret_cast<const char*>(t) : "<null>");
+            }
+            rows.push_back(row);
+        }
+    } else {
+        rows.push_back({std::string("prepare failed: ") + sqlite3_errmsg(db)});
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return rows;
+}
+
+inline void rawExec(const std::string& path, const std::string& sqlText) {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    char* msg = nullptr;
+    int rc = sqlite3_exec(db, sqlText.c_str(), nullptr, nullptr, &msg);
+    std::string text = msg ? msg : "";
+    sqlite3_free(msg);
+    sqlite3_close(db);
+    if (rc != SQLITE_OK) throw std::runtime_error("sqlite: " + text);
+}
+
+}  // namespace enginetest

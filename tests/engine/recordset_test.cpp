@@ -1,0 +1,582 @@
+// Recordsets: values checked against their fields, auto-numbers, moving,
+// positions and bookmarks, deleting and adding under an open recordset,
+// Find, Index and Seek, dynasets and closing.
+#include <gtest/gtest.h>
+
+#include "engine/dao.h"
+#include "engine_helpers.h"
+#include "support/tempdir.h"
+
+using namespace engine;
+using namespace enginetest;
+
+namespace {
+
+using Strings = std::vector<std::string>;
+using Rows = std::vector<std::vector<std::string>>;
+
+// ------------------------------------------------------- values and fields
+
+class Typed : public ::testing::Test {
+protected:
+    void SetUp() override {
+        path = dir.file("typed.db");
+        db = DBEngine::CreateDatabase(path);
+        addTable(*db, "T",
+                 {{"ID", dbLong, 0, dbAutoIncrField},
+                  {"Short", dbText, 5},
+                  {"Req", dbText, 10, 0, true, true},
+                  {"Strict", dbText, 10},
+                  {"Num", dbLong},
+                  {"Small", dbByte},
+                  {"Money", dbCurrency},
+                  {"When", dbDate},
+                  {"Flag", dbBoolean}},
+                 {{"PrimaryKey", {"ID"}, true}});
+    }
+    TempDir dir;
+    std::string path;
+    std::shared_ptr<Database> db;
+};
+
+TEST_F(Typed, ValuesAreCheckedAndConvertedOnTheWayIn) {
+    struct Case {
+        const char* field;
+        Variant value;
+        int error;          // at SetValue or Update
+        const char* back;   // text read back when there is no error
+    };
+    const std::vector<Case> cases = {
+        {"Short", "héllo", 0, "héllo"},  // five characters, six bytes
+        {"Short", "abcdef", err::FieldTooSmall, ""},
+        {"Req", Variant::null(), err::RequiredMissing, ""},
+        {"Strict", "", err::ZeroLength, ""},
+        {"Req", "", 0, ""},  // this one allows empty text
+        {"Num", "abc", err::ConversionError, ""},
+        {"Num", "7", 0, "7"},
+        {"Num", 2.5, 0, "2"},  // rounds half to even
+        {"Small", 255, 0, "255"},
+        {"Small", 256, err::ValueOutOfRange, ""},
+        {"Small", -1, err::ValueOutOfRange, ""},
+        {"When", "2024-02-29 13:45:10", 0, "2024-02-29 13:45:10"},
+        {"When", "3/4/2023", 0, "2023-03-04"},
+        {"When", "not a date", err::ConversionError, ""},
+        {"Flag", Variant(true), 0, "True"},
+        {"Money", "12.3456", 0, "12.3456"},
+    };
+    auto rs = db->OpenRecordset("T");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.field) + " <- '" + c.value.toText() + "'");
+        rs->AddNew();
+        if (std::string(c.field) != "Req") rs->Fields("Req").SetValue("r");
+        int got = errorOf([&] {
+            rs->Fields(c.field).SetValue(c.value);
+            rs->Update();
+        });
+        EXPECT_EQ(got, c.error);
+        if (got) {
+            rs->CancelUpdate();
+            continue;
+        }
+        rs->SetBookmark(rs->LastModified());
+        EXPECT_EQ(rs->Fields(c.field).Value().toText(), c.back);
+    }
+}
+
+TEST_F(Typed, YesNoIsStoredAsMinusOneAndZero) {
+    auto rs = db->OpenRecordset("T");
+    addRow(*rs, {{"Req", "a"}, {"Flag", Variant(true)}});
+    addRow(*rs, {{"Req", "b"}, {"Flag", Variant(false)}});
+    addRow(*rs, {{"Req", "c"}});  // a new record starts False
+    EXPECT_EQ(rawQuery(path, "SELECT typeof(Flag), Flag FROM T ORDER BY ID"),
+              (Rows{{"integer", "-1"}, {"integer", "0"}, {"integer", "0"}}));
+}
+
+TEST_F(Typed, DatesKeepTheirTime) {
+    auto rs = db->OpenRecordset("T");
+    addRow(*rs, {{"Req", "a"}, {"When", "2024-12-31 23:59:59"}});
+    addRow(*rs, {{"Req", "b"}, {"When", Variant::date(dates::fromParts(1999, 1, 2))}});
+    EXPECT_EQ(column(*rs, "When"), (Strings{"2024-12-31 23:59:59", "1999-01-02"}));
+    EXPECT_EQ(rawQuery(path, "SELECT \"When\" FROM T ORDER BY ID"), (Rows{{"2024-12-31 23:59:59"}, {"1999-01-02"}}));
+    auto late = db->OpenRecordset("SELECT Req FROM T WHERE When > #2024-12-31#");
+    EXPECT_EQ(column(*late, "Req"), Strings{"a"});
+}
+
+TEST_F(Typed, CurrencySumsAreExact) {
+    auto rs = db->OpenRecordset("T");
+    addRow(*rs, {{"Req", "a"}, {"Money", 0.1}});
+    addRow(*rs, {{"Req", "b"}, {"Money", 0.2}});
+    auto sum = db->OpenRecordset("SELECT Sum(Money) AS Total FROM T");
+    EXPECT_EQ(sum->Fields("Total").Value().toText(), "0.3");
+    for (int i = 0; i < 7; ++i) addRow(*rs, {{"Req", "x"}, {"Money", "0.1"}});
+    sum = db->OpenRecordset("SELECT Sum(Money) AS Total FROM T WHERE Money < 0.15");
+    EXPECT_EQ(sum->Fields("Total").Value().toText(), "0.8");
+}
+
+TEST_F(Typed, StatementsCannotBreakTheTypesEither) {
+    struct Case {
+        const char* sql;
+        int error;
+    };
+    const std::vector<Case> cases = {
+        {"INSERT INTO T (Req, Num) VALUES ('a', 'abc')", err::ConversionError},
+        {"INSERT INTO T (Req, Short) VALUES ('a', 'toolong')", err::FieldTooSmall},
+        {"INSERT INTO T (Short) VALUES ('a')", err::RequiredMissing},
+        {"INSERT INTO T (Req, Strict) VALUES ('a', '')", err::ZeroLength},
+        {"INSERT INTO T (Req, Num) VALUES ('a', '42')", 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(errorOf([&] { db->Execute(c.sql); }), c.error) << c.sql;
+    EXPECT_EQ(rawQuery(path, "SELECT typeof(Num), Num FROM T"), (Rows{{"integer", "42"}}));
+}
+
+TEST(Fields, CreateTableAllowsEmptyTextAndObjectModelFieldsDoNot) {
+    TempDir dir;
+    auto db = DBEngine::CreateDatabase(dir.file("z.db"));
+    db->Execute("CREATE TABLE Notes (N Text(10))");
+    addTable(*db, "Dao", {{"N", dbText, 10}});
+    EXPECT_TRUE(db->TableDefs()["Notes"].Fields()["N"].AllowZeroLength());
+    EXPECT_FALSE(db->TableDefs()["Dao"].Fields()["N"].AllowZeroLength());
+    EXPECT_EQ(errorOf([&] { addRow(*db->OpenRecordset("Notes"), {{"N", ""}}); }), 0);
+    EXPECT_EQ(errorOf([&] { addRow(*db->OpenRecordset("Dao"), {{"N", ""}}); }), err::ZeroLength);
+}
+
+TEST(Fields, UniqueAndPrimaryIndexesIgnoreCase) {
+    TempDir dir;
+    auto db = DBEngine::CreateDatabase(dir.file("u.db"));
+    addTable(*db, "P", {{"Code", dbText, 10}, {"Other", dbText, 10}},
+             {{"PrimaryKey", {"Code"}, true}, {"OtherIdx", {"Other"}, false, true}});
+    auto rs = db->OpenRecordset("P");
+    addRow(*rs, {{"Code", "abc"}, {"Other", "x"}});
+    struct Case {
+        Row row;
+        int error;
+    };
+    const std::vector<Case> cases = {
+        {{{"Code", "abc"}, {"Other", "y"}}, err::DuplicateKey},
+        {{{"Code", "ABC"}, {"Other", "y"}}, err::DuplicateKey},
+        {{{"Code", "def"}, {"Other", "X"}}, err::DuplicateKey},
+        {{{"Code", "def"}, {"Other", "y"}}, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(errorOf([&] { addRow(*rs, c.row); }), c.error) << c.row[0].second.toText();
+        if (rs->EditMode() != dbEditNone) rs->CancelUpdate();
+    }
+    EXPECT_EQ(errorOf([&] { db->Execute("INSERT INTO P (Code) VALUES ('Abc')"); }), err::DuplicateKey);
+    EXPECT_EQ(rs->RecordCount(), 2);
+}
+
+TEST(Fields, AutoNumbersAreGivenNotSetAndNeverReused) {
+    TempDir dir;
+    auto db = DBEngine::CreateDatabase(dir.file("a.db"));
+    addTable(*db, "C", {{"ID", dbLong, 0, dbAutoIncrField}, {"Name", dbText, 10}}, {{"PrimaryKey", {"ID"}, true}});
+    auto rs = db->OpenRecordset("C");
+    for (const char* n : {"a", "b", "c"}) addRow(*rs, {{"Name", n}});
+    EXPECT_EQ(column(*rs, "ID"), (Strings{"1", "2", "3"}));
+
+    rs->AddNew();
+    EXPECT_EQ(errorOf([&] { rs->Fields("ID").SetValue(10); }), 3164);
+    rs->CancelUpdate();
+    rs->MoveFirst();
+    rs->Edit();
+    EXPECT_EQ(errorOf([&] { rs->Fields("ID").SetValue(10); }), 3164);
+    rs->CancelUpdate();
+
+    rs->MoveLast();
+    rs->Delete();
+    addRow(*rs, {{"Name", "d"}});
+    rs->SetBookmark(rs->LastModified());
+    EXPECT_EQ(rs->Fields("ID").Value().toText(), "4");
+    EXPECT_EQ(column(*db->OpenRecordset("C"), "ID"), (Strings{"1", "2", "4"}));
+}
+
+// ------------------------------------------------------------- navigation
+
+class People : public ::testing::Test {
+protected:
+    void SetUp() override {
+        path = dir.file("people.db");
+        db = DBEngine::CreateDatabase(path);
+        addTable(*db, "People",
+                 {{"ID", dbLong, 0, dbAutoIncrField}, {"Name", dbText, 20}, {"City", dbText, 20}, {"Age", dbLong}},
+                 {{"PrimaryKey", {"ID"}, true},
+                  {"NameIdx", {"Name"}},
+                  {"AgeDesc", {"-Age"}},
+                  {"CityName", {"City", "Name"}},
+                  {"CityAgeName", {"City", "Age", "Name"}}});
+        auto rs = db->OpenRecordset("People");
+        const std::vector<std::tuple<const char*, const char*, int>> rows = {
+            {"Eve", "Oslo", 30}, {"Bob", "Rome", 25}, {"Dan", "Oslo", 41}, {"Ann", "Rome", 35},
+            {"Cy", "Oslo", 30},  {"Fay", "Bern", 19}};
+        for (const auto& [n, c, a] : rows) addRow(*rs, {{"Name", n}, {"City", c}, {"Age", a}});
+    }
+    std::string name(Recordset& rs) { return rs.Fields("Name").Value().toText(); }
+    TempDir dir;
+    std::string path;
+    std::shared_ptr<Database> db;
+};
+
+TEST_F(People, MovingThroughBothEnds) {
+    auto rs = db->OpenRecordset("People");
+    EXPECT_EQ(rs->RecordCount(), 6);  // exact before any MoveLast
+    EXPECT_FALSE(rs->BOF());
+    EXPECT_EQ(name(*rs), "Eve");
+    rs->MovePrevious();
+    EXPECT_TRUE(rs->BOF());
+    EXPECT_FALSE(rs->EOF_());
+    EXPECT_EQ(errorOf([&] { rs->Fields("Name").Value(); }), err::NoCurrentRecord);
+    EXPECT_EQ(errorOf([&] { rs->MovePrevious(); }), err::NoCurrentRecord);
+    rs->MoveNext();
+    EXPECT_EQ(name(*rs), "Eve");
+    rs->MoveLast();
+    EXPECT_EQ(name(*rs), "Fay");
+    rs->MoveNext();
+    EXPECT_TRUE(rs->EOF_());
+    EXPECT_EQ(errorOf([&] { rs->MoveNext(); }), err::NoCurrentRecord);
+    rs->MovePrevious();
+    EXPECT_EQ(name(*rs), "Fay");
+    rs->Move(-2);
+    EXPECT_EQ(name(*rs), "Ann");
+}
+
+TEST_F(People, EmptyRecordsetIsAtBothEnds) {
+    auto rs = db->OpenRecordset("SELECT * FROM People WHERE Age > 100");
+    EXPECT_EQ(rs->RecordCount(), 0);
+    EXPECT_TRUE(rs->BOF());
+    EXPECT_TRUE(rs->EOF_());
+    EXPECT_EQ(rs->AbsolutePosition(), -1);
+    for (auto move : {&Recordset::MoveFirst, &Recordset::MoveLast, &Recordset::MoveNext, &Recordset::MovePrevious})
+        EXPECT_EQ(errorOf([&] { (rs.get()->*move)(); }), err::NoCurrentRecord);
+    EXPECT_EQ(errorOf([&] { rs->Bookmark(); }), err::NoCurrentRecord);
+}
+
+TEST_F(People, AbsolutePositionIsZeroBasedAndStaysOnBadValues) {
+    auto rs = db->OpenRecordset("People");
+    EXPECT_EQ(rs->AbsolutePosition(), 0);
+    rs->SetAbsolutePosition(3);
+    EXPECT_EQ(name(*rs), "Ann");
+    EXPECT_EQ(rs->AbsolutePosition(), 3);
+    for (long bad : {-1L, 6L, 1000L}) {
+        EXPECT_EQ(errorOf([&] { rs->SetAbsolutePosition(bad); }), err::InvalidArgument) << bad;
+        EXPECT_EQ(rs->AbsolutePosition(), 3);
+    }
+    rs->MoveLast();
+    EXPECT_EQ(rs->AbsolutePosition(), 5);
+}
+
+TEST_F(People, BookmarksSurviveEditsAddsAndDeletes) {
+    auto rs = db->OpenRecordset("People");
+    rs->SetAbsolutePosition(2);
+    Bookmark dan = rs->Bookmark();
+    rs->SetAbsolutePosition(4);
+    Bookmark cy = rs->Bookmark();
+
+    rs->Edit();
+    rs->Fields("Age").SetValue(31);
+    rs->Update();
+    addRow(*rs, {{"Name", "Gus"}});
+    rs->SetAbsolutePosition(0);
+    rs->Delete();
+    rs->SetAbsolutePosition(0);  // Bob now
+    rs->Delete();
+
+    rs->SetBookmark(dan);
+    EXPECT_EQ(name(*rs), "Dan");
+    EXPECT_EQ(rs->AbsolutePosition(), 0);
+    rs->SetBookmark(cy);
+    EXPECT_EQ(name(*rs), "Cy");
+    EXPECT_EQ(rs->Fields("Age").Value().toText(), "31");
+    EXPECT_EQ(rs->AbsolutePosition(), 2);
+    rs->SetBookmark(rs->LastModified());
+    EXPECT_EQ(name(*rs), "Gus");
+    EXPECT_EQ(rs->AbsolutePosition(), 4);
+    EXPECT_EQ(errorOf([&] { rs->SetBookmark("nonsense"); }), err::BookmarkInvalid);
+    EXPECT_EQ(name(*rs), "Gus");
+}
+
+TEST_F(People, DeleteMarksTheRecord) {
+    auto rs = db->OpenRecordset("People");
+    rs->SetAbsolutePosition(1);
+    rs->Delete();
+    EXPECT_EQ(rs->RecordCount(), 5);
+    EXPECT_EQ(errorOf([&] { rs->Fields("Name").Value(); }), 3167);
+    EXPECT_EQ(errorOf([&] { rs->Edit(); }), 3167);
+    rs->MoveNext();
+    EXPECT_EQ(name(*rs), "Dan");
+    rs->MovePrevious();
+    EXPECT_EQ(name(*rs), "Eve");
+    EXPECT_EQ(column(*rs, "Name"), (Strings{"Eve", "Dan", "Ann", "Cy", "Fay"}));
+    EXPECT_EQ(db->OpenRecordset("People")->RecordCount(), 5);
+
+    // Positions stay right when records are added after a delete.
+    addRow(*rs, {{"Name", "Gus"}});
+    addRow(*rs, {{"Name", "Hal"}});
+    rs->MoveLast();
+    EXPECT_EQ(rs->AbsolutePosition(), 6);
+    rs->SetAbsolutePosition(5);
+    EXPECT_EQ(name(*rs), "Gus");
+    rs->SetAbsolutePosition(1);
+    rs->Delete();
+    rs->SetAbsolutePosition(4);
+    EXPECT_EQ(name(*rs), "Gus");
+}
+
+TEST_F(People, DeletingEveryRecordLeavesAnEmptyRecordset) {
+    auto rs = db->OpenRecordset("People");
+    rs->MoveLast();
+    while (rs->RecordCount() > 0) {
+        rs->Delete();
+        EXPECT_EQ(rs->AbsolutePosition(), -1);
+        if (rs->RecordCount() > 0) rs->MovePrevious();
+    }
+    // The deleted record stays current until the next move.
+    EXPECT_EQ(errorOf([&] { rs->Fields("Name").Value(); }), 3167);
+    rs->MoveNext();
+    EXPECT_TRUE(rs->BOF());
+    EXPECT_TRUE(rs->EOF_());
+    EXPECT_EQ(errorOf([&] { rs->MoveFirst(); }), err::NoCurrentRecord);
+    EXPECT_EQ(errorOf([&] { rs->SetAbsolutePosition(0); }), err::InvalidArgument);
+    rs->FindFirst("Name = 'Eve'");
+    EXPECT_TRUE(rs->NoMatch());
+    EXPECT_EQ(rawQuery(path, "SELECT count(*) FROM People"), (Rows{{"0"}}));
+}
+
+TEST_F(People, RowDeletedElsewhereReadsBackAsDeleted) {
+    auto rs = db->OpenRecordset("People");
+    auto other = DBEngine::OpenDatabase(path);
+    other->Execute("DELETE FROM People WHERE Name = 'Dan'");
+    EXPECT_EQ(rs->RowAt(2), nullptr);
+    ASSERT_NE(rs->RowAt(3), nullptr);
+    EXPECT_EQ((*rs->RowAt(3))[1].toText(), "Ann");
+    rs->SetAbsolutePosition(2);
+    EXPECT_EQ(errorOf([&] { rs->Fields("Name").Value(); }), 3167);
+    rs->MoveNext();
+    EXPECT_EQ(name(*rs), "Ann");
+}
+
+TEST_F(People, AddNewKeepsTheCurrentRecordAndAppends) {
+    auto rs = db->OpenRecordset("People");
+    rs->SetIndex("NameIdx");
+    rs->SetIndex("");  // natural order again
+    rs->SetAbsolutePosition(2);
+    addRow(*rs, {{"Name", "Abe"}, {"Age", 50}});
+    EXPECT_EQ(name(*rs), "Dan");
+    EXPECT_EQ(rs->RecordCount(), 7);
+    rs->MoveLast();
+    EXPECT_EQ(name(*rs), "Abe");
+    EXPECT_EQ(rs->Bookmark(), rs->LastModified());
+
+    rs->MoveFirst();
+    rs->AddNew();
+    rs->Fields("Name").SetValue("Never");
+    rs->CancelUpdate();
+    EXPECT_EQ(rs->RecordCount(), 7);
+    EXPECT_EQ(name(*rs), "Eve");
+    EXPECT_EQ(errorOf([&] { rs->Update(); }), err::UpdateWithoutEdit);
+    EXPECT_EQ(errorOf([&] { rs->Fields("Name").SetValue("x"); }), err::UpdateWithoutEdit);
+    EXPECT_EQ(errorOf([&] { rs->CancelUpdate(); }), err::UpdateWithoutEdit);
+}
+
+// --------------------------------------------------------------------- find
+
+TEST_F(People, FindMovesOrLeavesTheRecordAlone) {
+    auto rs = db->OpenRecordset("People");
+    struct Step {
+        const char* op;
+        const char* criteria;
+        bool noMatch;
+        const char* at;  // current record afterwards
+    };
+    const std::vector<Step> steps = {
+        {"first", "City = 'oslo'", false, "Eve"},
+        {"next", "City = 'Oslo'", false, "Dan"},
+        {"next", "City = 'Oslo'", false, "Cy"},
+        {"next", "City = 'Oslo'", true, "Cy"},
+        {"previous", "City = 'Oslo'", false, "Dan"},
+        {"last", "Age < 30", false, "Fay"},
+        {"previous", "Age < 30", false, "Bob"},
+        {"previous", "Age < 30", true, "Bob"},
+        {"first", "Name Like 'Z*'", true, "Bob"},
+        {"last", "Name Like 'A*'", false, "Ann"},
+        {"first", "Age >= 35 And City <> 'Oslo'", false, "Ann"},
+    };
+    for (const auto& s : steps) {
+        std::string op = s.op;
+        if (op == "first") rs->FindFirst(s.criteria);
+        else if (op == "next") rs->FindNext(s.criteria);
+        else if (op == "previous") rs->FindPrevious(s.criteria);
+        else rs->FindLast(s.criteria);
+        EXPECT_EQ(rs->NoMatch(), s.noMatch) << op << " " << s.criteria;
+        EXPECT_EQ(name(*rs), s.at) << op << " " << s.criteria;
+    }
+    // Deleted records are not found.
+    rs->FindFirst("Name = 'Dan'");
+    rs->Delete();
+    rs->FindFirst("Name = 'Dan'");
+    EXPECT_TRUE(rs->NoMatch());
+}
+
+// ------------------------------------------------------------ index & seek
+
+TEST_F(People, IndexOrdersAtOnceAndKeepsTheCurrentRecord) {
+    auto rs = db->OpenRecordset("People");
+    rs->SetAbsolutePosition(2);  // Dan
+    struct Case {
+        const char* index;
+        Strings names;
+    };
+    const std::vector<Case> cases = {
+        {"NameIdx", {"Ann", "Bob", "Cy", "Dan", "Eve", "Fay"}},
+        {"ageDesc", {"Dan", "Ann", "Eve", "Cy", "Bob", "Fay"}},
+        {"CityName", {"Fay", "Cy", "Dan", "Eve", "Ann", "Bob"}},
+        {"", {"Eve", "Bob", "Dan", "Ann", "Cy", "Fay"}},
+    };
+    for (const auto& c : cases) {
+        rs->SetIndex(c.index);
+        EXPECT_EQ(name(*rs), "Dan") << c.index;
+        long pos = rs->AbsolutePosition();
+        EXPECT_EQ(c.names[size_t(pos)], "Dan") << c.index;
+        EXPECT_EQ(column(*rs, "Name"), c.names) << c.index;
+        rs->SetAbsolutePosition(pos);
+    }
+    EXPECT_EQ(errorOf([&] { rs->SetIndex("NoSuchIndex"); }), err::NoSuchIndex);
+    EXPECT_EQ(errorOf([&] { db->OpenRecordset("SELECT * FROM People")->SetIndex("NameIdx"); }),
+              err::OperationNotSupported);
+
+    // Find follows the index order.
+    rs->SetIndex("NameIdx");
+    rs->FindFirst("City = 'Oslo'");
+    EXPECT_EQ(name(*rs), "Cy");
+    rs->FindNext("City = 'Oslo'");
+    EXPECT_EQ(name(*rs), "Dan");
+    rs->FindLast("City = 'Rome'");
+    EXPECT_EQ(name(*rs), "Bob");
+
+    // An edit of an indexed field moves the record and it stays current.
+    rs->FindFirst("Name = 'Ann'");
+    rs->Edit();
+    rs->Fields("Name").SetValue("Zed");
+    rs->Update();
+    rs->MoveNext();
+    EXPECT_TRUE(rs->EOF_());
+    rs->MovePrevious();
+    EXPECT_EQ(name(*rs), "Zed");
+    rs->Edit();
+    rs->Fields("Name").SetValue("Ann");
+    rs->Update();
+
+    // A record added under an index takes its place in the order.
+    rs->SetIndex("NameIdx");
+    addRow(*rs, {{"Name", "Bea"}});
+    EXPECT_EQ(column(*rs, "Name"), (Strings{"Ann", "Bea", "Bob", "Cy", "Dan", "Eve", "Fay"}));
+}
+
+TEST_F(People, SeekOnOneTwoAndThreeKeys) {
+    auto rs = db->OpenRecordset("People");
+    struct Case {
+        const char* index;
+        const char* op;
+        std::vector<Variant> keys;
+        const char* found;  // nullptr: NoMatch
+    };
+    const std::vector<Case> cases = {
+        {"NameIdx", "=", {"cy"}, "Cy"},
+        {"NameIdx", "=", {"Cyd"}, nullptr},
+        {"NameIdx", ">=", {"C"}, "Cy"},
+        {"NameIdx", ">", {"Cy"}, "Dan"},
+        {"NameIdx", "<", {"Cy"}, "Bob"},
+        {"NameIdx", "<=", {"Cy"}, "Cy"},
+        {"NameIdx", "<", {"Ann"}, nullptr},
+        {"AgeDesc", "=", {"41"}, "Dan"},  // text key converted to the field's type
+        {"AgeDesc", "=", {30}, "Eve"},
+        {"CityName", "=", {"Oslo"}, "Cy"},
+        {"CityName", "=", {"Oslo", "Eve"}, "Eve"},
+        {"CityName", "=", {"Rome", "Eve"}, nullptr},
+        {"CityName", ">=", {"Oslo", "D"}, "Dan"},
+        {"CityName", "<", {"Oslo", "Cy"}, "Fay"},
+        {"CityAgeName", "=", {"Oslo", "30", "Eve"}, "Eve"},
+        {"CityAgeName", "=", {"Oslo", 30, "Cy"}, "Cy"},
+        {"CityAgeName", "=", {"Oslo", 31, "Cy"}, nullptr},
+        {"CityAgeName", ">", {"Oslo", 30, "Eve"}, "Dan"},
+    };
+    for (const auto& c : cases) {
+        rs->SetIndex(c.index);
+        rs->MoveLast();
+        std::string before = name(*rs);
+        rs->Seek(c.op, c.keys);
+        std::string what = std::string(c.index) + " " + c.op + " " + c.keys[0].toText();
+        EXPECT_EQ(rs->NoMatch(), c.found == nullptr) << what;
+        EXPECT_EQ(name(*rs), c.found ? c.found : before) << what;
+    }
+    rs->SetIndex("AgeDesc");
+    EXPECT_EQ(errorOf([&] { rs->Seek("=", "old"); }), err::TypeMismatch);
+    EXPECT_EQ(errorOf([&] { rs->Seek("=", 1, 2); }), err::InvalidArgument);
+    rs->SetIndex("");
+    EXPECT_EQ(errorOf([&] { rs->Seek("=", 1); }), 3019);
+}
+
+// ---------------------------------------------------------------- dynasets
+
+TEST_F(People, DynasetOverOneTableIsUpdatable) {
+    auto rs = db->OpenRecordset("SELECT Name, Age FROM People WHERE City = 'Oslo' ORDER BY Age DESC, Name");
+    EXPECT_TRUE(rs->Updatable());
+    EXPECT_EQ(rs->Type(), dbOpenDynaset);
+    EXPECT_EQ(column(*rs, "Name"), (Strings{"Dan", "Cy", "Eve"}));
+    rs->MoveLast();
+    rs->Edit();
+    rs->Fields("Age").SetValue(60);
+    rs->Update();
+    addRow(*rs, {{"Name", "Hal"}, {"Age", 1}});
+    EXPECT_EQ(rawQuery(path, "SELECT Name, Age, City FROM People WHERE Name IN ('Eve', 'Hal') ORDER BY Name"),
+              (Rows{{"Eve", "60", "Oslo"}, {"Hal", "1", "<null>"}}));
+}
+
+TEST_F(People, JoinsAndGroupsAreReadOnly) {
+    addTable(*db, "Cities", {{"City", dbText, 20}, {"Country", dbText, 20}});
+    addRow(*db->OpenRecordset("Cities"), {{"City", "Oslo"}, {"Country", "Norway"}});
+    const std::vector<std::string> sources = {
+        "SELECT People.Name, Cities.Country FROM People INNER JOIN Cities ON People.City = Cities.City",
+        "SELECT City, Count(*) AS N FROM People GROUP BY City",
+    };
+    for (const auto& s : sources) {
+        auto rs = db->OpenRecordset(s);
+        EXPECT_FALSE(rs->Updatable()) << s;
+        ASSERT_GT(rs->RecordCount(), 0) << s;
+        EXPECT_EQ(errorOf([&] { rs->Edit(); }), err::ReadOnly) << s;
+        EXPECT_EQ(errorOf([&] { rs->AddNew(); }), err::ReadOnly) << s;
+        EXPECT_EQ(errorOf([&] { rs->Delete(); }), err::ReadOnly) << s;
+    }
+    auto groups = db->OpenRecordset("SELECT City, Count(*) AS N FROM People GROUP BY City ORDER BY City");
+    EXPECT_EQ(column(*groups, "N"), (Strings{"1", "3", "2"}));
+}
+
+TEST_F(People, OpenRecordsetGivesAFreshRecordsetOnTheSameSource) {
+    auto rs = db->OpenRecordset("People");
+    rs->SetIndex("NameIdx");
+    rs->MoveLast();
+    rs->Delete();
+    auto fresh = rs->OpenRecordset();
+    EXPECT_EQ(fresh->RecordCount(), 5);
+    EXPECT_EQ(fresh->Index(), "NameIdx");
+    EXPECT_EQ(name(*fresh), "Ann");
+    EXPECT_EQ(fresh->Type(), dbOpenTable);
+}
+
+TEST_F(People, ClosedRecordsetOrDatabaseRaises3420) {
+    auto rs = db->OpenRecordset("People");
+    auto rs2 = db->OpenRecordset("SELECT * FROM People");
+    rs->Close();
+    const std::vector<std::pair<const char*, std::function<void()>>> uses = {
+        {"MoveNext", [&] { rs->MoveNext(); }},
+        {"RecordCount", [&] { rs->RecordCount(); }},
+        {"Value", [&] { rs->Fields("Name").Value(); }},
+        {"AddNew", [&] { rs->AddNew(); }},
+    };
+    for (const auto& [what, f] : uses) EXPECT_EQ(errorOf(f), err::DatabaseClosed) << what;
+    db->Close();
+    EXPECT_EQ(errorOf([&] { rs2->MoveFirst(); }), err::DatabaseClosed);
+    EXPECT_EQ(errorOf([&] { rs2->Fields("Name").Value(); }), err::DatabaseClosed);
+    EXPECT_EQ(errorOf([&] { db->OpenRecordset("People"); }), err::DatabaseClosed);
+    EXPECT_EQ(errorOf([&] { db->TableDefs(); }), err::DatabaseClosed);
+}
+
+}  // namespace

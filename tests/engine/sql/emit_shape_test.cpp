@@ -1,0 +1,298 @@
+// What emitSelect, emitAction and emitCondition hand to the engine beyond the
+// SQL text: row addressing of single-table selects, linked-table references,
+// index-friendly conditions, and the data-definition structures.
+#include <gtest/gtest.h>
+
+#include <variant>
+
+#include "engine/error.h"
+#include "engine/fieldtypes.h"
+#include "engine/sql/sql.h"
+#include "sample_db.h"
+
+using namespace engine;
+using namespace engine::sql;
+
+namespace {
+
+std::vector<std::string> column(const sqltest::Outcome& out, size_t i = 0) {
+    std::vector<std::string> v;
+    for (const auto& r : out.rows) v.push_back(r.at(i));
+    return v;
+}
+
+std::string joined(const std::vector<std::string>& v) {
+    std::string s;
+    for (size_t i = 0; i < v.size(); ++i) s += (i ? "," : "") + v[i];
+    return s;
+}
+
+// The engine's keyset: rowids in order, then a page of rows read by rowid.
+TEST(RowAddressing, KeysetAndPageReadsGiveTheSelectedRows) {
+    sqltest::SampleDb db;
+    EmittedSelect e = emitSelect(parse("SELECT OrderID, [Ship Name] AS Who, Freight * 2 FROM Orders AS o "
+                                       "WHERE Freight > 50 ORDER BY Freight DESC"),
+                                 db.catalog());
+    ASSERT_EQ(e.baseTable, "Orders");
+    auto keys = db.query("SELECT " + e.baseAlias + ".rowid FROM " + e.fromClause + " WHERE " + e.whereClause +
+                         " ORDER BY " + e.orderBy);
+    EXPECT_EQ(joined(column(keys)), "5,3,6");
+
+    auto page = db.query("SELECT " + e.baseAlias + ".rowid, " + e.selectList + " FROM " + e.fromClause + " WHERE " +
+                         e.baseAlias + ".rowid IN (3, 6) ORDER BY 1");
+    ASSERT_EQ(page.rows.size(), 2u);
+    EXPECT_EQ(page.rows[0], (std::vector<std::string>{"3", "3", "Ana", "144.5"}));
+    EXPECT_EQ(page.rows[1], (std::vector<std::string>{"6", "6", "Ernst 50%", "111"}));
+
+    ASSERT_EQ(e.columns.size(), 3u);
+    EXPECT_EQ(e.columns[0].baseColumn, "OrderID");
+    EXPECT_EQ(e.columns[1].name, "Who");
+    EXPECT_EQ(e.columns[1].baseColumn, "Ship Name");
+    EXPECT_EQ(e.columns[2].baseColumn, "");
+}
+
+TEST(RowAddressing, SelectWithoutWhereOrOrderLeavesThemEmpty) {
+    sqltest::SampleDb db;
+    EmittedSelect e = emitSelect(parse("SELECT * FROM [Order Details]"), db.catalog());
+    EXPECT_EQ(e.baseTable, "Order Details");
+    EXPECT_EQ(e.whereClause, "");
+    EXPECT_EQ(e.orderBy, "");
+    auto keys = db.query("SELECT " + e.baseAlias + ".rowid FROM " + e.fromClause);
+    EXPECT_EQ(keys.rows.size(), 7u);
+}
+
+class NotAddressable : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(NotAddressable, HasNoBaseTable) {
+    sqltest::SampleDb db;
+    EmittedSelect e = emitSelect(parse(GetParam()), db.catalog());
+    EXPECT_EQ(e.baseTable, "");
+    EXPECT_EQ(e.selectList, "");
+    for (const auto& c : e.columns) EXPECT_EQ(c.baseColumn, "") << c.name;
+    auto out = db.query(e.sql);  // and it still runs
+    EXPECT_FALSE(out.runtimeFailure) << out.errorText;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Selects, NotAddressable,
+    ::testing::Values("SELECT o.OrderID FROM Orders AS o INNER JOIN Customers AS c ON o.CustomerID = c.CustomerID",
+                      "SELECT OrderID FROM Orders, Customers",
+                      "SELECT CustomerID FROM Orders GROUP BY CustomerID",
+                      "SELECT Count(*) FROM Orders",
+                      "SELECT DISTINCT CustomerID FROM Orders",
+                      "SELECT TOP 2 OrderID FROM Orders",
+                      "SELECT OrderID FROM Orders UNION SELECT ProductID FROM Products",
+                      "SELECT OrderID FROM [Big Orders]",
+                      "SELECT 1 + 1",
+                      "SELECT t.OrderID FROM (SELECT OrderID FROM Orders) AS t"));
+
+// A linked table lives in another (attached) database; its reference is
+// schema-qualified and the statement still names it by its own name.
+TEST(LinkedTables, AreReadThroughTheirReference) {
+    sqltest::SampleDb db;
+    TempDir other;
+    std::string path = other.file("linked.db");
+    std::string setup = "ATTACH DATABASE " + quoteText(path) +
+                        " AS link_1; CREATE TABLE link_1.Remote (Code TEXT COLLATE NOCASE, Amount REAL);"
+                        "INSERT INTO link_1.Remote VALUES ('a', 1.5), ('B', 2), ('c', 3);";
+    ASSERT_EQ(sqlite3_exec(db.db(), setup.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    SourceInfo remote;
+    remote.name = "Remote Stock";
+    remote.sqliteRef = "\"link_1\".\"Remote\"";
+    remote.columns = {{"Code", dbText}, {"Amount", dbDouble}};
+    db.catalog().add(remote);
+
+    EmittedSelect e =
+        emitSelect(parse("SELECT [Remote Stock].Code FROM [Remote Stock] WHERE [Remote Stock].Amount > 1.6 "
+                         "ORDER BY Code DESC"),
+                   db.catalog());
+    EXPECT_EQ(joined(column(db.query(e.sql))), "c,B");
+    EXPECT_EQ(e.baseTable, "Remote Stock");
+
+    std::string cond = emitCondition("Code = 'b' Or Amount = 3", remote);
+    EXPECT_EQ(joined(column(db.query("SELECT Code FROM " + remote.sqliteRef + " WHERE " + cond + " ORDER BY rowid"))),
+              "B,c");
+
+    EmittedAction a = emitAction(parse("UPDATE [Remote Stock] SET Amount = Amount + 1 WHERE Code = 'A'"), db.catalog());
+    EXPECT_EQ(a.targetTable, "Remote Stock");
+    db.query(a.sql);
+    EXPECT_EQ(joined(column(db.query("SELECT Amount FROM link_1.Remote WHERE Code = 'a'"))), "2.5");
+}
+
+// Conditions on indexed fields must stay in a form SQLite serves from the index.
+struct PlanCase {
+    const char* where;
+    const char* index;  // text the query plan must show
+};
+
+class IndexFriendly : public ::testing::TestWithParam<PlanCase> {};
+
+TEST_P(IndexFriendly, ConditionUsesTheIndex) {
+    sqltest::SampleDb db;
+    ASSERT_EQ(sqlite3_exec(db.db(),
+                           "CREATE INDEX OrderDate ON Orders (OrderDate);"
+                           "CREATE INDEX ShipName ON Orders (\"Ship Name\");"
+                           "CREATE INDEX Shipped ON Orders (Shipped);",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    EmittedSelect e = emitSelect(parse(std::string("SELECT OrderID FROM Orders WHERE ") + GetParam().where),
+                                 db.catalog());
+    auto plan = db.query("EXPLAIN QUERY PLAN " + e.sql);
+    std::string text;
+    for (const auto& r : plan.rows) text += r.back() + "\n";
+    EXPECT_NE(text.find(GetParam().index), std::string::npos) << e.sql << "\n" << text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Conditions, IndexFriendly,
+                         ::testing::Values(PlanCase{"OrderID = 7", "INTEGER PRIMARY KEY"},
+                                           PlanCase{"OrderID In (1, 2)", "INTEGER PRIMARY KEY"},
+                                           PlanCase{"OrderDate >= #1/1/2024#", "INDEX OrderDate"},
+                                           PlanCase{"OrderDate Between #1/1/2024# And #2/1/2024#", "INDEX OrderDate"},
+                                           PlanCase{"[Ship Name] = 'ana'", "INDEX ShipName"},
+                                           PlanCase{"[Ship Name] Like 'Ern*'", "INDEX ShipName"},
+                                           PlanCase{"Shipped = True", "INDEX Shipped"},
+                                           PlanCase{"[Ship Name] Is Null", "INDEX ShipName"}));
+
+// ---------------------------------------------------------------- data definition
+
+// A readable form of what the parser hands the schema layer.
+std::string describe(const ColumnDef& c) {
+    std::string s = c.name + " " + std::to_string(c.type);
+    if (c.size) s += "(" + std::to_string(c.size) + ")";
+    if (c.autoIncrement) s += " auto";
+    if (c.notNull) s += " notnull";
+    if (c.primaryKey) s += " pk";
+    if (c.unique) s += " unique";
+    return s;
+}
+std::string describe(const std::vector<IndexColumn>& cols) {
+    std::string s;
+    for (const auto& c : cols) s += (s.empty() ? "" : ",") + c.name + (c.descending ? " desc" : "");
+    return s;
+}
+std::string describe(const Parsed::Ddl& d) {
+    struct V {
+        std::string operator()(std::monostate) const { return "none"; }
+        std::string operator()(const CreateTable& t) const {
+            std::string s = "create " + t.table + ":";
+            for (const auto& c : t.columns) s += " [" + describe(c) + "]";
+            for (const auto& k : t.constraints)
+                s += " {" + k.name + (k.primaryKey ? " pk " : " unique ") + describe(k.columns) + "}";
+            return s;
+        }
+        std::string operator()(const DropTable& t) const { return "drop " + t.table; }
+        std::string operator()(const AlterTable& t) const {
+            std::string s = "alter " + t.table + (t.add ? " add" : " drop " + t.dropColumn);
+            if (t.add && !t.column.name.empty()) s += " [" + describe(t.column) + "]";
+            for (const auto& k : t.addConstraints)
+                s += " {" + k.name + (k.primaryKey ? " pk " : " unique ") + describe(k.columns) + "}";
+            return s;
+        }
+        std::string operator()(const CreateIndex& i) const {
+            return "index " + i.index + " on " + i.table + " (" + describe(i.columns) + ")" +
+                   (i.unique ? " unique" : "") + (i.primary ? " primary" : "") +
+                   (i.disallowNull ? " disallownull" : "") + (i.ignoreNulls ? " ignorenull" : "");
+        }
+        std::string operator()(const DropIndex& i) const { return "dropindex " + i.index + " on " + i.table; }
+    };
+    return std::visit(V{}, d);
+}
+
+struct DdlCase {
+    const char* sql;
+    const char* expected;
+};
+
+class DataDefinition : public ::testing::TestWithParam<DdlCase> {};
+
+TEST_P(DataDefinition, ParsesIntoTheSchemaStructures) {
+    Parsed p = parse(GetParam().sql);
+    EXPECT_EQ(p.kind(), StatementKind::DataDefinition);
+    EXPECT_EQ(describe(p.ddl()), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Statements, DataDefinition,
+    ::testing::Values(
+        DdlCase{"CREATE TABLE Things (ID Counter PRIMARY KEY, Name Text(50) NOT NULL, Notes Memo, Code Char UNIQUE)",
+                "create Things: [ID 4 auto pk] [Name 10(50) notnull] [Notes 12] [Code 10(255) unique]"},
+        DdlCase{"create table [My Table] ([A B] VarChar(20), C Short, D Int, E Byte, F Money, G Float, H Real);",
+                "create My Table: [A B 10(20)] [C 3] [D 4] [E 2] [F 5] [G 7] [H 6]"},
+        DdlCase{"CREATE TABLE T (A DateTime, B Bit, C Logical, D OLEObject, E GUID, F YesNo, G LongBinary, "
+                "H AutoIncrement, I Currency, J Single, K Double, L Date, M Long, N Integer, O String)",
+                "create T: [A 8] [B 1] [C 1] [D 11] [E 15] [F 1] [G 11] [H 4 auto] [I 5] [J 6] [K 7] [L 8] [M 4] "
+                "[N 3] [O 10(255)]"},
+        DdlCase{"CREATE TABLE T (A Long, B Text, CONSTRAINT PK_T PRIMARY KEY (A, B DESC))",
+                "create T: [A 4] [B 10(255)] {PK_T pk A,B desc}"},
+        DdlCase{"CREATE TABLE T (A Long CONSTRAINT One UNIQUE, B Long, UNIQUE (B))",
+                "create T: [A 4 unique] [B 4] { unique B}"},
+        DdlCase{"DROP TABLE [Order Details]", "drop Order Details"},
+        DdlCase{"ALTER TABLE Orders ADD COLUMN Note Text(30)", "alter Orders add [Note 10(30)]"},
+        DdlCase{"ALTER TABLE Orders ADD Note Memo NOT NULL", "alter Orders add [Note 12 notnull]"},
+        DdlCase{"ALTER TABLE Orders DROP COLUMN Note", "alter Orders drop Note"},
+        DdlCase{"ALTER TABLE Orders DROP Note", "alter Orders drop Note"},
+        DdlCase{"ALTER TABLE Orders ADD CONSTRAINT PK PRIMARY KEY (OrderID)", "alter Orders add {PK pk OrderID}"},
+        DdlCase{"CREATE UNIQUE INDEX ByName ON Customers (CompanyName DESC, City)",
+                "index ByName on Customers (CompanyName desc,City) unique"},
+        DdlCase{"CREATE INDEX PrimaryKey ON T (ID) WITH PRIMARY", "index PrimaryKey on T (ID) primary"},
+        DdlCase{"CREATE INDEX I ON T (A ASC) WITH DISALLOW NULL", "index I on T (A) disallownull"},
+        DdlCase{"CREATE INDEX I ON T (A) WITH IGNORE NULL", "index I on T (A) ignorenull"},
+        DdlCase{"DROP INDEX ByName ON Customers", "dropindex ByName on Customers"}));
+
+struct ErrorCase {
+    const char* sql;
+    int number;
+};
+
+class DataDefinitionErrors : public ::testing::TestWithParam<ErrorCase> {};
+
+TEST_P(DataDefinitionErrors, AreRefusedWithTheirNumber) {
+    try {
+        parse(GetParam().sql);
+        ADD_FAILURE() << "parsed: " << GetParam().sql;
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), GetParam().number) << e.what();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Statements, DataDefinitionErrors,
+                         ::testing::Values(ErrorCase{"CREATE TABLE T (A Bogus)", 3292},
+                                           ErrorCase{"CREATE TABLE T (A Text(0))", 3292},
+                                           ErrorCase{"CREATE TABLE T (A Text(256))", 3292},
+                                           ErrorCase{"CREATE TABLE T (A)", 3292},
+                                           ErrorCase{"CREATE TABLE T (A Long", 3290},
+                                           ErrorCase{"CREATE TABLE T (A Long, CONSTRAINT PRIMARY KEY)", 3289},
+                                           ErrorCase{"CREATE INDEX I ON T", 3290},
+                                           ErrorCase{"CREATE INDEX I ON T (A) WITH", 3290},
+                                           ErrorCase{"DROP TABLE", 3295},
+                                           ErrorCase{"DROP VIEW V", 3129},
+                                           ErrorCase{"ALTER TABLE T RENAME TO U", 3293}));
+
+TEST(Statements, SelectIntoNamesTheNewTable) {
+    EXPECT_EQ(makeTableTarget(parse("SELECT * INTO [New Orders] FROM Orders")), "New Orders");
+    EXPECT_EQ(makeTableTarget(parse("SELECT * FROM Orders")), "");
+}
+
+TEST(Statements, ParametersAreReported) {
+    EXPECT_TRUE(parse("PARAMETERS [Start] DateTime, Who Text (20); SELECT * FROM Orders").hasParameters());
+    EXPECT_FALSE(parse("SELECT * FROM Orders").hasParameters());
+}
+
+TEST(Statements, SelectCannotBeRunAsAction) {
+    sqltest::SampleDb db;
+    try {
+        emitAction(parse("SELECT * FROM Orders"), db.catalog());
+        ADD_FAILURE();
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), 3065);
+    }
+}
+
+TEST(Quoting, DoublesInnerQuotes) {
+    sqltest::SampleDb db;
+    auto out = db.query("SELECT " + quoteText("it's \"x\"") + " AS " + quoteIdent("a \"b\""));
+    ASSERT_EQ(out.rows.size(), 1u);
+    EXPECT_EQ(out.rows[0][0], "it's \"x\"");
+}
+
+}  // namespace

@@ -1,0 +1,62 @@
+#include "support/scripted_prompts.h"
+
+#include <gtest/gtest.h>
+
+ScriptedPrompts& ScriptedPrompts::install() {
+    auto owned = std::make_unique<ScriptedPrompts>();
+    ScriptedPrompts& ref = *owned;
+    Prompts::install(std::move(owned));
+    return ref;
+}
+
+Prompts::Answer ScriptedPrompts::message(const QString& text, const QString& caption, Prompts::Icon icon,
+                                         Prompts::Buttons buttons) {
+    messages.push_back({text, caption, icon, buttons});
+    if (answers.empty()) return Prompts::Answer::OK;
+    Prompts::Answer a = answers.front();
+    answers.pop_front();
+    return a;
+}
+
+std::optional<QString> ScriptedPrompts::input(const QString& prompt, const QString& caption, const QString&) {
+    if (inputs.empty()) {
+        ADD_FAILURE() << "unscripted input box: " << caption.toStdString() << ": " << prompt.toStdString();
+        return std::nullopt;
+    }
+    messages.push_back({prompt, caption, Prompts::Icon::None, Prompts::Buttons::OKCancel});
+    auto v = inputs.front();
+    inputs.pop_front();
+    return v;
+}
+
+std::optional<QString> ScriptedPrompts::openFile(const QString& title, const QString&, const QString& initial) {
+    lastFileInitial = initial;
+    if (files.empty()) {
+        ADD_FAILURE() << "unscripted file dialog: " << title.toStdString();
+        return std::nullopt;
+    }
+    auto v = files.front();
+    files.pop_front();
+    return v;
+}
+
+std::optional<QString> ScriptedPrompts::saveFile(const QString& title, const QString& filter, const QString& initial) {
+    return openFile(title, filter, initial);
+}
+
+std::optional<QFont> ScriptedPrompts::chooseFont(const QFont&) {
+    if (fonts.empty()) {
+        ADD_FAILURE() << "unscripted font dialog";
+        return std::nullopt;
+    }
+    auto v = fonts.front();
+    fonts.pop_front();
+    return v;
+}
+
+int ScriptedPrompts::showModal(QDialog& dialog) {
+    modals.push_back(&dialog);
+    dialog.show();
+    if (onModal) onModal(dialog);
+    return dialog.result();
+}

@@ -1,0 +1,46 @@
+#pragma once
+// A Prompts service for tests: records every message and answers from queues.
+// An unscripted input, file or font prompt fails the test.
+#include <QDialog>
+#include <QFont>
+#include <QString>
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "shell/prompts.h"
+
+class ScriptedPrompts : public Prompts::Service {
+public:
+    struct Message {
+        QString text, caption;
+        Prompts::Icon icon;
+        Prompts::Buttons buttons;
+    };
+
+    // Installs a fresh instance and returns it (owned by the Prompts service).
+    static ScriptedPrompts& install();
+
+    std::vector<Message> messages;
+    std::deque<Prompts::Answer> answers;                 // for messages; OK when empty
+    std::deque<std::optional<QString>> inputs;           // nullopt = Cancel
+    std::deque<std::optional<QString>> files;            // open and save dialogs
+    std::deque<std::optional<QFont>> fonts;
+    std::vector<QDialog*> modals;                        // dialogs shown modally, in order
+    // Runs while a modal dialog is "open": the test drives its controls here.
+    std::function<void(QDialog&)> onModal;
+
+    QString lastText() const { return messages.empty() ? QString() : messages.back().text; }
+
+    Prompts::Answer message(const QString& text, const QString& caption, Prompts::Icon icon,
+                            Prompts::Buttons buttons) override;
+    std::optional<QString> input(const QString& prompt, const QString& caption, const QString& initial) override;
+    std::optional<QString> openFile(const QString& title, const QString& filter, const QString& initial) override;
+    std::optional<QString> saveFile(const QString& title, const QString& filter, const QString& initial) override;
+    std::optional<QFont> chooseFont(const QFont& initial) override;
+    int showModal(QDialog& dialog) override;
+
+    QString lastFileInitial;  // where the last file dialog started
+};
