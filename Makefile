@@ -18,18 +18,15 @@ $(SAMPLES)/Sales.mdb:
 samples: build $(SAMPLES)/Sales.mdb
 
 run: samples
-	@if [ -x $(BUILD)/bin/ledgerly ]; then \
-	  $(BUILD)/bin/ledgerly $(SAMPLES)/Sales.mdb; \
-	else \
-	  echo "The Ledgerly main window is not built yet. The sample database $(SAMPLES)/Sales.mdb holds these tables:"; \
-	  $(BUILD)/bin/ledgerly-sql $(SAMPLES)/Sales.mdb --tables; \
-	fi
+	@echo "Starting Ledgerly; Table, Open Recordset starts in $(SAMPLES)/ (Secret.mdb's password is ledgerly)."
+	@LEDGERLY_SAMPLES="$(abspath $(SAMPLES))" $(BUILD)/bin/ledgerly
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j2
 
 bench: build
 	$(BUILD)/bin/ledgerly-bench
+	$(BUILD)/bin/ledgerly-gridbench
 
 # The SQL fuzzer (clang, libFuzzer): FUZZ_SECONDS of fuzzing from the seed corpus.
 FUZZ_SECONDS ?= 600

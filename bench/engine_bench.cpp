@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "engine/dao.h"
+#include "sample.h"
 
 using namespace engine;
 namespace fs = std::filesystem;
@@ -39,17 +40,9 @@ fs::path gDir;        // temporary folder of this run
 fs::path gBase;       // the untouched sample file
 long gRows = 1000000;
 
-fs::path programDir() { return fs::read_symlink("/proc/self/exe").parent_path(); }
-
 void makeBase() {
-    if (const char* n = std::getenv("LEDGERLY_BENCH_ROWS")) gRows = std::atol(n);
-    std::string pattern = (fs::temp_directory_path() / "ledgerly-bench-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
-    gDir = pattern;
-    fs::path tool = programDir() / "ledgerly-mksample";
-    std::string cmd = "'" + tool.string() + "' '" + gDir.string() + "' --rows " + std::to_string(gRows);
-    std::cerr << "Making " << gRows << " orders with " << tool.filename().string() << "...\n";
-    if (std::system(cmd.c_str()) != 0) throw std::runtime_error("ledgerly-mksample failed (is it built?)");
+    gRows = bench::sampleRows();
+    gDir = bench::makeSample(gRows);
     gBase = gDir / "Sales.mdb";
     // One freight above 999.5, ten rows from the end, so an unindexed find
     // scans nearly the whole table before it matches.

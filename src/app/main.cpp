@@ -8,6 +8,7 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName("Ledgerly");
     QApplication::setApplicationName("Ledgerly");
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == "hicolor") QIcon::setThemeName("Adwaita");
+    QApplication::setWindowIcon(QIcon::fromTheme("x-office-spreadsheet"));
     moduleCreateGrid::Main();
     return app.exec();
 }

@@ -127,6 +127,7 @@ QString frmGrid::StatusLine() const {
 }
 
 void frmGrid::Form_Activate() {
+    if (!rs1) return;  // still being set up (or closed): nothing to report yet
     frmMain* main = frmMain::instance();
     if (main) main->SetStatusText(StatusLine());
     if (main && main->view()) main->view()->SelectLine(selectedWA);

@@ -24,6 +24,7 @@ void CreateGrid(const QVariant& DBasePath, const QVariant& RSDescription, const 
     }
     frmMain* main = frmMain::instance();
     auto* grid = new frmGrid;
+    grid->selectedWA = static_cast<short>(slot);  // its activation while it opens selects its own line
     WorkAreas[static_cast<size_t>(slot)] = grid;
     if (main) {
         QMdiSubWindow* sub = main->mdiArea->addSubWindow(grid);

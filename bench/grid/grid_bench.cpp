@@ -1,0 +1,176 @@
+// Grid windows on a million-row table, on the offscreen platform: the time
+// until a grid window shows its first screen with the exact record count,
+// against the engine's own open of the same table; jumps through the grid;
+// the rows read while scrolling; and the process's peak memory.
+#include <QApplication>
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QTableView>
+
+#include <benchmark/benchmark.h>
+
+#include <fstream>
+#include <iostream>
+#include <map>
+
+#include "dbwindow/frmView.h"
+#include "engine/dao.h"
+#include "grids/frmGrid.h"
+#include "grids/workareas.h"
+#include "sample.h"
+#include "shell/frmMain.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path gDir;
+std::string gPath;
+std::map<std::string, double> gSeconds;
+
+// Shows what the grid would paint now.
+void paint(frmGrid* grid) {
+    grid->DBGrid1->viewport()->repaint();
+    QApplication::processEvents();
+}
+
+frmGrid* openGrid() {
+    moduleCreateGrid::CurrentWA = 0;
+    moduleCreateGrid::CreateGrid(QString::fromStdString(gPath), "Orders", "Sales.Orders", 1, "Orders");
+    frmGrid* grid = moduleCreateGrid::WorkAreas[0];
+    paint(grid);
+    return grid;
+}
+
+void closeGrid() {
+    if (frmGrid* g = moduleCreateGrid::WorkAreas[0]) g->DoClose();
+    moduleCreateGrid::WorkAreas[0] = nullptr;
+    QApplication::processEvents();
+}
+
+void GridOpen(benchmark::State& state) {
+    for (auto _ : state) {
+        frmGrid* grid = openGrid();
+        benchmark::DoNotOptimize(grid->rs1->RecordCount());
+        state.PauseTiming();
+        closeGrid();
+        state.ResumeTiming();
+    }
+}
+
+void EngineOpen(benchmark::State& state) {
+    for (auto _ : state) {
+        auto db = engine::DBEngine::OpenDatabase(gPath, true);
+        auto rs = db->OpenRecordset("Orders");
+        benchmark::DoNotOptimize(rs->RecordCount());
+        for (long i = 0; i < 30; ++i) benchmark::DoNotOptimize(rs->RowAt(i));
+        state.PauseTiming();
+        rs->Close();
+        db->Close();
+        state.ResumeTiming();
+    }
+}
+
+// Moving the current cell to a row and drawing the screen around it.
+void jumpTo(frmGrid* grid, int row) {
+    QModelIndex idx = grid->DBGrid1->model()->index(row, 0);
+    grid->DBGrid1->setCurrentIndex(idx);
+    grid->DBGrid1->scrollTo(idx);
+    paint(grid);
+}
+
+void GridJumps(benchmark::State& state, int which) {
+    frmGrid* grid = openGrid();
+    int last = grid->DBGrid1->model()->rowCount() - 1;
+    int target = which == 0 ? last : which == 1 ? last / 2 : 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        jumpTo(grid, which == 2 ? last / 3 : 0);  // start elsewhere each time
+        state.ResumeTiming();
+        jumpTo(grid, target);
+    }
+    closeGrid();
+}
+
+void GridScrollPage(benchmark::State& state) {
+    frmGrid* grid = openGrid();
+    QScrollBar* bar = grid->DBGrid1->verticalScrollBar();
+    for (auto _ : state) {
+        bar->setValue(bar->value() + bar->pageStep());
+        paint(grid);
+    }
+    closeGrid();
+}
+
+class Collecting : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const auto& r : runs)
+            if (!r.error_occurred && r.iterations > 0)
+                gSeconds[r.run_name.function_name] = r.real_accumulated_time / static_cast<double>(r.iterations);
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+double peakMegabytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
+    return 0;
+}
+
+void report(long rows) {
+    auto ms = [](const char* name) { return gSeconds.count(name) ? gSeconds[name] * 1e3 : -1.0; };
+    double grid = ms("Grid window ready"), engineOpen = ms("Engine open");
+    std::printf("\nGrid windows on %ld orders\n", rows);
+    std::printf("%-44s %10.1f ms\n", "Engine open + count + first screen", engineOpen);
+    std::printf("%-44s %10.1f ms   ratio %.2f (target <= 1.5, and <= 300 ms)%s\n", "Grid window ready", grid,
+                grid / engineOpen, (grid / engineOpen <= 1.5 && grid <= 300) ? "" : "  MISSED");
+    for (const char* j : {"Jump to the last row", "Jump to the middle row", "Jump back to the first row"}) {
+        double t = ms(j);
+        std::printf("%-44s %10.2f ms   (target < 20 ms)%s\n", j, t, t < 20 ? "" : "  MISSED");
+    }
+    std::printf("%-44s %10.2f ms\n", "Scroll one screen", ms("Scroll one screen"));
+    double peak = peakMegabytes();
+    std::printf("%-44s %10.1f MB   (target < 150 MB)%s\n", "Peak memory of the process", peak, peak < 150 ? "" : "  MISSED");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    long rows = bench::sampleRows();
+    try {
+        gDir = bench::makeSample(rows);
+        gPath = (gDir / "Sales.mdb").string();
+        std::string scratch = "'" + (bench::programDir() / "ledgerly-mkscratch").string() + "' '" + gDir.string() + "'";
+        if (std::system(scratch.c_str()) != 0) throw std::runtime_error("ledgerly-mkscratch failed");
+        qputenv("LEDGERLY_HOME", QByteArray::fromStdString(gDir.string()));
+        moduleCreateGrid::Main();
+        frmMain::instance()->resize(1200, 800);
+        benchmark::RegisterBenchmark("Engine open", EngineOpen)->Iterations(10)->UseRealTime()->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark("Grid window ready", GridOpen)->Iterations(10)->UseRealTime()->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark("Jump to the last row", [](benchmark::State& s) { GridJumps(s, 0); })
+            ->Iterations(20)->UseRealTime()->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark("Jump to the middle row", [](benchmark::State& s) { GridJumps(s, 1); })
+            ->Iterations(20)->UseRealTime()->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark("Jump back to the first row", [](benchmark::State& s) { GridJumps(s, 2); })
+            ->Iterations(20)->UseRealTime()->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark("Scroll one screen", GridScrollPage)->Iterations(200)->UseRealTime()->Unit(benchmark::kMillisecond);
+        Collecting reporter;
+        benchmark::RunSpecifiedBenchmarks(&reporter);
+        report(rows);
+        frmMain::instance()->close();
+    } catch (const engine::Error& e) {
+        std::cerr << "Error " << e.number() << ": " << e.description() << "\n";
+    } catch (const std::exception& e) {
+        std::cerr << "Error: " << e.what() << "\n";
+    }
+    benchmark::Shutdown();
+    std::error_code ec;
+    if (!gDir.empty()) fs::remove_all(gDir, ec);
+    return 0;
+}
