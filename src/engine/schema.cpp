@@ -384,6 +384,7 @@ std::string columnDefinition(const ColumnMeta& col, bool rowidAlias) {
     std::string def = q + " " + info->declType;
     if (col.type == dbText || col.type == dbChar) def += "(" + std::to_string(col.size) + ")";
     if (info->storage == Storage::Text) def += " COLLATE NOCASE";
+    if (col.type == dbBoolean) def += " DEFAULT 0";  // Yes/No is No until set
     if (col.required) def += " CONSTRAINT " + quoteIdent("req|" + col.name) + " CHECK (" + q + " IS NOT NULL)";
     std::string check = typeCheck(col);
     if (!check.empty()) def += " CONSTRAINT " + quoteIdent("type|" + col.name) + " CHECK (" + check + ")";

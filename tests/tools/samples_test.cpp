@@ -12,35 +12,13 @@
 #include <sys/wait.h>
 
 #include "engine/dao.h"
+#include "support/run_tool.h"
 #include "support/tempdir.h"
 
 using namespace engine;
 
 namespace {
 
-struct RunResult {
-    int exitCode = -1;
-    std::string out, err;
-};
-
-RunResult runTool(const TempDir& tmp, const std::string& tool, const std::string& args) {
-    std::string out = tmp.file("stdout.txt"), err = tmp.file("stderr.txt");
-    std::string cmd = std::string(LEDGERLY_BIN_DIR) + "/" + tool + " " + args + " >'" + out + "' 2>'" + err + "'";
-    int status = std::system(cmd.c_str());
-    RunResult r;
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    auto slurp = [](const std::string& path) {
-        std::ifstream in(path);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    };
-    r.out = slurp(out);
-    r.err = slurp(err);
-    return r;
-}
-
-std::string quoted(const std::string& s) { return "'" + s + "'"; }
 
 long countOf(Database& db, const std::string& sql) {
     auto rs = db.OpenRecordset(sql);
@@ -71,7 +49,7 @@ class SampleMaker : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         tmp_ = new TempDir;
-        result_ = new RunResult(runTool(*tmp_, "ledgerly-mksample", quoted(tmp_->path().string())));
+        result_ = new RunResult(runTool(*tmp_, "ledgerly-mksample", shellQuoted(tmp_->path().string())));
     }
     static void TearDownTestSuite() {
         delete result_;
@@ -234,10 +212,10 @@ TEST_F(SampleMaker, PasswordDatabaseNeedsItsPassword) {
 
 TEST(SampleMakerRuns, RepeatReplaceAndHonourRows) {
     TempDir a, b;
-    ASSERT_EQ(runTool(a, "ledgerly-mksample", quoted(a.path().string()) + " --rows 40").exitCode, 0);
+    ASSERT_EQ(runTool(a, "ledgerly-mksample", shellQuoted(a.path().string()) + " --rows 40").exitCode, 0);
     // A second run replaces the files of the first instead of adding to them.
-    ASSERT_EQ(runTool(b, "ledgerly-mksample", quoted(b.path().string()) + " --rows 40").exitCode, 0);
-    RunResult again = runTool(b, "ledgerly-mksample", quoted(b.path().string()) + " --rows 40");
+    ASSERT_EQ(runTool(b, "ledgerly-mksample", shellQuoted(b.path().string()) + " --rows 40").exitCode, 0);
+    RunResult again = runTool(b, "ledgerly-mksample", shellQuoted(b.path().string()) + " --rows 40");
     ASSERT_EQ(again.exitCode, 0) << again.err;
     auto da = DBEngine::OpenDatabase(a.file("Sales.mdb"));
     auto db = DBEngine::OpenDatabase(b.file("Sales.mdb"));
@@ -248,10 +226,10 @@ TEST(SampleMakerRuns, RepeatReplaceAndHonourRows) {
 
 TEST(SampleMakerRuns, ReportsErrors) {
     TempDir tmp;
-    RunResult missing = runTool(tmp, "ledgerly-mksample", quoted(tmp.file("no such folder")));
+    RunResult missing = runTool(tmp, "ledgerly-mksample", shellQuoted(tmp.file("no such folder")));
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_EQ(missing.err.rfind("Error 3044: ", 0), 0u) << missing.err;
-    RunResult badRows = runTool(tmp, "ledgerly-mksample", quoted(tmp.path().string()) + " --rows many");
+    RunResult badRows = runTool(tmp, "ledgerly-mksample", shellQuoted(tmp.path().string()) + " --rows many");
     EXPECT_EQ(badRows.exitCode, 1);
     EXPECT_EQ(badRows.err.rfind("Error ", 0), 0u) << badRows.err;
     EXPECT_FALSE(std::filesystem::exists(tmp.file("Sales.mdb")));
@@ -259,7 +237,7 @@ TEST(SampleMakerRuns, ReportsErrors) {
 
 TEST(ScratchMaker, WritesTheRecentFilesTable) {
     TempDir tmp;
-    RunResult r = runTool(tmp, "ledgerly-mkscratch", quoted(tmp.path().string()));
+    RunResult r = runTool(tmp, "ledgerly-mkscratch", shellQuoted(tmp.path().string()));
     ASSERT_EQ(r.exitCode, 0) << r.err;
     auto db = DBEngine::OpenDatabase(tmp.file("TempTables.mdb"));
     TableDef& td = db->TableDefs()["RecentFiles"];

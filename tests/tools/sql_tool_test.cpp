@@ -1,0 +1,134 @@
+// ledgerly-sql run as a program: statements from arguments and from standard
+// input, plain and CSV output, listings, and errors with their numbers.
+#include <gtest/gtest.h>
+
+#include "engine/dao.h"
+#include "support/run_tool.h"
+#include "support/tempdir.h"
+
+using namespace engine;
+
+namespace {
+
+class SqlTool : public ::testing::Test {
+protected:
+    void SetUp() override {
+        path_ = tmp_.file("shop.mdb");
+        auto db = DBEngine::CreateDatabase(path_);
+        db->Execute("CREATE TABLE [Stock Items] (ID Counter PRIMARY KEY, Name Text (20) NOT NULL, Price Currency, "
+                    "Added DateTime, Note Memo, Active YesNo)");
+        db->Execute("CREATE UNIQUE INDEX ByName ON [Stock Items] (Name DESC) WITH IGNORE NULL");
+        db->Execute("INSERT INTO [Stock Items] (Name, Price, Added, Note, Active) VALUES ('Bolt', 0.1, #1/31/2024#, 'plain', True)");
+        db->Execute("INSERT INTO [Stock Items] (Name, Price, Added, Note, Active) VALUES ('Nut, small', 0.2, #2024-02-01 14:05:00#, '', False)");
+        db->Execute("INSERT INTO [Stock Items] (Name, Price, Note) VALUES ('Washer', Null, 'say \"hi\"')");
+        db->CreateQueryDef("Cheap", "SELECT Name FROM [Stock Items] WHERE Price < 0.15");
+        db->Close();
+    }
+
+    RunResult sql(const std::string& args, const std::string& input = {}) {
+        return runTool(tmp_, "ledgerly-sql", args, input);
+    }
+    std::string db() const { return shellQuoted(path_); }
+
+    TempDir tmp_;
+    std::string path_;
+};
+
+TEST_F(SqlTool, SelectPrintsHeaderAndRowsInTheDefaultTextForm) {
+    RunResult r = sql(db() + " \"SELECT Name, Price, Added, Active FROM [Stock Items] ORDER BY ID\"");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "Name\tPrice\tAdded\tActive\n"
+              "Bolt\t0.1\t2024-01-31\tTrue\n"
+              "Nut, small\t0.2\t2024-02-01 14:05:00\tFalse\n"
+              "Washer\t\t\tFalse\n");
+}
+
+TEST_F(SqlTool, CsvQuotesWhereNeededAndTellsNullFromEmptyText) {
+    RunResult r = sql("--csv " + db() + " \"SELECT Name, Price, Note FROM [Stock Items] ORDER BY ID\"");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "Name,Price,Note\r\n"
+              "Bolt,0.1,plain\r\n"
+              "\"Nut, small\",0.2,\"\"\r\n"
+              "Washer,,\"say \"\"hi\"\"\"\r\n");
+}
+
+TEST_F(SqlTool, ActionStatementsReportRecordsAffected) {
+    RunResult r = sql(db() + " \"UPDATE [Stock Items] SET Price = Price * 2 WHERE Price Is Not Null\" "
+                             "\"DELETE FROM [Stock Items] WHERE Name = 'washer'\"");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "2 records affected\n1 records affected\n");
+}
+
+TEST_F(SqlTool, StatementsFromStandardInputEndAtASemicolonAtLineEnd) {
+    RunResult r = sql(db(),
+                      "SELECT Count(*) AS N\n  FROM [Stock Items];\n"
+                      "UPDATE [Stock Items] SET Note = 'a;b' WHERE ID = 1;\n"
+                      "SELECT Note FROM [Stock Items] WHERE ID = 1;\n");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "N\n3\n1 records affected\nNote\na;b\n");
+}
+
+TEST_F(SqlTool, ListsTablesQueriesAndDescribesATable) {
+    RunResult tables = sql(db() + " --tables");
+    ASSERT_EQ(tables.exitCode, 0) << tables.err;
+    EXPECT_EQ(tables.out, "Stock Items\n");  // the engine's own tables are not listed
+
+    RunResult queries = sql(db() + " --queries");
+    ASSERT_EQ(queries.exitCode, 0) << queries.err;
+    EXPECT_EQ(queries.out, "Cheap\t0\tSELECT Name FROM [Stock Items] WHERE Price < 0.15\n");
+
+    RunResult described = sql(db() + " --describe 'stock items'");
+    ASSERT_EQ(described.exitCode, 0) << described.err;
+    EXPECT_EQ(described.out,
+              "ID\t4\t4\tFalse\tTrue\n"
+              "Name\t10\t20\tTrue\tTrue\n"
+              "Price\t5\t8\tFalse\tTrue\n"
+              "Added\t8\t8\tFalse\tTrue\n"
+              "Note\t12\t0\tFalse\tTrue\n"
+              "Active\t1\t1\tFalse\tTrue\n"
+              "index\tByName\tFalse\tTrue\tTrue\tName DESC\n"
+              "index\tPrimaryKey\tTrue\tTrue\tFalse\tID ASC\n");
+}
+
+TEST_F(SqlTool, ErrorsGoToStandardErrorWithTheirNumber) {
+    struct Case {
+        std::string args;
+        std::string start;
+    };
+    const Case cases[] = {
+        {db() + " \"SELECT * FROM Missing\"", "Error 3078: "},
+        {db() + " \"SELECT * FROM [Stock Items] WHERE\"", "Error 3"},
+        {db() + " \"INSERT INTO [Stock Items] (Name) VALUES ('Bolt')\"", "Error 3022: "},
+        {db() + " \"INSERT INTO [Stock Items] (Name) VALUES ('far too long for the twenty')\"", "Error 3163: "},
+        {shellQuoted(tmp_.file("absent.mdb")) + " --tables", "Error 3024: "},
+    };
+    for (const Case& c : cases) {
+        RunResult r = sql(c.args);
+        EXPECT_EQ(r.exitCode, 1) << c.args;
+        EXPECT_EQ(r.err.rfind(c.start, 0), 0u) << c.args << " gave " << r.err;
+        EXPECT_EQ(r.err.find("SQLITE"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("sqlite"), std::string::npos) << r.err;
+    }
+}
+
+TEST_F(SqlTool, CreateMakesANewDatabaseWithItsPassword) {
+    std::string fresh = shellQuoted(tmp_.file("fresh.mdb"));
+    RunResult made = sql("--create --password s3cret " + fresh + " \"CREATE TABLE T (A Long)\" \"INSERT INTO T VALUES (7)\"");
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    EXPECT_EQ(made.out, "1 records affected\n");
+    RunResult refused = sql(fresh + " --tables");
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.err.rfind("Error 3031: ", 0), 0u) << refused.err;
+    RunResult read = sql("--password s3cret " + fresh + " \"SELECT A FROM T\"");
+    EXPECT_EQ(read.out, "A\n7\n");
+}
+
+TEST_F(SqlTool, BadUsageShowsHowToCallIt) {
+    RunResult r = sql("--no-such-option");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("usage: ledgerly-sql"), std::string::npos);
+}
+
+}  // namespace
