@@ -295,7 +295,10 @@ void LastFirstRaw(benchmark::State& state) {
     Stmt last(*gRaw, "SELECT rowid, * FROM Orders ORDER BY rowid DESC LIMIT 1");
     Stmt first(*gRaw, "SELECT rowid, * FROM Orders ORDER BY rowid LIMIT 1");
     for (auto _ : state) {
+        // Like the engine's fresh recordset, read the row ids first (clock
+        // stopped): the scan leaves the same pages in the cache for both.
         state.PauseTiming();
+        benchmark::DoNotOptimize(rawKeys(*gRaw, "SELECT rowid FROM Orders ORDER BY rowid").size());
         state.ResumeTiming();
         last.step();
         benchmark::DoNotOptimize(last.row());

@@ -41,6 +41,15 @@ std::string fieldsFromMessage(std::string_view msg) {
 
 }  // namespace
 
+// Our functions report failures as "\x01<number>\x01<sentence>".
+void throwIfFunctionError(std::string_view msg) {
+    if (msg.size() < 3 || msg[0] != '\x01') return;
+    auto second = msg.find('\x01', 1);
+    if (second == std::string_view::npos) return;
+    int number = std::atoi(std::string(msg.substr(1, second - 1)).c_str());
+    throw Error(number ? number : err::Generic, std::string(msg.substr(second + 1)));
+}
+
 void throwConstraintError(std::string_view msg, int ext) {
     switch (ext) {
     case SQLITE_CONSTRAINT_UNIQUE:
@@ -142,6 +151,7 @@ bool Statement::step() {
     int ext = sqlite3_extended_errcode(conn_.handle());
     std::string msg = sqlite3_errmsg(conn_.handle());
     sqlite3_reset(stmt_);
+    throwIfFunctionError(msg);
     if ((ext & 0xff) == SQLITE_CONSTRAINT) throwConstraintError(msg, ext);
     conn_.fail(rc);
 }
@@ -314,6 +324,7 @@ void Connection::exec(std::string_view sqlText) {
     if (rc != SQLITE_OK) {
         std::string m = msg ? msg : "";
         sqlite3_free(msg);
+        throwIfFunctionError(m);
         int ext = sqlite3_extended_errcode(db_);
         if ((ext & 0xff) == SQLITE_CONSTRAINT) throwConstraintError(m, ext);
         fail(rc);

@@ -105,5 +105,7 @@ private:
 // Error text for a constraint that failed, from the constraint names the
 // schema layer gives ("len|Field"...) and SQLite's report of them.
 [[noreturn]] void throwConstraintError(std::string_view sqliteMessage, int extendedCode);
+// Throws the engine error a dialect function reported, if the message is one.
+void throwIfFunctionError(std::string_view sqliteMessage);
 
 }  // namespace engine

@@ -34,6 +34,19 @@ struct Fail {
     const char* message;
 };
 
+// A failure inside a statement reaches the engine as a SQLite error whose text
+// carries our number: "\x01<number>\x01<sentence>" (see errorFromFunction).
+void fail(sqlite3_context* c, int number, const char* text) {
+    std::string coded = "\x01" + std::to_string(number) + "\x01" + text;
+    sqlite3_result_error(c, coded.c_str(), static_cast<int>(coded.size()));
+}
+
+int errorNumberFor(const char* message) {
+    if (message == kTypeMismatch) return 3464;
+    if (message == kOverflow) return 6;
+    return 5;  // invalid procedure call or argument
+}
+
 bool isNull(sqlite3_value* v) { return sqlite3_value_type(v) == SQLITE_NULL; }
 
 // Numbers in their shortest text: 15 significant digits, no trailing zeros.
@@ -835,6 +848,24 @@ std::string formatNumber(double d, const std::string& fmt) {
     if (d < 0 && sections.size() > 1 && !sections[1].empty()) sec = sections[1], useAbs = true;
     if (d == 0 && sections.size() > 2 && !sections[2].empty()) sec = sections[2], useAbs = true;
     double x = useAbs ? std::fabs(d) : d;
+    // Scientific: 0.00E+00 writes a mantissa and an exponent (E+ always signed).
+    for (size_t e = 0; e + 1 < sec.size(); ++e) {
+        char ch = sec[e];
+        if ((ch != 'E' && ch != 'e') || (sec[e + 1] != '+' && sec[e + 1] != '-')) continue;
+        std::string mant = sec.substr(0, e), expPart = sec.substr(e + 2);
+        int expDigits = static_cast<int>(std::count(expPart.begin(), expPart.end(), '0'));
+        int exponent = x == 0 ? 0 : static_cast<int>(std::floor(std::log10(std::fabs(x))));
+        double m = x == 0 ? 0 : x / std::pow(10.0, exponent);
+        std::string mantText = formatNumber(m, mant);
+        if (mantText.find("10") == (m < 0 ? 1u : 0u) && std::fabs(m) >= 9.5) {  // 9.99 rounded up to 10.0
+            ++exponent;
+            mantText = formatNumber(x / std::pow(10.0, exponent), mant);
+        }
+        std::string digits = std::to_string(std::abs(exponent));
+        while (static_cast<int>(digits.size()) < expDigits) digits = "0" + digits;
+        std::string sign = exponent < 0 ? "-" : (sec[e + 1] == '+' ? "+" : "");
+        return mantText + std::string(1, ch) + sign + digits;
+    }
     // Read the placeholders.
     int intZeros = 0, decZeros = 0, decHashes = 0;
     bool seenDot = false, thousands = false, percent = false;
@@ -1146,7 +1177,7 @@ void spreadStep(sqlite3_context* c, int, sqlite3_value** v) {
 template <bool Sample, bool Root>
 void spreadFinal(sqlite3_context* c) {
     auto* s = static_cast<Spread*>(sqlite3_aggregate_context(c, 0));
-    if (s && s->failed) return sqlite3_result_error(c, kTypeMismatch, -1);
+    if (s && s->failed) return fail(c, 3464, kTypeMismatch);
     long long need = Sample ? 2 : 1;
     if (!s || s->n < need) return sqlite3_result_null(c);
     double var = s->m2 / static_cast<double>(Sample ? s->n - 1 : s->n);
@@ -1264,11 +1295,11 @@ void trampoline(sqlite3_context* c, int n, sqlite3_value** v) {
     try {
         f->impl(c, n, v);
     } catch (const Fail& e) {
-        sqlite3_result_error(c, e.message, -1);
+        fail(c, errorNumberFor(e.message), e.message);
     } catch (const Error& e) {
-        sqlite3_result_error(c, e.what(), -1);
+        fail(c, e.number(), e.what());
     } catch (const std::exception&) {
-        sqlite3_result_error(c, kInvalidCall, -1);
+        fail(c, 5, kInvalidCall);
     }
 }
 

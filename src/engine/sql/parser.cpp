@@ -607,6 +607,7 @@ std::unique_ptr<Select> Parser::selectCore() {
 }
 
 void Parser::selectItems(Select& s) {
+    if (peek().isWord("from") || (atEnd() && !hasLexFault_)) fail();  // no fields: a fault of the SELECT
     do {
         SelectItem item;
         if (peek().isSymbol("*")) {
