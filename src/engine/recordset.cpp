@@ -505,6 +505,20 @@ void Recordset::invalidateRow(std::int64_t index) {
 const std::vector<Variant>* Recordset::RowAt(long position) {
     requireOpen();
     reorderIfNeeded();
+    // Another connection's commit may have changed or deleted cached rows:
+    // looked at once per row asked for, not per cell.
+    if (position != lastRowAtPosition_) {
+        lastRowAtPosition_ = position;
+        std::int64_t version = db_->connection().dataVersion();
+        if (version != seenDataVersion_) {
+            if (seenDataVersion_ >= 0) {
+                pages_.clear();
+                pageOrder_.clear();
+                singleRowIndex_ = -1;
+            }
+            seenDataVersion_ = version;
+        }
+    }
     std::int64_t index = keys_.indexAt(position);
     return index < 0 ? nullptr : rowAtIndex(index);
 }

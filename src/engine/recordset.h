@@ -169,6 +169,8 @@ private:
     std::vector<Variant> singleRow_;     // the current row when it was read alone
     std::int64_t singleRowIndex_ = -1;
     std::int64_t lastRowIndex_ = -1;     // the index the current row was last read at
+    long lastRowAtPosition_ = -1;        // the position RowAt last read
+    std::int64_t seenDataVersion_ = -1;  // other connections' commits seen so far
 };
 
 }  // namespace engine

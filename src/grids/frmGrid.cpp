@@ -107,7 +107,10 @@ void frmGrid::Form_Load() {
 }
 
 bool frmGrid::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == subWindow() && event->type() == QEvent::WindowStateChange) Form_Resize();
+    // Restored once the state change is complete: a nested showNormal leaves
+    // the frame at a wrong size.
+    if (watched == subWindow() && event->type() == QEvent::WindowStateChange)
+        QMetaObject::invokeMethod(this, &frmGrid::Form_Resize, Qt::QueuedConnection);
     return QWidget::eventFilter(watched, event);
 }
 

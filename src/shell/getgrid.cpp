@@ -6,12 +6,17 @@ namespace GetGrid {
 
 frmGrid* GetGridWindow(const QVariant& slot) {
     switch (slot.typeId()) {
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
     case QMetaType::Short:
+    case QMetaType::UShort:
     case QMetaType::Int:
     case QMetaType::Long:
     case QMetaType::LongLong:
     case QMetaType::UInt:
     case QMetaType::ULongLong:
+    case QMetaType::Float:
     case QMetaType::Double:
         break;
     default:

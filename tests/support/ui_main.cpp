@@ -1,13 +1,21 @@
 // Test main for window tests: one QApplication on the offscreen platform, and
-// settings kept away from the user's own.
+// settings kept in a folder of this process alone (ctest runs tests side by
+// side, and none may see another's or the user's settings).
 #include <QApplication>
+#include <QSettings>
 #include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
+#include "support/tempdir.h"
+
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QStandardPaths::setTestModeEnabled(true);
+    TempDir settings;
+    const QString folder = QString::fromStdString(settings.path().string());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
     QApplication app(argc, argv);
     QApplication::setOrganizationName("Ledgerly");
     QApplication::setApplicationName("Ledgerly");

@@ -1,6 +1,7 @@
 #include "engine/sql/emitter.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <set>
 
@@ -30,6 +31,13 @@ constexpr int kSelectNotRunnable = 3065;
 constexpr int kNotGrouped = 3122;
 
 bool isTextType(int t) { return t == dbText || t == dbMemo || t == dbChar; }
+bool isNumberType(int t) {
+    switch (t) {
+    case dbBoolean: case dbByte: case dbInteger: case dbLong: case dbBigInt: case dbCurrency:
+    case dbSingle: case dbDouble: case dbNumeric: case dbDecimal: case dbFloat: return true;
+    default: return false;
+    }
+}
 
 // The type of a + b, a * b... over two numeric types (0 when not known).
 int numericResult(int a, int b) {
@@ -159,18 +167,40 @@ private:
         if ((a.column && isTextType(a.type)) || (b.column && isTextType(b.type))) return;
         if (isTextType(a.type) || isTextType(b.type)) a.sql = "(" + a.sql + ") COLLATE NOCASE";
     }
-    // A text or number literal compared with a date reads as a date, so that it
-    // compares with the stored text: OrderDate > '1/31/2024', OrderDate < 45000.
-    static void dateText(const Out& a, Out& b, const Expr& bExpr) {
-        if (a.type != dbDate || bExpr.kind != Expr::Kind::Literal) return;
-        std::optional<double> d;
-        if (bExpr.lit == Expr::Lit::Text) d = dates::parse(bExpr.text);
-        else if (bExpr.lit == Expr::Lit::Integer || bExpr.lit == Expr::Lit::Real)
-            d = std::strtod(bExpr.text.c_str(), nullptr);
-        if (d && *d > -657435.0 && *d < 2958466.0) {
-            b.sql = quoteText(dates::format(*d));
-            b.type = dbDate;
+    // A literal compared with a typed value reads as that type: a text or number
+    // literal against a date reads as a date (OrderDate > '1/31/2024', OrderDate
+    // < 45000), numeric text against a number reads as a number (OrderID = '7').
+    // Text that is no such value is a type mismatch, as in the original engine.
+    void dateText(const Out& a, Out& b, const Expr& bExpr) const {
+        if (bExpr.kind != Expr::Kind::Literal) return;
+        if (a.type == dbDate) {
+            std::optional<double> d;
+            if (bExpr.lit == Expr::Lit::Text) d = dates::parse(bExpr.text);
+            else if (bExpr.lit == Expr::Lit::Integer || bExpr.lit == Expr::Lit::Real)
+                d = std::strtod(bExpr.text.c_str(), nullptr);
+            else return;
+            if (d && *d > -657435.0 && *d < 2958466.0) {
+                b.sql = quoteText(dates::format(*d));
+                b.type = dbDate;
+            } else if (bExpr.lit == Expr::Lit::Text) {
+                mismatch(bExpr);
+            }
+            return;
         }
+        if (a.column && isNumberType(a.type) && bExpr.lit == Expr::Lit::Text) {
+            std::string t = bExpr.text;
+            size_t first = t.find_first_not_of(" \t"), last = t.find_last_not_of(" \t");
+            t = first == std::string::npos ? std::string() : t.substr(first, last - first + 1);
+            char* end = nullptr;
+            double v = t.empty() ? 0 : std::strtod(t.c_str(), &end);
+            if (t.empty() || !end || *end != '\0' || !std::isfinite(v)) mismatch(bExpr);
+            b.sql = t;
+            b.type = dbDouble;
+        }
+    }
+    [[noreturn]] void mismatch(const Expr& e) const {
+        throw Error(err::TypeMismatch, "Data type mismatch in criteria expression: '" + around(e) +
+                                           "' is not a value of the field's type.");
     }
     std::string around(const Expr& e) const {
         if (e.end > e.pos && e.end <= text_.size()) return std::string(text_.substr(e.pos, e.end - e.pos));

@@ -1,0 +1,193 @@
+// The database window's Close and Refresh buttons, activation of grid
+// windows, and grid windows closed from their frames.
+#include <QAction>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QPushButton>
+#include <QTableView>
+#include <QTreeWidget>
+
+#include "dbwindow/frmView.h"
+#include "grids/datacontrol.h"
+#include "grids/frmGrid.h"
+#include "grids/workareas.h"
+#include "relations/classrelation.h"
+#include "relations/relationsmanager.h"
+#include "shell/frmMain.h"
+#include "support/app_fixture.h"
+
+namespace {
+
+class DatabaseWindowTest : public AppFixture {
+protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        start();
+        ASSERT_NE(view(), nullptr);
+        path = makeSales("Sales.mdb", 20);
+    }
+    // Makes `child` a child of `parent` as the relation dialog would.
+    static void relate(frmGrid* parent, frmGrid* child) {
+        auto* r = new ClassRelation;
+        r->RelationType = "ChildQuery";
+        r->Child = child;
+        r->ChildField1 = "Customer";
+        r->ParentField1 = "Customer";
+        parent->ColRelations.append(r);
+    }
+    void expectEmptySlot(int slot) {
+        EXPECT_EQ(moduleCreateGrid::WorkAreas[static_cast<size_t>(slot)], nullptr) << slot;
+        EXPECT_EQ(view()->lstTable->item(slot)->text(), frmView::Placeholder(slot)) << slot;
+    }
+    void expectGridButtons(bool enabled) {
+        for (QPushButton* b : {view()->cmdClose, view()->cmdRelations, view()->cmdSetup, view()->cmdRefresh})
+            EXPECT_EQ(b->isEnabled(), enabled) << b->objectName().toStdString();
+    }
+    std::string path;
+};
+
+TEST_F(DatabaseWindowTest, CloseEmptiesTheSlot) {
+    QPointer<frmGrid> grid = openTable(1, path, "Orders");
+    ASSERT_TRUE(grid);
+    expectGridButtons(true);
+    EXPECT_TRUE(find<QAction>(main(), "mnuSeek")->isEnabled());
+    view()->cmdClose->click();
+    settle();
+    EXPECT_TRUE(grid.isNull());
+    expectEmptySlot(1);
+    EXPECT_EQ(view()->lstTable->item(1)->text(), "           -2-       ");
+    EXPECT_EQ(view()->CGrid, nullptr);
+    EXPECT_EQ(main()->StatusText(), "");
+    expectGridButtons(false);
+    for (const char* name : {"mnuSeek", "mnuSetBM", "mnuEditCopy", "mnuFind", "mnuStatistics"})
+        EXPECT_FALSE(find<QAction>(main(), name)->isEnabled()) << name;
+    EXPECT_TRUE(prompts->messages.empty());
+}
+
+TEST_F(DatabaseWindowTest, ClosingAChildRemovesItsRelationsOnly) {
+    frmGrid* parent = openTable(0, path, "Orders");
+    frmGrid* child = openQuery(1, path, "SELECT * FROM Orders", "All");
+    frmGrid* other = openQuery(2, path, "SELECT Customer FROM Orders", "Names");
+    ASSERT_TRUE(parent && child && other);
+    relate(parent, child);
+    relate(parent, other);
+    relate(other, child);
+    RelationsManager::RefreshRelations();
+    EXPECT_EQ(child->HasParent, QVariant(true));
+    selectLine(1);
+    view()->cmdClose->click();
+    settle();
+    expectEmptySlot(1);
+    ASSERT_EQ(parent->ColRelations.size(), 1);
+    EXPECT_EQ(parent->ColRelations[0]->Child, other);
+    EXPECT_TRUE(other->ColRelations.isEmpty());
+    EXPECT_EQ(other->HasParent, QVariant(true));
+    // The tree shows the one relation left.
+    QTreeWidget* tree = view()->TreeViewRelations;
+    ASSERT_EQ(tree->topLevelItemCount(), 1);
+    EXPECT_EQ(tree->topLevelItem(0)->text(0), "Sales.Orders");
+    ASSERT_EQ(tree->topLevelItem(0)->childCount(), 1);
+    EXPECT_EQ(tree->topLevelItem(0)->child(0)->text(0), "Sales.Names");
+}
+
+TEST_F(DatabaseWindowTest, RefreshRereadsAndKeepsTheTableIndex) {
+    openDb(path)->Execute("CREATE INDEX ByCustomer ON Orders (Customer)");
+    frmGrid* grid = openTable(0, path, "Orders");
+    ASSERT_NE(grid, nullptr);
+    grid->rs1->SetIndex("ByCustomer");
+    grid->RepositionBM = QString("kept");
+    openDb(path)->Execute("INSERT INTO Orders (Customer, Qty) VALUES ('A0', 99)");
+    view()->cmdRefresh->click();
+    EXPECT_EQ(grid->successful, QVariant(true));
+    EXPECT_EQ(grid->rs1->Index(), "ByCustomer");
+    EXPECT_EQ(grid->rs1->RecordCount(), 21);
+    EXPECT_EQ(grid->DBGrid1->model()->rowCount(), 21);
+    EXPECT_EQ(grid->Data1->Recordset(), grid->rs1);
+    EXPECT_EQ(grid->RepositionBM.toString(), "kept");
+    EXPECT_EQ(main()->StatusText(), "  Sales.Orders  21  Records");
+    // In index order the new customer comes first.
+    EXPECT_EQ(grid->DBGrid1->model()->index(0, 1).data().toString(), "A0");
+    EXPECT_TRUE(prompts->messages.empty());
+}
+
+TEST_F(DatabaseWindowTest, RefreshOfAQueryGridRereadsItsSql) {
+    frmGrid* grid = openQuery(0, path, "SELECT * FROM Orders WHERE Qty > 10", "Big");
+    ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(grid->rs1->RecordCount(), 10);
+    grid->Whereclause = "WHERE Qty > 100 ";  // as a synchronization would leave it
+    openDb(path)->Execute("UPDATE Orders SET Qty = 50 WHERE Qty < 3");
+    view()->cmdRefresh->click();
+    EXPECT_EQ(grid->successful, QVariant(true));
+    EXPECT_EQ(grid->Fullclause.toString(), "SELECT * FROM Orders  WHERE Qty > 10");
+    EXPECT_EQ(grid->rs1->RecordCount(), 12);
+    EXPECT_EQ(grid->DBGrid1->model()->rowCount(), 12);
+}
+
+TEST_F(DatabaseWindowTest, ActivatingAGridSelectsItsLine) {
+    frmGrid* a = openTable(0, path, "Orders");
+    frmGrid* b = openQuery(5, path, "SELECT * FROM Orders", "All");
+    ASSERT_TRUE(a && b);
+    main()->mdiArea->setActiveSubWindow(a->subWindow());
+    EXPECT_EQ(view()->lstTable->currentRow(), 0);
+    EXPECT_EQ(view()->CGrid, a);
+    EXPECT_EQ(moduleCreateGrid::CurrentWA, 0);
+    EXPECT_EQ(main()->StatusText(), "  Sales.Orders  20  Records");
+    main()->mdiArea->setActiveSubWindow(b->subWindow());
+    EXPECT_EQ(view()->lstTable->currentRow(), 5);
+    EXPECT_EQ(view()->CGrid, b);
+    EXPECT_EQ(main()->StatusText(), "  Sales.All  Record: 0/20  ");
+}
+
+TEST_F(DatabaseWindowTest, ClosingAGridFromItsFrameDoesWhatCloseDoes) {
+    frmGrid* parent = openTable(0, path, "Orders");
+    QPointer<frmGrid> child = openQuery(3, path, "SELECT * FROM Orders", "All");
+    ASSERT_TRUE(parent && child);
+    relate(parent, child);
+    RelationsManager::RefreshRelations();
+    frmGrid* closing = child.data();
+    child->subWindow()->close();
+    settle();
+    EXPECT_TRUE(child.isNull());
+    expectEmptySlot(3);
+    EXPECT_TRUE(parent->ColRelations.isEmpty());
+    EXPECT_NE(view()->CGrid, closing);
+    // The database window goes on working with the slot.
+    selectLine(3);
+    EXPECT_EQ(view()->CGrid, nullptr);
+    expectGridButtons(false);
+    frmGrid* again = openTable(3, path, "Orders");
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(view()->lstTable->item(3)->text(), "Sales.Orders");
+}
+
+TEST_F(DatabaseWindowTest, ClosingAnotherGridFromItsFrameKeepsTheSelectedOne) {
+    frmGrid* kept = openTable(0, path, "Orders");
+    QPointer<frmGrid> gone = openTable(1, path, "Orders", "Sales.Second");
+    ASSERT_TRUE(kept && gone);
+    selectLine(0);
+    gone->subWindow()->close();
+    settle();
+    EXPECT_TRUE(gone.isNull());
+    expectEmptySlot(1);
+    EXPECT_EQ(view()->CGrid, kept);
+    expectGridButtons(true);
+    EXPECT_EQ(main()->StatusText(), "  Sales.Orders  20  Records");
+}
+
+TEST_F(DatabaseWindowTest, ExitWithGridsOpenClosesEverything) {
+    QPointer<frmGrid> a = openTable(0, path, "Orders");
+    QPointer<frmGrid> b = openQuery(1, path, "SELECT * FROM Orders", "All");
+    ASSERT_TRUE(a && b);
+    relate(a, b);
+    main()->mnuFileExit->trigger();
+    settle();
+    EXPECT_EQ(main(), nullptr);
+    EXPECT_TRUE(a.isNull());
+    EXPECT_TRUE(b.isNull());
+    for (frmGrid* g : moduleCreateGrid::WorkAreas) EXPECT_EQ(g, nullptr);
+    EXPECT_TRUE(prompts->messages.empty());
+}
+
+}  // namespace

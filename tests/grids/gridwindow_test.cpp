@@ -1,0 +1,347 @@
+// Grid windows: opening into work areas, the members set-up leaves, status
+// texts and sizes, failed opens, and the grid and its recordset following
+// each other both ways.
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QPushButton>
+#include <QTableView>
+
+#include <cstdlib>
+
+#include "dbwindow/frmView.h"
+#include "grids/datacontrol.h"
+#include "grids/frmGrid.h"
+#include "grids/recordsetmodel.h"
+#include "grids/workareas.h"
+#include "shell/frmMain.h"
+#include "shell/twips.h"
+#include "support/app_fixture.h"
+
+namespace {
+
+class GridWindowTest : public AppFixture {
+protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        start();
+        ASSERT_NE(main(), nullptr);
+        ASSERT_NE(view(), nullptr);
+    }
+    int gridWindowCount() const {
+        int n = 0;
+        for (QMdiSubWindow* w : main()->mdiArea->subWindowList())
+            if (qobject_cast<frmGrid*>(w->widget())) ++n;
+        return n;
+    }
+    // The engine's description for an error `f` raises.
+    static QString engineMessage(const std::function<void()>& f) {
+        try {
+            f();
+        } catch (const engine::Error& e) {
+            return QString::fromStdString(e.description());
+        }
+        ADD_FAILURE() << "no engine error";
+        return {};
+    }
+};
+
+TEST_F(GridWindowTest, TableOpensIntoTheSelectedSlotWithItsMembers) {
+    std::string path = makeSales("Sales.mdb", 1000);
+    frmGrid* grid = openTable(3, path, "Orders");
+    ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(grid->successful, QVariant(true));
+    EXPECT_EQ(grid->TableName.toString(), "Orders");
+    EXPECT_EQ(grid->statusname.toString(), "Sales.Orders");
+    EXPECT_EQ(grid->DBPath.toStdString(), path);
+    EXPECT_EQ(grid->RSetType.toInt(), 1);
+    EXPECT_EQ(grid->WALetter, "D");
+    EXPECT_EQ(grid->selectedWA, 3);
+    EXPECT_FALSE(grid->IsaLinkedTable);
+    EXPECT_EQ(grid->windowTitle(), "Sales.Orders");
+    const double px = 1440.0 / Twips::dpiY() + 0.5;
+    EXPECT_NEAR(grid->TopTwips(), 1800, px);
+    EXPECT_NEAR(grid->HeightTwips(), 2895, px);
+    ASSERT_TRUE(grid->rs1 && grid->db1);
+    EXPECT_EQ(grid->rs1->RecordCount(), 1000);
+    EXPECT_EQ(grid->Data1->Recordset(), grid->rs1);
+    // The stored bookmark is the first record's.
+    grid->rs1->MoveLast();
+    grid->MoveToBM();
+    EXPECT_EQ(grid->rs1->AbsolutePosition(), 0);
+    EXPECT_FALSE(grid->RepositionBM.toString().isEmpty());
+    // The database window follows.
+    EXPECT_EQ(view()->lstTable->item(3)->text(), "Sales.Orders");
+    EXPECT_EQ(view()->lstTable->currentRow(), 3);
+    EXPECT_EQ(view()->GridNO, 3);
+    EXPECT_EQ(moduleCreateGrid::CurrentWA, 3);
+    EXPECT_EQ(view()->CGrid, grid);
+    EXPECT_EQ(main()->StatusText(), "  Sales.Orders  1000  Records");
+    EXPECT_TRUE(prompts->messages.empty());
+}
+
+TEST_F(GridWindowTest, QueryGridSplitsItsSqlAndShowsItsPosition) {
+    std::string path = makeSales("Sales.mdb", 20);
+    frmGrid* grid = openQuery(0, path, "SELECT * FROM Orders WHERE Qty > 5 ORDER BY Qty DESC;", "Big");
+    ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(grid->successful, QVariant(true));
+    EXPECT_EQ(grid->RSetType.toInt(), 2);
+    EXPECT_EQ(grid->TableName.toString(), "Big");
+    EXPECT_EQ(grid->OriginalRSSource.toString(), "SELECT * FROM Orders WHERE Qty > 5 ORDER BY Qty DESC");
+    EXPECT_EQ(grid->SelectFromClause.toString(), "SELECT * FROM Orders ");
+    EXPECT_EQ(grid->Whereclause.toString(), "WHERE Qty > 5 ");
+    EXPECT_EQ(grid->RestofClause.toString(), "ORDER BY Qty DESC ");
+    EXPECT_EQ(grid->Fullclause.toString(), "SELECT * FROM Orders  WHERE Qty > 5  ORDER BY Qty DESC");
+    EXPECT_EQ(grid->rs1->RecordCount(), 15);
+    EXPECT_EQ(grid->DBGrid1->model()->index(0, 2).data().toString(), "20");
+    EXPECT_EQ(main()->StatusText(), "  Sales.Big  Record: 0/15  ");
+    // A row change in a query grid updates the position text.
+    grid->DBGrid1->setCurrentIndex(grid->DBGrid1->model()->index(4, 1));
+    EXPECT_EQ(main()->StatusText(), "  Sales.Big  Record: 4/15  ");
+}
+
+TEST_F(GridWindowTest, LinkedTableIsRecognised) {
+    std::string base = makeSales("Base.mdb", 5);
+    std::string path = makeSales("Sales.mdb", 3);
+    {
+        auto db = openDb(path);
+        auto link = db->CreateTableDef("LinkedOrders", 0, "Orders", ";DATABASE=" + base);
+        db->TableDefs().Append(link);
+        db->Close();
+    }
+    frmGrid* linked = openTable(0, path, "LinkedOrders");
+    frmGrid* local = openTable(1, path, "Orders");
+    ASSERT_TRUE(linked && local);
+    EXPECT_TRUE(linked->IsaLinkedTable);
+    EXPECT_FALSE(local->IsaLinkedTable);
+    EXPECT_EQ(linked->rs1->RecordCount(), 5);
+}
+
+TEST_F(GridWindowTest, OpeningIntoAnOccupiedSlotReplacesTheGrid) {
+    std::string path = makeSales();
+    QPointer<frmGrid> old = openTable(4, path, "Orders");
+    ASSERT_TRUE(old);
+    frmGrid* fresh = openQuery(4, path, "SELECT Customer FROM Orders", "Names");
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_TRUE(old.isNull()) << "the old grid window is still there";
+    EXPECT_NE(fresh, old.data());
+    EXPECT_EQ(fresh->WALetter, "E");
+    EXPECT_EQ(fresh->selectedWA, 4);
+    EXPECT_EQ(gridWindowCount(), 1);
+    EXPECT_EQ(view()->lstTable->item(4)->text(), "Sales.Names");
+}
+
+TEST_F(GridWindowTest, NoSelectedSlotCreatesNothing) {
+    std::string path = makeSales();
+    view()->lstTable->setCurrentRow(-1);
+    EXPECT_EQ(moduleCreateGrid::CurrentWA, -1);
+    moduleCreateGrid::CreateGrid(QString::fromStdString(path), "Orders", "Sales.Orders", 1, "Orders");
+    settle();
+    EXPECT_EQ(gridWindowCount(), 0);
+    for (frmGrid* g : moduleCreateGrid::WorkAreas) EXPECT_EQ(g, nullptr);
+}
+
+TEST_F(GridWindowTest, WindowWidthIsColumnWidthsPlusMarginCapped) {
+    std::string path = makeSales();
+    {
+        auto db = openDb(path);
+        QString cols;
+        for (int i = 0; i < 12; ++i) cols += QString("%1Wide%2 Text(30)").arg(i ? ", " : "").arg(i);
+        db->Execute(("CREATE TABLE Wide (" + cols + ")").toStdString());
+        db->Execute("CREATE TABLE Narrow (A Byte)");
+        db->Close();
+    }
+    frmGrid* narrow = openTable(0, path, "Narrow");
+    frmGrid* wide = openTable(1, path, "Wide");
+    ASSERT_TRUE(narrow && wide);
+    EXPECT_EQ(narrow->NumCols, 1);
+    EXPECT_EQ(wide->NumCols, 12);
+    double narrowCols = narrow->columnwidth.toDouble();
+    EXPECT_GT(narrowCols, 0);
+    EXPECT_LT(narrowCols + 660, 10215);
+    EXPECT_NEAR(narrow->WidthTwips(), narrowCols + 660, 1440.0 / Twips::dpiX() + 0.5);
+    EXPECT_GE(wide->columnwidth.toDouble() + 660, 10215);
+    EXPECT_NEAR(wide->WidthTwips(), 10215, 1440.0 / Twips::dpiX() + 0.5);
+    // The column widths add up to the member.
+    double sum = 0;
+    for (int c = 0; c < narrow->NumCols; ++c) sum += Twips::fromPixelsX(narrow->DBGrid1->columnWidth(c));
+    EXPECT_NEAR(sum, narrowCols, 0.5);
+}
+
+TEST_F(GridWindowTest, EmptyTableOpensWithNoBookmark) {
+    std::string path = makeSales("Sales.mdb", 0);
+    frmGrid* grid = openTable(0, path, "Orders");
+    ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(grid->successful, QVariant(true));
+    EXPECT_TRUE(grid->RepositionBM.toString().isEmpty());
+    EXPECT_EQ(main()->StatusText(), "  Sales.Orders  0  Records");
+    EXPECT_EQ(grid->DBGrid1->model()->rowCount(), 0);
+    EXPECT_TRUE(prompts->messages.empty());
+}
+
+TEST_F(GridWindowTest, BadSqlGivesOneMessageAndLeavesThePlaceholder) {
+    std::string path = makeSales();
+    QString expected = engineMessage([&] { openDb(path)->OpenRecordset("SELECT * FROM Missing"); });
+    frmGrid* grid = openQuery(2, path, "SELECT * FROM Missing", "Broken");
+    EXPECT_EQ(grid, nullptr);
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_EQ(prompts->messages[0].text, expected);
+    EXPECT_EQ(prompts->messages[0].caption, "Ledgerly");
+    EXPECT_EQ(gridWindowCount(), 0);
+    EXPECT_EQ(view()->lstTable->item(2)->text(), frmView::Placeholder(2));
+    EXPECT_EQ(view()->CGrid, nullptr);
+    EXPECT_FALSE(view()->cmdClose->isEnabled());
+}
+
+TEST_F(GridWindowTest, UnpermittedFileAddsTheAdvice) {
+    std::string path = makeSales();
+    QString expected = engineMessage([&] {
+        if (std::system(("chattr +i '" + path + "' 2>/dev/null").c_str()) != 0) return;
+        engine::DBEngine::OpenDatabase(path, true);
+    });
+    if (expected.isEmpty()) GTEST_SKIP() << "cannot make a file that may not be changed here";
+    frmGrid* grid = openTable(0, path, "Orders");
+    std::system(("chattr -i '" + path + "'").c_str());
+    EXPECT_EQ(grid, nullptr);
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_EQ(prompts->messages[0].text,
+              expected + "Try opening a local drive table first to set permissions then try opening this table again.");
+}
+
+TEST_F(GridWindowTest, RowDeletedElsewhereReadsDeleted) {
+    std::string path = makeSales("Sales.mdb", 1000);
+    frmGrid* grid = openTable(0, path, "Orders");
+    ASSERT_NE(grid, nullptr);
+    // A row far from the rows on screen, read for the first time after the delete.
+    openDb(path)->Execute("DELETE FROM Orders WHERE OrderID = 701");
+    QAbstractItemModel* model = grid->DBGrid1->model();
+    EXPECT_EQ(model->index(700, 0).data().toString(), "#Deleted");
+    EXPECT_EQ(model->index(700, 2).data().toString(), "#Deleted");
+    EXPECT_EQ(model->index(699, 0).data().toString(), "700");
+    EXPECT_EQ(model->index(701, 0).data().toString(), "702");
+    EXPECT_EQ(model->rowCount(), 1000);
+}
+
+TEST_F(GridWindowTest, GridWindowsStayInTheNormalState) {
+    std::string path = makeSales();
+    frmGrid* grid = openTable(0, path, "Orders");
+    ASSERT_NE(grid, nullptr);
+    QRect before = grid->subWindow()->geometry();
+    grid->subWindow()->showMaximized();
+    settle();
+    EXPECT_FALSE(grid->subWindow()->isMaximized());
+    EXPECT_EQ(grid->subWindow()->size(), before.size()) << "after maximize";
+    grid->subWindow()->showMinimized();
+    settle();
+    EXPECT_FALSE(grid->subWindow()->isMinimized());
+    EXPECT_EQ(grid->subWindow()->size(), before.size()) << "after minimize";
+}
+
+TEST_F(GridWindowTest, FailedRefreshSaysCheckYourSyntaxAndLeavesTheGridUnfinished) {
+    std::string path = makeSales();
+    {
+        auto db = openDb(path);
+        db->Execute("CREATE TABLE Extra (A Long)");
+    }
+    frmGrid* grid = openQuery(0, path, "SELECT * FROM Extra", "Extra");
+    ASSERT_NE(grid, nullptr);
+    QString expected = engineMessage([&] {
+        auto db = openDb(path);
+        db->Execute("DROP TABLE Extra");
+        db->OpenRecordset("SELECT * FROM Extra");
+    });
+    view()->cmdRefresh->click();
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_EQ(prompts->messages[0].text, expected + " Check your syntax.");
+    EXPECT_EQ(grid->successful, QVariant(false));
+    // The database window leaves an unfinished grid as it was.
+    QString status = main()->StatusText();
+    selectLine(0);
+    EXPECT_EQ(main()->StatusText(), status);
+}
+
+// ------------------------------------------------- grid and recordset in step
+
+class GridFollowTest : public GridWindowTest {
+protected:
+    void SetUp() override {
+        GridWindowTest::SetUp();
+        path = makeSales("Sales.mdb", 30);
+        grid = openTable(0, path, "Orders");
+        ASSERT_NE(grid, nullptr);
+        model = grid->DBGrid1->model();
+    }
+    // Customer of the row with this OrderID, read through a fresh connection.
+    std::string storedCustomer(int id) {
+        auto rs = openDb(path)->OpenRecordset("SELECT Customer FROM Orders WHERE OrderID = " + std::to_string(id));
+        return rs->Fields(0).Value().toText();
+    }
+    std::string path;
+    frmGrid* grid = nullptr;
+    QAbstractItemModel* model = nullptr;
+};
+
+TEST_F(GridFollowTest, MovingTheCurrentCellMovesTheRecordset) {
+    for (int row : {5, 29, 0, 17}) {
+        grid->DBGrid1->setCurrentIndex(model->index(row, 1));
+        EXPECT_EQ(grid->rs1->AbsolutePosition(), row);
+        EXPECT_EQ(grid->rs1->Fields("OrderID").Value().toText(), std::to_string(row + 1));
+    }
+}
+
+TEST_F(GridFollowTest, BookmarksAndRecordNumbersMoveTheCurrentCell) {
+    grid->DBGrid1->setCurrentIndex(model->index(7, 2));
+    grid->StoreBM();
+    grid->DBGrid1->setCurrentIndex(model->index(20, 2));
+    grid->MoveToBM();
+    EXPECT_EQ(grid->DBGrid1->currentIndex().row(), 7);
+    EXPECT_EQ(grid->DBGrid1->currentIndex().column(), 2);
+    EXPECT_EQ(grid->rs1->AbsolutePosition(), 7);
+    grid->GotoRecordNumber(12);
+    EXPECT_EQ(grid->DBGrid1->currentIndex().row(), 12);
+    EXPECT_EQ(grid->rs1->AbsolutePosition(), 12);
+    EXPECT_TRUE(prompts->messages.empty());
+}
+
+TEST_F(GridFollowTest, NoNewRowLine) {
+    EXPECT_EQ(model->rowCount(), grid->rs1->RecordCount());
+    EXPECT_EQ(model->columnCount(), 3);
+    EXPECT_EQ(model->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), "Customer");
+}
+
+TEST_F(GridFollowTest, EditingACellWritesTheTable) {
+    QModelIndex cell = model->index(3, 1);
+    EXPECT_TRUE(model->flags(cell) & Qt::ItemIsEditable);
+    EXPECT_TRUE(model->setData(cell, "Zed", Qt::EditRole));
+    EXPECT_EQ(storedCustomer(4), "Zed");
+    EXPECT_EQ(model->index(3, 1).data().toString(), "Zed");
+    EXPECT_TRUE(prompts->messages.empty());
+}
+
+TEST_F(GridFollowTest, RefusedValuesShowTheEngineMessageAndKeepTheStoredValue) {
+    struct Case {
+        int column;
+        const char* field;
+        const char* value;
+    } cases[] = {{1, "Customer", "ABCDEFGHIJKL"}, {2, "Qty", "abc"}};
+    for (const Case& c : cases) {
+        prompts->messages.clear();
+        QString expected = engineMessage([&] {
+            auto rs = openDb(path)->OpenRecordset("Orders");
+            rs->Edit();
+            rs->Fields(c.field).SetValue(engine::Variant::fromText(c.value, rs->Fields(c.field).Type()));
+            rs->Update();
+        });
+        QModelIndex cell = model->index(2, c.column);
+        QString before = cell.data().toString();
+        EXPECT_FALSE(model->setData(cell, c.value, Qt::EditRole)) << c.field;
+        ASSERT_EQ(prompts->messages.size(), 1u) << c.field;
+        EXPECT_EQ(prompts->messages[0].text, expected) << c.field;
+        EXPECT_EQ(model->index(2, c.column).data().toString(), before) << c.field;
+        EXPECT_EQ(grid->rs1->EditMode(), engine::dbEditNone) << c.field;
+    }
+    EXPECT_EQ(storedCustomer(3), "C3");
+}
+
+}  // namespace

@@ -1,0 +1,423 @@
+// The open-recordset dialog: choosing a database, listing tables and
+// queries, passwords, refusals, and handing a recordset to a work area,
+// followed by the main window's entry in the recent list.
+#include <QApplication>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "dbwindow/frmView.h"
+#include "grids/frmGrid.h"
+#include "grids/workareas.h"
+#include "shell/frmMain.h"
+#include "shell/frmTableOpen.h"
+#include "support/app_fixture.h"
+
+namespace {
+
+QStringList listed(const frmTableOpen& d) {
+    QStringList out;
+    for (int i = 0; i < d.QryList->count(); ++i) out << d.QryList->item(i)->text();
+    return out;
+}
+
+class TableOpenTest : public AppFixture {
+protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        start();
+        ASSERT_NE(view(), nullptr);
+        path = makeSales("Sales.mdb", 20);
+        auto db = openDb(path);
+        db->Execute("CREATE TABLE Customers (Name Text(20))");
+        db->Execute("CREATE TABLE USysSettings (Name Text(20))");
+        db->Execute("CREATE TABLE msysLower (Name Text(20))");
+        db->CreateQueryDef("Big", "SELECT * FROM Orders WHERE Qty > 10 ORDER BY Qty");
+        db->CreateQueryDef("Both", "SELECT Customer FROM Orders UNION SELECT Name FROM Customers");
+        db->CreateQueryDef("Purge", "DELETE FROM Orders WHERE Qty < 0");
+        db->CreateQueryDef("Raise", "UPDATE Orders SET Qty = Qty + 1");
+        db->CreateQueryDef("Ask", "PARAMETERS [Which] Text; SELECT * FROM Orders WHERE Customer = [Which]");
+        db->Close();
+    }
+
+    // Shows the dialog through Table, Open Recordset; `drive` works it.
+    void runDialog(const std::function<void(frmTableOpen&)>& drive) {
+        prompts->onModal = [&](QDialog& d) {
+            auto* dialog = qobject_cast<frmTableOpen*>(&d);
+            ASSERT_NE(dialog, nullptr);
+            drive(*dialog);
+        };
+        main()->mnuOpenRecordset->trigger();
+        prompts->onModal = nullptr;
+        settle();
+    }
+    void openDatabase(frmTableOpen& d, const std::string& file) {
+        prompts->files.push_back(QString::fromStdString(file));
+        d.cmdOpenDbase->click();
+    }
+    static void choose(frmTableOpen& d, const QString& name) {
+        auto items = d.QryList->findItems(name, Qt::MatchExactly);
+        ASSERT_EQ(items.size(), 1) << name.toStdString();
+        d.QryList->setCurrentItem(items[0]);
+    }
+    // Messages other than input prompts.
+    std::vector<ScriptedPrompts::Message> boxes() const {
+        std::vector<ScriptedPrompts::Message> out;
+        for (const auto& m : prompts->messages)
+            if (m.caption != "Password Required") out.push_back(m);
+        return out;
+    }
+    // StatusName of rows 1 to 6 of the recent list, read through a fresh connection.
+    QStringList recentNames() {
+        auto db = openDb(dir.file("TempTables.mdb"));
+        auto rs = db->OpenRecordset("SELECT StatusName FROM RecentFiles ORDER BY MIndex");
+        QStringList out;
+        for (; !rs->EOF_(); rs->MoveNext()) out << QString::fromStdString(rs->Fields(0).Value().toText());
+        return out;
+    }
+    std::string path;
+};
+
+TEST_F(TableOpenTest, OpenDatabaseListsUserTablesOnly) {
+    runDialog([&](frmTableOpen& d) {
+        EXPECT_EQ(d.windowTitle(), "Open a Recordset");
+        openDatabase(d, path);
+        EXPECT_EQ(d.windowTitle(), "Open a Recorset  " + QString::fromStdString(path));
+        EXPECT_TRUE(d.optSource[1]->isChecked());
+        EXPECT_EQ(frmTableOpen::State().datasource, 1);
+        EXPECT_EQ(listed(d), QStringList({"Customers", "msysLower", "Orders"}));
+        EXPECT_EQ(d.txtSQL->toPlainText(), "");
+        d.cmdClose->click();
+    });
+    EXPECT_TRUE(boxes().empty());
+    EXPECT_EQ(frmTableOpen::State().LastDatabase.toStdString(), path);
+}
+
+TEST_F(TableOpenTest, QueriesListsSelectAndUnionQueriesAndShowsTheirSql) {
+    runDialog([&](frmTableOpen& d) {
+        openDatabase(d, path);
+        d.optSource_GotFocus(2);
+        EXPECT_EQ(listed(d), QStringList({"Ask", "Big", "Both"}));
+        choose(d, "Big");
+        EXPECT_EQ(d.txtSQL->toPlainText(), "SELECT * FROM Orders WHERE Qty > 10 ORDER BY Qty");
+        choose(d, "Both");
+        EXPECT_EQ(d.txtSQL->toPlainText(), "SELECT Customer FROM Orders UNION SELECT Name FROM Customers");
+        // Back to the tables: the SQL box is cleared.
+        d.optSource_GotFocus(1);
+        EXPECT_EQ(d.txtSQL->toPlainText(), "");
+        EXPECT_EQ(listed(d).size(), 3);
+        d.cmdClose->click();
+    });
+    EXPECT_TRUE(boxes().empty());
+}
+
+TEST_F(TableOpenTest, OpenTableFillsTheSelectedSlotAndTheRecentList) {
+    selectLine(2);
+    runDialog([&](frmTableOpen& d) {
+        openDatabase(d, path);
+        choose(d, "Orders");
+        d.cmdOpenRecordset->click();
+        EXPECT_FALSE(d.isVisible());
+        EXPECT_TRUE(d.isopen);
+    });
+    frmGrid* grid = moduleCreateGrid::WorkAreas[2];
+    ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(grid->statusname.toString(), "Sales.Orders");
+    EXPECT_EQ(grid->RSetType.toInt(), 1);
+    EXPECT_EQ(view()->lstTable->item(2)->text(), "Sales.Orders");
+    EXPECT_EQ(view()->CGrid, grid);
+    EXPECT_TRUE(view()->cmdClose->isEnabled());
+    EXPECT_EQ(main()->StatusText(), "  Sales.Orders  20  Records");
+    auto& m = frmTableOpen::State();
+    EXPECT_EQ(m.RSName.toString(), "Sales.Orders");
+    EXPECT_EQ(m.RSSource.toString(), "Orders");
+    EXPECT_EQ(m.TableorQueryName.toString(), "Orders");
+    EXPECT_EQ(m.database, nullptr);
+    EXPECT_EQ(recentNames(), QStringList({"Sales.Orders", "", "", "", "", ""}));
+    EXPECT_TRUE(main()->mnuRecentFile[1]->isVisible());
+    EXPECT_EQ(main()->mnuRecentFile[1]->text(), "Sales.Orders");
+    EXPECT_FALSE(main()->mnuRecentFile[2]->isVisible());
+    EXPECT_TRUE(boxes().empty());
+}
+
+TEST_F(TableOpenTest, RecentListMovesDownAndKeepsKnownNames) {
+    auto openInto = [&](int slot, const QString& name, bool query) {
+        selectLine(slot);
+        runDialog([&](frmTableOpen& d) {
+            openDatabase(d, path);
+            if (query) d.optSource_GotFocus(2);
+            choose(d, name);
+            d.cmdOpenRecordset->click();
+        });
+    };
+    openInto(0, "Orders", false);
+    openInto(1, "Big", true);
+    EXPECT_EQ(recentNames(), QStringList({"Sales.Big", "Sales.Orders", "", "", "", ""}));
+    {
+        auto rs = openDb(dir.file("TempTables.mdb"))
+                      ->OpenRecordset("SELECT DBPath, RSetType, TableName, MenuIndex FROM RecentFiles WHERE MIndex = 2");
+        EXPECT_EQ(rs->Fields("DBPath").Value().toText(), path);
+        EXPECT_EQ(rs->Fields("RSetType").Value().toText(), "1");
+        EXPECT_EQ(rs->Fields("TableName").Value().toText(), "Orders");
+    }
+    {
+        // Row 1 holds the newest grid's rectangle.
+        frmGrid* grid = moduleCreateGrid::WorkAreas[1];
+        ASSERT_NE(grid, nullptr);
+        auto rs = openDb(dir.file("TempTables.mdb"))
+                      ->OpenRecordset("SELECT PTop, PLeft, PWidth, PHeigth, MenuIndex FROM RecentFiles WHERE MIndex = 1");
+        EXPECT_NEAR(std::stod(rs->Fields("PWidth").Value().toText()), grid->WidthTwips(), 1);
+        EXPECT_NEAR(std::stod(rs->Fields("PHeigth").Value().toText()), grid->HeightTwips(), 1);
+        EXPECT_NEAR(std::stod(rs->Fields("PTop").Value().toText()), grid->TopTwips(), 1);
+        EXPECT_NEAR(std::stod(rs->Fields("PLeft").Value().toText()), grid->LeftTwips(), 1);
+        EXPECT_EQ(rs->Fields("MenuIndex").Value().toText(), "1");
+    }
+    openInto(2, "Orders", false);
+    EXPECT_EQ(recentNames(), QStringList({"Sales.Big", "Sales.Orders", "", "", "", ""}));
+    EXPECT_EQ(main()->mnuRecentFile[1]->text(), "Sales.Big");
+    EXPECT_EQ(main()->mnuRecentFile[2]->text(), "Sales.Orders");
+    EXPECT_TRUE(boxes().empty());
+}
+
+TEST_F(TableOpenTest, EditedSqlIsOpenedUnderTheQueryName) {
+    selectLine(0);
+    runDialog([&](frmTableOpen& d) {
+        openDatabase(d, path);
+        d.optSource_GotFocus(2);
+        choose(d, "Big");
+        d.txtSQL->setPlainText("SELECT * FROM Orders WHERE Qty > 15");
+        d.cmdOpenRecordset->click();
+    });
+    frmGrid* grid = moduleCreateGrid::WorkAreas[0];
+    ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(grid->TableName.toString(), "Big");
+    EXPECT_EQ(grid->statusname.toString(), "Sales.Big");
+    EXPECT_EQ(grid->RSetType.toInt(), 2);
+    EXPECT_EQ(grid->Fullclause.toString(), "SELECT * FROM Orders  WHERE Qty > 15");
+    EXPECT_EQ(grid->rs1->RecordCount(), 5);
+    EXPECT_EQ(frmTableOpen::State().TableorQueryName.toString(), "Big");
+    EXPECT_EQ(main()->StatusText(), "  Sales.Big  Record: 0/5  ");
+}
+
+TEST_F(TableOpenTest, ParameterQueriesAreRefusedAndTheDialogStays) {
+    const QString texts[] = {"",  // the saved query as listed
+                             "   parameters [x] Text; SELECT * FROM Orders WHERE Customer = [x]",
+                             "Parameters [x] Long; SELECT * FROM Orders"};
+    selectLine(0);
+    runDialog([&](frmTableOpen& d) {
+        openDatabase(d, path);
+        d.optSource_GotFocus(2);
+        choose(d, "Ask");
+        for (const QString& text : texts) {
+            if (!text.isEmpty()) d.txtSQL->setPlainText(text);
+            prompts->messages.clear();
+            d.cmdOpenRecordset->click();
+            ASSERT_EQ(prompts->messages.size(), 1u) << text.toStdString();
+            EXPECT_EQ(prompts->messages[0].text, "Parameter queries cannot be opened in this application.");
+            EXPECT_EQ(prompts->messages[0].caption, "Error");
+            EXPECT_EQ(prompts->messages[0].icon, Prompts::Icon::Exclamation);
+            EXPECT_TRUE(d.isVisible());
+            EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        }
+        d.cmdClose->click();
+    });
+    EXPECT_EQ(moduleCreateGrid::WorkAreas[0], nullptr);
+    EXPECT_EQ(view()->lstTable->item(0)->text(), frmView::Placeholder(0));
+}
+
+TEST_F(TableOpenTest, NoSelectionAsksForATable) {
+    runDialog([&](frmTableOpen& d) {
+        openDatabase(d, path);
+        d.cmdOpenRecordset->click();
+        ASSERT_EQ(boxes().size(), 1u);
+        EXPECT_EQ(boxes()[0].text, "Please select a table.");
+        EXPECT_TRUE(d.isVisible());
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        d.cmdClose->click();
+    });
+    for (frmGrid* g : moduleCreateGrid::WorkAreas) EXPECT_EQ(g, nullptr);
+}
+
+TEST_F(TableOpenTest, BadQueryTextFailsOnceAndRecordsNothing) {
+    selectLine(1);
+    runDialog([&](frmTableOpen& d) {
+        openDatabase(d, path);
+        d.optSource_GotFocus(2);
+        choose(d, "Big");
+        d.txtSQL->setPlainText("SELECT * FROM Missing");
+        d.cmdOpenRecordset->click();
+        EXPECT_FALSE(d.isopen);
+    });
+    ASSERT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(moduleCreateGrid::WorkAreas[1], nullptr);
+    EXPECT_EQ(view()->lstTable->item(1)->text(), frmView::Placeholder(1));
+    EXPECT_EQ(view()->CGrid, nullptr);
+    EXPECT_FALSE(view()->cmdClose->isEnabled());
+    EXPECT_EQ(recentNames(), QStringList({"", "", "", "", "", ""}));
+}
+
+TEST_F(TableOpenTest, PasswordIsAskedOnceAndAWrongOneLeavesTheList) {
+    std::string secret = makeSales("Secret.mdb", 3, ";pwd=abc");
+    std::string expected;
+    try {
+        engine::DBEngine::OpenDatabase(secret, false, false, ";pwd=wrong");
+    } catch (const engine::Error& e) {
+        expected = e.description();
+    }
+    runDialog([&](frmTableOpen& d) {
+        openDatabase(d, path);
+        QStringList before = listed(d);
+        prompts->inputs.push_back(QString("wrong"));
+        openDatabase(d, secret);
+        ASSERT_EQ(prompts->messages.size(), 2u);
+        EXPECT_EQ(prompts->messages[0].text, "Please enter the database password:");
+        EXPECT_EQ(prompts->messages[0].caption, "Password Required");
+        EXPECT_EQ(prompts->messages[1].text.toStdString(), expected);
+        EXPECT_EQ(listed(d), before);
+        // The right password lists the file's tables.
+        prompts->messages.clear();
+        prompts->inputs.push_back(QString("abc"));
+        openDatabase(d, secret);
+        ASSERT_EQ(prompts->messages.size(), 1u);
+        EXPECT_EQ(prompts->messages[0].caption, "Password Required");
+        EXPECT_EQ(listed(d), QStringList({"Orders"}));
+        EXPECT_EQ(frmTableOpen::State().LastDatabase.toStdString(), secret);
+        // A cancelled prompt tries no password and says why once.
+        prompts->messages.clear();
+        prompts->inputs.push_back(std::nullopt);
+        openDatabase(d, secret);
+        ASSERT_EQ(prompts->messages.size(), 2u);
+        EXPECT_EQ(listed(d), QStringList({"Orders"}));
+        d.cmdClose->click();
+    });
+}
+
+TEST_F(TableOpenTest, MembersSurviveASecondShowing) {
+    runDialog([&](frmTableOpen& d) {
+        openDatabase(d, path);
+        d.cmdClose->click();
+    });
+    runDialog([&](frmTableOpen& d) {
+        EXPECT_FALSE(d.isopen);
+        EXPECT_EQ(frmTableOpen::State().DBPath.toString().toStdString(), path);
+        // Cancelling the file dialog re-chooses the previous file.
+        prompts->files.push_back(std::nullopt);
+        d.cmdOpenDbase->click();
+        EXPECT_EQ(prompts->lastFileInitial.toStdString(), path);
+        EXPECT_EQ(listed(d), QStringList({"Customers", "msysLower", "Orders"}));
+        d.cmdClose->click();
+    });
+    EXPECT_TRUE(boxes().empty());
+}
+
+TEST_F(TableOpenTest, FirstCancelledFileDialogChangesNothing) {
+    runDialog([&](frmTableOpen& d) {
+        prompts->files.push_back(std::nullopt);
+        d.cmdOpenDbase->click();
+        EXPECT_EQ(d.QryList->count(), 0);
+        EXPECT_EQ(d.windowTitle(), "Open a Recordset");
+        d.cmdClose->click();
+    });
+    EXPECT_TRUE(prompts->messages.empty());
+}
+
+TEST_F(TableOpenTest, DoubleClickOpensTheLine) {
+    selectLine(4);
+    runDialog([&](frmTableOpen& d) {
+        openDatabase(d, path);
+        choose(d, "Customers");
+        emit d.QryList->itemDoubleClicked(d.QryList->currentItem());
+    });
+    ASSERT_NE(moduleCreateGrid::WorkAreas[4], nullptr);
+    EXPECT_EQ(view()->lstTable->item(4)->text(), "Sales.Customers");
+}
+
+TEST_F(TableOpenTest, OptionWithoutADatabaseAsksForOne) {
+    runDialog([&](frmTableOpen& d) {
+        d.optSource_GotFocus(2);
+        EXPECT_EQ(frmTableOpen::State().datasource, 2);
+        d.cmdClose->click();
+    });
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_EQ(prompts->messages[0].text, "Please select a database.");
+}
+
+TEST_F(TableOpenTest, FilesThatCannotBeOpenedAreReported) {
+    std::string notDb = dir.file("Notes.mdb");
+    {
+        FILE* f = fopen(notDb.c_str(), "w");
+        fputs("just some text, not a database at all\n", f);
+        fclose(f);
+    }
+    std::string locked = makeSales("Locked.mdb", 1);
+    bool immutable = std::system(("chattr +i '" + locked + "' 2>/dev/null").c_str()) == 0;
+    struct Case {
+        std::string file;
+        QString suffix;
+    };
+    std::vector<Case> cases = {{dir.file("Gone.mdb"), "   3024"}, {notDb, "   3343"}};
+    if (immutable)
+        cases.push_back({locked, "  Error number 3173.  Try opening a local drive table first to set permissions and "
+                                 "retry to open this database."});
+    runDialog([&](frmTableOpen& d) {
+        for (const Case& c : cases) {
+            QString description;
+            try {
+                engine::DBEngine::OpenDatabase(c.file);
+            } catch (const engine::Error& e) {
+                description = QString::fromStdString(e.description());
+            }
+            prompts->messages.clear();
+            openDatabase(d, c.file);
+            ASSERT_EQ(prompts->messages.size(), 1u) << c.file;
+            EXPECT_EQ(prompts->messages[0].text, description + c.suffix);
+            EXPECT_EQ(d.QryList->count(), 0);
+        }
+        d.cmdClose->click();
+    });
+    if (immutable) std::system(("chattr -i '" + locked + "'").c_str());
+}
+
+TEST_F(TableOpenTest, NoSelectedWorkAreaOpensNothingAndUpdatesNothing) {
+    view()->lstTable->setCurrentRow(-1);
+    runDialog([&](frmTableOpen& d) {
+        openDatabase(d, path);
+        choose(d, "Orders");
+        d.cmdOpenRecordset->click();
+        EXPECT_FALSE(d.isopen);
+        EXPECT_FALSE(d.isVisible());
+    });
+    for (frmGrid* g : moduleCreateGrid::WorkAreas) EXPECT_EQ(g, nullptr);
+    for (int k = 0; k < 12; ++k) EXPECT_EQ(view()->lstTable->item(k)->text(), frmView::Placeholder(k));
+    EXPECT_TRUE(boxes().empty());
+    EXPECT_EQ(recentNames(), QStringList({"", "", "", "", "", ""}));
+}
+
+struct NameCase {
+    const char* path;
+    const char* name;
+};
+
+void PrintTo(const NameCase& c, std::ostream* os) { *os << '"' << c.path << '"'; }
+
+class DBNameTest : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(DBNameTest, DropsFolderAndExtension) {
+    EXPECT_EQ(frmTableOpen::DBName(GetParam().path), QString(GetParam().name));
+}
+
+// The extension after the last full stop goes (for ".mdb" the same as dropping
+// four characters); names without one, or shorter than four, stay whole.
+INSTANTIATE_TEST_SUITE_P(Paths, DBNameTest,
+                         ::testing::Values(NameCase{"/data/Sales.mdb", "Sales"}, NameCase{"C:\\db\\Sales.mdb", "Sales"},
+                                           NameCase{"Sales.mdb", "Sales"}, NameCase{"/a.b/Sales.mdb", "Sales"},
+                                           NameCase{"/data/Year.2024.mdb", "Year.2024"},
+                                           NameCase{"/data/Sales.sqlite", "Sales"},
+                                           NameCase{"/data/Salesmdb1", "Salesmdb1"}, NameCase{"/data/abc", "abc"},
+                                           NameCase{"/data/.hidden", ".hidden"}, NameCase{"", ""}));
+
+}  // namespace

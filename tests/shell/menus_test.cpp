@@ -1,0 +1,296 @@
+// The main window's menu tree, toolbar and status bar, the enabling rules of
+// the grid commands, and the lookup of a work area's grid.
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include "dbwindow/frmView.h"
+#include "grids/frmGrid.h"
+#include "grids/workareas.h"
+#include "shell/enablemenus.h"
+#include "shell/frmMain.h"
+#include "shell/getgrid.h"
+#include "support/app_fixture.h"
+
+namespace {
+
+struct MenuItem {
+    const char* name;
+    const char* caption;
+    const char* shortcut;
+};
+
+// In menu order, top to bottom.
+const MenuItem kMenuItems[] = {
+    {"mnuFile", "&File", ""},
+    {"mnuFileNew", "&New", "Ctrl+N"},
+    {"mnuFileOpen", "&Open...", "Ctrl+O"},
+    {"mnuFileClose", "&Close", ""},
+    {"mnuFileSave", "&Save", ""},
+    {"mnuFileSaveAs", "Save &As...", ""},
+    {"mnuFilePageSetup", "Page Set&up...", ""},
+    {"mnuFilePrint", "&Print...", ""},
+    {"mnuFileExit", "E&xit", ""},
+    {"mnuEdit", "&Edit", ""},
+    {"mnuEditCut", "Cu&t", "Ctrl+X"},
+    {"mnuEditCopy", "&Copy", "Ctrl+C"},
+    {"mnuEditPaste", "&Paste", "Ctrl+V"},
+    {"mnuView", "&View", ""},
+    {"mnuViewToolbar", "&Toolbar", ""},
+    {"mnuViewStatusBar", "Status &Bar", ""},
+    {"mnuFont", "Font", ""},
+    {"mnuRecord", "&Record", ""},
+    {"mnuAddRecords", "Add", ""},
+    {"mnuDelete", "Delete", ""},
+    {"mnuFind", "Find", ""},
+    {"mnuSeek", "Seek", ""},
+    {"mnuSetBM", "Set Bookmark", ""},
+    {"mnuMovetoBM", "Move to Bookmark", ""},
+    {"mnuMovetoRecord", "Move to Record No.", ""},
+    {"mnuTable", "&Table", ""},
+    {"mnuOpenRecordset", "Open Recordset", ""},
+    {"mnuSetup", "Setup", ""},
+    {"mnuUpdateTable", "Update Table", ""},
+    {"mnuUpdateTableJoin", "Update Table Join", ""},
+    {"mnuAppendfromTable", "Append from Table", ""},
+    {"mnuAppendfromText", "Append from Text", ""},
+    {"mnuCopytoTable", "Copy to Table", ""},
+    {"mnuCopytoText", "Copy to Text", ""},
+    {"mnuStatistics", "Statistics", ""},
+    {"mnuMakeaQuery", "Query Builder", ""},
+    {"mnuQueryManager", "Query Manager", ""},
+    {"mnuTableStructure", "Table Structure", ""},
+    {"mnuImportFoxPro", "Import FoxPro Table into Access 2000", ""},
+    {"mnuDeleteRelationTree", "DeleteRelationTree", ""},
+    {"mnuDeleteRelation", "Delete", ""},
+    {"mnuWindow", "&Window", ""},
+    {"mnuWindowCascade", "&Cascade", ""},
+    {"mnuWindowTileHorizontal", "Tile &Horizontal", ""},
+    {"mnuWindowTileVertical", "Tile &Vertical", ""},
+    {"mnuViewWindow", "View Window", ""},
+    {"mnuHelp", "&Help", ""},
+    {"mnuHelpContents", "&Contents", ""},
+    {"mnuHelpAbout", "&About ", ""},
+};
+
+// The caption and shortcut of a menu (QMenu) or item (QAction) by name.
+bool captionOf(QObject* root, const QString& name, QString& caption, QKeySequence& shortcut) {
+    if (auto* m = root->findChild<QMenu*>(name)) {
+        caption = m->title();
+        shortcut = {};
+        return true;
+    }
+    if (auto* a = root->findChild<QAction*>(name)) {
+        caption = a->text();
+        shortcut = a->shortcut();
+        return true;
+    }
+    return false;
+}
+
+class MenuTest : public AppFixture {
+protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        start();
+        ASSERT_NE(main(), nullptr);
+    }
+    QAction* action(const char* name) { return find<QAction>(main(), name); }
+};
+
+TEST_F(MenuTest, CaptionsAndShortcutsFollowTheMenuTable) {
+    for (const MenuItem& item : kMenuItems) {
+        QString caption;
+        QKeySequence shortcut;
+        ASSERT_TRUE(captionOf(main(), item.name, caption, shortcut)) << "missing " << item.name;
+        EXPECT_EQ(caption, QString::fromUtf8(item.caption)) << item.name;
+        EXPECT_EQ(shortcut, QKeySequence(QString::fromUtf8(item.shortcut))) << item.name;
+    }
+}
+
+TEST_F(MenuTest, MenuBarHoldsTheTopMenusInOrderAndNotThePopUp) {
+    QStringList titles;
+    for (QAction* a : main()->menuBar()->actions()) titles << a->text();
+    EXPECT_EQ(titles, QStringList({"&File", "&Edit", "&View", "&Record", "&Table", "&Window", "&Help"}));
+    for (QAction* a : main()->menuBar()->actions()) EXPECT_NE(a->menu(), main()->mnuDeleteRelationTree);
+}
+
+TEST_F(MenuTest, FileMenuOrderWithSeparatorsAndHiddenItems) {
+    QList<QAction*> items = main()->mnuFile->actions();
+    QStringList names;
+    for (QAction* a : items) names << a->objectName();
+    EXPECT_EQ(names, QStringList({"mnuFileNew", "mnuFileOpen", "mnuFileClose", "mnuFileBar0", "mnuFileSave",
+                                  "mnuFileSaveAs", "mnuFileBar1", "mnuFilePageSetup", "mnuFilePrint", "mnuFileBar4",
+                                  "mnuRecentFile1", "mnuRecentFile2", "mnuRecentFile3", "mnuRecentFile4",
+                                  "mnuRecentFile5", "mnuRecentFile6", "mnuFileBar5", "mnuFileExit"}));
+    for (const char* bar : {"mnuFileBar0", "mnuFileBar1", "mnuFileBar4", "mnuFileBar5"})
+        EXPECT_TRUE(action(bar)->isSeparator()) << bar;
+    EXPECT_FALSE(action("mnuFileBar4")->isVisible());
+    for (int i = 1; i <= 6; ++i) {
+        QAction* a = main()->mnuRecentFile[static_cast<size_t>(i)];
+        EXPECT_EQ(a->text(), QString("RecentFile%1").arg(i));
+        EXPECT_FALSE(a->isVisible()) << i;
+    }
+    EXPECT_TRUE(action("mnuHelpBar0")->isSeparator());
+}
+
+TEST_F(MenuTest, ViewTogglesFollowTheirCheckMarks) {
+    struct Toggle {
+        const char* item;
+        QWidget* bar;
+    } toggles[] = {{"mnuViewToolbar", main()->tbToolBar}, {"mnuViewStatusBar", main()->sbStatusBar}};
+    for (const Toggle& t : toggles) {
+        QAction* a = action(t.item);
+        ASSERT_TRUE(a->isCheckable()) << t.item;
+        EXPECT_TRUE(a->isChecked()) << t.item;
+        EXPECT_TRUE(t.bar->isVisible()) << t.item;
+        a->trigger();
+        EXPECT_FALSE(a->isChecked()) << t.item;
+        EXPECT_FALSE(t.bar->isVisible()) << t.item;
+        a->trigger();
+        EXPECT_TRUE(a->isChecked()) << t.item;
+        EXPECT_TRUE(t.bar->isVisible()) << t.item;
+    }
+}
+
+TEST_F(MenuTest, ToolbarHasSeventeenPositionsInOrder) {
+    const QStringList expected = {"New",  "Open",   "Save",      "-",          "Print",  "-",
+                                  "Cut",  "Copy",   "Paste",     "-",          "Bold",   "Italic",
+                                  "Underline", "-", "Align Left", "Center", "Align Right"};
+    QList<QAction*> actions = main()->tbToolBar->actions();
+    ASSERT_EQ(actions.size(), 17);
+    int buttons = 0;
+    for (int i = 0; i < 17; ++i) {
+        QAction* a = actions[i];
+        if (expected[i] == "-") {
+            EXPECT_TRUE(a->isSeparator()) << i;
+            continue;
+        }
+        ++buttons;
+        EXPECT_EQ(a->text(), expected[i]);
+        EXPECT_EQ(a->toolTip(), expected[i]);
+        EXPECT_EQ(a->data().toString(), expected[i]);
+        EXPECT_FALSE(a->icon().isNull()) << expected[i].toStdString();
+        EXPECT_FALSE(a->icon().pixmap(16, 16).isNull()) << expected[i].toStdString();
+        EXPECT_EQ(main()->ToolbarButton(expected[i]), a);
+    }
+    EXPECT_EQ(buttons, 13);
+}
+
+TEST_F(MenuTest, StatusBarHasFourPanels) {
+    const char* texts[] = {"", "INS", "NUM", "CAPS"};
+    for (size_t i = 0; i < 4; ++i) {
+        QLabel* panel = main()->Panels[i];
+        ASSERT_NE(panel, nullptr);
+        EXPECT_EQ(panel->text(), texts[i]) << i;
+        EXPECT_EQ(panel->parentWidget(), main()->sbStatusBar);
+    }
+}
+
+// ------------------------------------------------------------ enabling rules
+
+const char* const kCommon[] = {"mnuEditCopy",  "mnuEditCut", "mnuEditPaste",  "mnuCopytoTable",
+                               "mnuCopytoText", "mnuSetup",  "mnuMovetoBM",   "mnuSetBM",
+                               "mnuStatistics", "mnuUpdateTable", "mnuUpdateTableJoin"};
+const char* const kQueryOnly[] = {"mnuFind", "mnuMovetoRecord"};
+const char* const kTableOnly[] = {"mnuAddRecords", "mnuAppendfromTable", "mnuAppendfromText", "mnuDelete",
+                                  "mnuSeek"};
+
+class EnableMenusTest : public MenuTest {
+protected:
+    void expectState(const char* const* names, size_t n, bool enabled, const char* when) {
+        for (size_t i = 0; i < n; ++i) EXPECT_EQ(action(names[i])->isEnabled(), enabled) << names[i] << " " << when;
+    }
+};
+
+TEST_F(EnableMenusTest, TableGridSelectionEnablesCommonAndTableCommands) {
+    std::string path = makeSales();
+    ASSERT_NE(openTable(2, path, "Orders"), nullptr);
+    selectLine(0);
+    expectState(kCommon, std::size(kCommon), false, "empty slot");
+    selectLine(2);
+    expectState(kCommon, std::size(kCommon), true, "table grid");
+    expectState(kTableOnly, std::size(kTableOnly), true, "table grid");
+    expectState(kQueryOnly, std::size(kQueryOnly), false, "table grid");
+}
+
+TEST_F(EnableMenusTest, QueryGridSelectionEnablesFindAndMoveToRecord) {
+    std::string path = makeSales();
+    ASSERT_NE(openQuery(3, path, "SELECT * FROM Orders", "All"), nullptr);
+    selectLine(0);
+    selectLine(3);
+    expectState(kCommon, std::size(kCommon), true, "query grid");
+    expectState(kQueryOnly, std::size(kQueryOnly), true, "query grid");
+    expectState(kTableOnly, std::size(kTableOnly), false, "query grid");
+}
+
+TEST_F(EnableMenusTest, GridActivationNeverDisables) {
+    std::string path = makeSales();
+    frmGrid* table = openTable(0, path, "Orders");
+    frmGrid* query = openQuery(1, path, "SELECT * FROM Orders", "All");
+    ASSERT_TRUE(table && query);
+    selectLine(0);
+    EXPECT_TRUE(action("mnuSeek")->isEnabled());
+    // The query grid's own activation enables its commands and leaves the others.
+    EnableMenus::EnableGridMenus(query->RSetType);
+    expectState(kTableOnly, std::size(kTableOnly), true, "after query grid activation");
+    expectState(kQueryOnly, std::size(kQueryOnly), true, "after query grid activation");
+}
+
+TEST_F(EnableMenusTest, EmptySlotDisablesAllEighteen) {
+    std::string path = makeSales();
+    ASSERT_NE(openTable(0, path, "Orders"), nullptr);
+    EnableMenus::EnableGridMenus(2);
+    selectLine(5);
+    expectState(kCommon, std::size(kCommon), false, "empty slot");
+    expectState(kQueryOnly, std::size(kQueryOnly), false, "empty slot");
+    expectState(kTableOnly, std::size(kTableOnly), false, "empty slot");
+    EXPECT_EQ(main()->StatusText(), "");
+}
+
+TEST_F(EnableMenusTest, DocumentCommandsSwitchTogetherWithTheToolbar) {
+    const char* const docs[] = {"mnuEditCopy", "mnuEditCut", "mnuEditPaste", "mnuFilePrint",
+                                "mnuFileSaveAs", "mnuFileSave", "mnuFileClose", "mnuFilePageSetup"};
+    EnableMenus::EnableDocumentMenus();
+    expectState(docs, std::size(docs), true, "enabled");
+    EXPECT_TRUE(main()->tbToolBar->isEnabled());
+    EnableMenus::DisableDocumentMenus();
+    expectState(docs, std::size(docs), false, "disabled");
+    EXPECT_FALSE(main()->tbToolBar->isEnabled());
+    EXPECT_TRUE(action("mnuFileNew")->isEnabled());
+}
+
+// ---------------------------------------------------------------- GetGrid
+
+TEST_F(MenuTest, GetGridWindowFindsOnlySlotsZeroToEleven) {
+    std::string path = makeSales();
+    frmGrid* a = openTable(0, path, "Orders");
+    frmGrid* l = openTable(11, path, "Orders");
+    ASSERT_TRUE(a && l);
+    struct Case {
+        QVariant slot;
+        frmGrid* expected;
+    } cases[] = {
+        {QVariant(0), a},
+        {QVariant(static_cast<short>(11)), l},
+        {QVariant(11.0), l},
+        {QVariant(11.0f), l},
+        {QVariant(static_cast<qlonglong>(0)), a},
+        {QVariant(static_cast<unsigned short>(11)), l},
+        {QVariant(5), nullptr},
+        {QVariant(12), nullptr},
+        {QVariant(-1), nullptr},
+        {QVariant(0.5), nullptr},
+        {QVariant(QString("0")), nullptr},
+        {QVariant(QString("A")), nullptr},
+        {QVariant(), nullptr},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(GetGrid::GetGridWindow(c.slot), c.expected) << c.slot.toString().toStdString() << " ("
+                                                              << c.slot.typeName() << ")";
+}
+
+}  // namespace

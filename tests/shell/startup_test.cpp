@@ -1,0 +1,198 @@
+// Start-up and shut-down of the main window: window positions from the
+// settings, the database window's first state, the settings written on close,
+// and a start without the scratch database.
+#include <QAction>
+#include <QListWidget>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QSettings>
+#include <QToolBar>
+
+#include <filesystem>
+
+#include "dbwindow/frmView.h"
+#include "shell/frmMain.h"
+#include "shell/twips.h"
+#include "support/app_fixture.h"
+
+namespace {
+
+// The program's settings group.
+struct Settings : QSettings {
+    Settings() : QSettings("Ledgerly", "Ledgerly") { beginGroup("Settings"); }
+};
+
+void expectNear(int actualPx, int expectedPx, const char* what) {
+    EXPECT_LE(std::abs(actualPx - expectedPx), 1) << what << ": " << actualPx << " px, expected " << expectedPx;
+}
+
+class StartupTest : public AppFixture {};
+
+TEST_F(StartupTest, EmptySettingsGiveDefaultPositions) {
+    start();
+    ASSERT_NE(main(), nullptr);
+    QRect g = main()->geometry();
+    expectNear(g.x(), Twips::toPixelsX(1000), "main left");
+    expectNear(g.y(), Twips::toPixelsY(1000), "main top");
+    expectNear(g.width(), Twips::toPixelsX(6500), "main width");
+    expectNear(g.height(), Twips::toPixelsY(6500), "main height");
+    ASSERT_NE(view(), nullptr);
+    QWidget* frame = view()->parentWidget();
+    ASSERT_NE(frame, nullptr);
+    expectNear(frame->x(), Twips::toPixelsX(1000), "view left");
+    expectNear(frame->y(), Twips::toPixelsY(1000), "view top");
+    EXPECT_TRUE(frame->isVisible());
+    expectNear(frame->width(), Twips::toPixelsX(8130), "view width");
+    expectNear(frame->height(), Twips::toPixelsY(3330), "view height");
+    EXPECT_EQ(view()->windowTitle(), "View");
+    EXPECT_EQ(main()->windowTitle(), "Ledgerly");
+    EXPECT_TRUE(prompts->messages.empty());
+}
+
+TEST_F(StartupTest, StoredPositionsAreApplied) {
+    {
+        Settings s;
+        s.setValue("MainLeft", "1500");
+        s.setValue("MainTop", "750");
+        s.setValue("MainWidth", "9000");
+        s.setValue("MainHeight", "8000");
+        s.setValue("ViewLeft", "300");
+        s.setValue("ViewTop", "450");
+    }
+    start();
+    QRect g = main()->geometry();
+    expectNear(g.x(), Twips::toPixelsX(1500), "main left");
+    expectNear(g.y(), Twips::toPixelsY(750), "main top");
+    expectNear(g.width(), Twips::toPixelsX(9000), "main width");
+    expectNear(g.height(), Twips::toPixelsY(8000), "main height");
+    expectNear(view()->parentWidget()->x(), Twips::toPixelsX(300), "view left");
+    expectNear(view()->parentWidget()->y(), Twips::toPixelsY(450), "view top");
+}
+
+TEST_F(StartupTest, DatabaseWindowStartsWithTwelvePlaceholdersAndNoGrid) {
+    start();
+    QListWidget* list = find<QListWidget>(view(), "lstTable");
+    ASSERT_EQ(list->count(), 12);
+    EXPECT_EQ(list->item(0)->text(), "           -1-       ");
+    EXPECT_EQ(list->item(8)->text(), "           -9-       ");
+    EXPECT_EQ(list->item(9)->text(), "           -10-      ");
+    EXPECT_EQ(list->item(11)->text(), "           -12-      ");
+    for (int k = 0; k < 12; ++k) EXPECT_EQ(list->item(k)->text().size(), 21) << k;
+    EXPECT_EQ(list->currentRow(), 0);
+    EXPECT_EQ(view()->GridNO, 0);
+    EXPECT_EQ(view()->CGrid, nullptr);
+    for (const char* name : {"cmdClose", "cmdRelations", "cmdSetup", "cmdRefresh"})
+        EXPECT_FALSE(find<QPushButton>(view(), name)->isEnabled()) << name;
+    for (const char* name : {"cmdOpen", "cmdSQL"}) EXPECT_TRUE(find<QPushButton>(view(), name)->isEnabled()) << name;
+    EXPECT_EQ(main()->StatusText(), "");
+}
+
+TEST_F(StartupTest, GridAndDocumentCommandsStartDisabled) {
+    start();
+    for (const char* name : {"mnuEditCopy", "mnuEditCut", "mnuEditPaste", "mnuCopytoTable", "mnuCopytoText",
+                             "mnuSetup", "mnuMovetoBM", "mnuSetBM", "mnuStatistics", "mnuUpdateTable",
+                             "mnuUpdateTableJoin", "mnuFind", "mnuMovetoRecord", "mnuAddRecords",
+                             "mnuAppendfromTable", "mnuAppendfromText", "mnuDelete", "mnuSeek", "mnuFilePrint",
+                             "mnuFileSaveAs", "mnuFileSave", "mnuFileClose", "mnuFilePageSetup"})
+        EXPECT_FALSE(find<QAction>(main(), name)->isEnabled()) << name;
+    EXPECT_FALSE(main()->tbToolBar->isEnabled());
+    for (const char* name : {"mnuFileNew", "mnuFileOpen", "mnuOpenRecordset", "mnuFileExit", "mnuQueryManager"})
+        EXPECT_TRUE(find<QAction>(main(), name)->isEnabled()) << name;
+}
+
+TEST_F(StartupTest, CloseWritesAllSixSettings) {
+    start();
+    main()->setGeometry(Twips::toPixelsX(1440), Twips::toPixelsY(720), Twips::toPixelsX(7200), Twips::toPixelsY(5760));
+    view()->parentWidget()->move(Twips::toPixelsX(2880), Twips::toPixelsY(1440));
+    stop();
+    Settings s;
+    struct Expected {
+        const char* key;
+        double twips;
+    } expected[] = {{"MainLeft", 1440}, {"MainTop", 720}, {"MainWidth", 7200},
+                    {"MainHeight", 5760}, {"ViewLeft", 2880}, {"ViewTop", 1440}};
+    for (const auto& e : expected) {
+        bool ok = false;
+        double v = s.value(e.key).toString().toDouble(&ok);
+        EXPECT_TRUE(ok) << e.key << " = " << s.value(e.key).toString().toStdString();
+        EXPECT_NEAR(v, e.twips, 15.1) << e.key;
+    }
+}
+
+TEST_F(StartupTest, CloseWhileMinimizedKeepsMainKeysButWritesViewKeys) {
+    {
+        Settings s;
+        s.setValue("MainLeft", "111");
+        s.setValue("MainTop", "222");
+        s.setValue("MainWidth", "7777");
+        s.setValue("MainHeight", "6666");
+    }
+    start();
+    view()->parentWidget()->move(Twips::toPixelsX(2880), Twips::toPixelsY(1440));
+    main()->showMinimized();
+    settle();
+    ASSERT_TRUE(main()->isMinimized());
+    stop();
+    Settings s;
+    EXPECT_EQ(s.value("MainLeft").toString(), "111");
+    EXPECT_EQ(s.value("MainTop").toString(), "222");
+    EXPECT_EQ(s.value("MainWidth").toString(), "7777");
+    EXPECT_EQ(s.value("MainHeight").toString(), "6666");
+    EXPECT_NEAR(s.value("ViewLeft").toString().toDouble(), 2880, 15.1);
+    EXPECT_NEAR(s.value("ViewTop").toString().toDouble(), 1440, 15.1);
+}
+
+TEST_F(StartupTest, CloseWhileMaximizedStoresTheMaximizedRectangle) {
+    start();
+    main()->showMaximized();
+    settle();
+    ASSERT_TRUE(main()->isMaximized());
+    QRect g = main()->geometry();
+    stop();
+    Settings s;
+    EXPECT_NEAR(s.value("MainLeft").toString().toDouble(), Twips::fromPixelsX(g.x()), 0.5);
+    EXPECT_NEAR(s.value("MainTop").toString().toDouble(), Twips::fromPixelsY(g.y()), 0.5);
+    EXPECT_NEAR(s.value("MainWidth").toString().toDouble(), Twips::fromPixelsX(g.width()), 0.5);
+    EXPECT_NEAR(s.value("MainHeight").toString().toDouble(), Twips::fromPixelsY(g.height()), 0.5);
+}
+
+TEST_F(StartupTest, SettingThatIsNoNumberGivesOneMessageAndStopsTheStart) {
+    {
+        Settings s;
+        s.setValue("MainWidth", "wide");
+    }
+    start();
+    ASSERT_NE(main(), nullptr);
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_EQ(prompts->messages[0].caption, "Ledgerly");
+    EXPECT_EQ(prompts->messages[0].buttons, Prompts::Buttons::OK);
+    // The steps after the failing one did not run.
+    EXPECT_EQ(view(), nullptr);
+    EXPECT_EQ(main()->AppDB, nullptr);
+    EXPECT_EQ(main()->RecentFiles, nullptr);
+}
+
+TEST_F(StartupTest, MissingScratchDatabaseGivesTheEngineMessageAndTheAppRuns) {
+    std::filesystem::remove(dir.file("TempTables.mdb"));
+    std::string expected;
+    try {
+        engine::DBEngine::OpenDatabase(dir.file("TempTables.mdb"));
+    } catch (const engine::Error& e) {
+        expected = e.description();
+    }
+    ASSERT_FALSE(expected.empty());
+    start();
+    ASSERT_NE(main(), nullptr);
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_EQ(prompts->messages[0].text.toStdString(), expected);
+    EXPECT_EQ(main()->RecentFiles, nullptr);
+    EXPECT_FALSE(main()->mnuFileBar4->isVisible());
+    for (int i = 1; i <= 6; ++i) EXPECT_FALSE(main()->mnuRecentFile[static_cast<size_t>(i)]->isVisible()) << i;
+    ASSERT_NE(view(), nullptr);
+    EXPECT_TRUE(view()->parentWidget()->isVisible());
+    EXPECT_TRUE(main()->isVisible());
+    // The document commands were still disabled by the start procedure.
+    EXPECT_FALSE(main()->mnuFileSave->isEnabled());
+}
+
+}  // namespace

@@ -1,0 +1,103 @@
+#include "support/app_fixture.h"
+
+#include <QApplication>
+#include <QListWidget>
+#include <QSettings>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "dbwindow/frmView.h"
+#include "grids/frmGrid.h"
+#include "grids/workareas.h"
+#include "shell/frmMain.h"
+#include "shell/frmTableOpen.h"
+
+void AppFixture::SetUp() {
+    std::string cmd = std::string(LEDGERLY_BIN_DIR) + "/ledgerly-mkscratch " + dir.path().string();
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    qputenv("LEDGERLY_HOME", QByteArray::fromStdString(dir.path().string()));
+    QSettings("Ledgerly", "Ledgerly").clear();
+    prompts = &ScriptedPrompts::install();
+    frmTableOpen::State() = frmTableOpen::Members{};
+    moduleCreateGrid::WorkAreas.fill(nullptr);
+    moduleCreateGrid::CurrentWA = -1;
+}
+
+void AppFixture::TearDown() {
+    stop();
+    moduleCreateGrid::WorkAreas.fill(nullptr);
+    moduleCreateGrid::CurrentWA = -1;
+    frmTableOpen::State() = frmTableOpen::Members{};
+    qunsetenv("LEDGERLY_HOME");
+}
+
+void AppFixture::start() {
+    moduleCreateGrid::Main();
+    settle();
+}
+
+void AppFixture::stop() {
+    if (frmMain* m = frmMain::instance()) m->close();
+    settle();
+}
+
+void AppFixture::settle() {
+    QApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QApplication::processEvents();
+}
+
+frmMain* AppFixture::main() const { return frmMain::instance(); }
+frmView* AppFixture::view() const { return main() ? main()->view() : nullptr; }
+
+std::string AppFixture::makeSales(const std::string& file, int rows, const std::string& connect) {
+    std::string path = dir.file(file);
+    auto db = engine::DBEngine::CreateDatabase(path, connect);
+    db->Execute("CREATE TABLE Orders (OrderID Counter PRIMARY KEY, Customer Text(10), Qty Long)");
+    db->BeginTrans();
+    auto rs = db->OpenRecordset("Orders");
+    for (int n = 1; n <= rows; ++n) {
+        rs->AddNew();
+        rs->Fields("Customer").SetValue(engine::Variant::text("C" + std::to_string(n % 7)));
+        rs->Fields("Qty").SetValue(engine::Variant::longInt(n));
+        rs->Update();
+    }
+    db->CommitTrans();
+    rs->Close();
+    db->Close();
+    return path;
+}
+
+std::shared_ptr<engine::Database> AppFixture::openDb(const std::string& path) const {
+    return engine::DBEngine::OpenDatabase(path);
+}
+
+void AppFixture::selectLine(int slot) {
+    if (view()) view()->lstTable->setCurrentRow(slot);
+}
+
+frmGrid* AppFixture::openTable(int slot, const std::string& path, const QString& table, const QString& rsName) {
+    selectLine(slot);
+    QString name = rsName.isEmpty() ? frmTableOpen::DBName(QString::fromStdString(path)) + "." + table : rsName;
+    frmTableOpen dialog(main());
+    dialog.MakeGrid(QString::fromStdString(path), table, name, 1, table);
+    settle();
+    return slot >= 0 && slot < 12 ? moduleCreateGrid::WorkAreas[static_cast<size_t>(slot)] : nullptr;
+}
+
+frmGrid* AppFixture::openQuery(int slot, const std::string& path, const QString& sql, const QString& queryName,
+                               const QString& rsName) {
+    selectLine(slot);
+    QString name = rsName.isEmpty() ? frmTableOpen::DBName(QString::fromStdString(path)) + "." + queryName : rsName;
+    frmTableOpen dialog(main());
+    dialog.MakeGrid(QString::fromStdString(path), sql, name, 2, queryName);
+    settle();
+    return slot >= 0 && slot < 12 ? moduleCreateGrid::WorkAreas[static_cast<size_t>(slot)] : nullptr;
+}
+
+std::vector<QString> AppFixture::messageTexts() const {
+    std::vector<QString> out;
+    for (const auto& m : prompts->messages) out.push_back(m.text);
+    return out;
+}
