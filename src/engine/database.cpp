@@ -87,9 +87,12 @@ std::shared_ptr<Database> DBEngine::OpenDatabase(const std::string& path, bool e
     auto conn = std::make_unique<Connection>(path, readOnly, false);
     std::optional<std::string> stored = schema::property(*conn, "PasswordHash");
     if (stored) {
+        std::error_code ec;
+        std::string file = std::filesystem::weakly_canonical(path, ec).string();
         std::string pw = connectValue(connect, "pwd");
-        if (pw.empty() || !password::verify(*stored, pw))
-            throw Error(err::BadPassword, "Not a valid password.");
+        if (pw.empty()) pw = password::remembered(file);
+        if (pw.empty() || !password::verify(*stored, pw)) throw Error(err::BadPassword, "Not a valid password.");
+        password::remember(file, pw);
     }
     filelock::acquire(path, exclusive);
     std::shared_ptr<Database> db(new Database);
@@ -113,7 +116,11 @@ std::shared_ptr<Database> DBEngine::CreateDatabase(const std::string& path, std:
         std::string pw = connectValue(connect, "pwd");
         if (!pw.empty()) schema::setProperty(conn, "PasswordHash", password::hash(pw));
     }
-    return OpenDatabase(path, false, false, connect);
+    auto db = OpenDatabase(path, false, false, connect);
+    // Making a file is not opening it with its password: later opens still ask.
+    std::error_code ec;
+    password::remember(std::filesystem::weakly_canonical(path, ec).string(), "");
+    return db;
 }
 
 std::shared_ptr<Workspace> DBEngine::CreateWorkspace(std::string, std::string, std::string, int type) {
@@ -350,6 +357,8 @@ void Database::NewPassword(std::string_view oldPassword, std::string_view newPas
     if (newPassword.size() > 20) throw Error(err::InvalidArgument, "Invalid argument: a password has at most 20 characters.");
     schema::setProperty(c, "PasswordHash",
                         newPassword.empty() ? std::nullopt : std::optional<std::string>(password::hash(newPassword)));
+    std::error_code ec;
+    password::remember(std::filesystem::weakly_canonical(path_, ec).string(), newPassword);
 }
 
 void Database::BeginTrans() {

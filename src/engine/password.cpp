@@ -2,6 +2,7 @@
 
 #include <sodium.h>
 
+#include <map>
 #include <mutex>
 #include <set>
 
@@ -15,6 +16,7 @@ namespace {
 // that only the first open pays for the hash.
 std::mutex mutex;
 std::set<std::pair<std::string, std::string>> verified;
+std::map<std::string, std::string> sessionPasswords;
 
 void init() {
     static const bool ok = sodium_init() >= 0;
@@ -45,6 +47,21 @@ bool verify(const std::string& stored, std::string_view pw) {
     std::lock_guard<std::mutex> g(mutex);
     verified.insert(std::move(key));
     return true;
+}
+
+}  // namespace engine::password
+
+namespace engine::password {
+
+void remember(const std::string& file, std::string_view pw) {
+    std::lock_guard<std::mutex> g(mutex);
+    sessionPasswords[file] = std::string(pw);
+}
+
+std::string remembered(const std::string& file) {
+    std::lock_guard<std::mutex> g(mutex);
+    auto it = sessionPasswords.find(file);
+    return it == sessionPasswords.end() ? std::string() : it->second;
 }
 
 }  // namespace engine::password

@@ -469,11 +469,58 @@ void frmMain::tbToolBar_ButtonClick(const QString&) {
     // The document window's commands arrive with the document window.
 }
 
-void frmMain::mnuRecentFile_Click(int) {
-    // Reopening a recent recordset arrives with the recent list.
+void frmMain::mnuRecentFile_Click(int index) {
+    if (!RecentFiles) return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    auto restore = [] { QApplication::restoreOverrideCursor(); };
+    auto& rs = *RecentFiles;
+    try {
+        rs.SetIndex("MIndex");
+        rs.Seek("=", engine::Variant::integer(static_cast<std::int16_t>(index)));
+        if (rs.NoMatch()) throw engine::Error(engine::err::NoCurrentRecord, "No current record.");
+        const std::string path = rs.Fields("DBPath").Value().toText();
+        try {
+            RecentDB = engine::DBEngine::OpenDatabase(path);
+        } catch (const engine::Error& e) {
+            if (e.number() != engine::err::BadPassword) throw;
+            restore();
+            if (UsePassword().toBool() != true) return;
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        }
+        frmTableOpen dialog(this);  // never shown: its hand-over opens the grid
+        OpenDialog = &dialog;
+        QString statusName = QString::fromStdString(rs.Fields("StatusName").Value().toText());
+        int type = static_cast<int>(rs.Fields("RSetType").Value().toInt64());
+        QString table = QString::fromStdString(rs.Fields("TableName").Value().toText());
+        QString source;
+        if (type == 1) source = table;
+        else if (type == 2) source = QString::fromStdString(RecentDB->QueryDefs()[table.toStdString()].SQL());
+        double top = rs.Fields("PTop").Value().toDouble(), left = rs.Fields("PLeft").Value().toDouble();
+        double width = rs.Fields("PWidth").Value().toDouble(), height = rs.Fields("PHeigth").Value().toDouble();
+        dialog.MakeGrid(QString::fromStdString(path), source, statusName, type, table);
+        ParseDBFPath(QString::fromStdString(path));
+        dialog.DoClose();
+        OpenDialog = nullptr;
+        if (view_ && view_->CGrid) view_->CGrid->MoveTwips(left, top, width, height);
+        restore();
+    } catch (const engine::Error& e) {
+        OpenDialog = nullptr;
+        restore();
+        Prompts::message(QString::fromStdString(e.description()));
+    }
 }
 
-QVariant frmMain::UsePassword() { return {}; }
+QVariant frmMain::UsePassword() {
+    std::optional<QString> pw = Prompts::input("Please enter the database password:", "Password Required");
+    std::string connect = ";pwd=" + pw.value_or(QString()).toStdString();
+    try {
+        RecentDB = engine::DBEngine::OpenDatabase(RecentFiles->Fields("DBPath").Value().toText(), false, false, connect);
+        return true;
+    } catch (const engine::Error& e) {
+        Prompts::message(QString::fromStdString(e.description()));
+        return {};
+    }
+}
 
 void frmMain::ParseDBFPath(const QString& path) {
     int p = std::max(path.lastIndexOf('/'), path.lastIndexOf('\\'));

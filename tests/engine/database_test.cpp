@@ -92,6 +92,23 @@ TEST(OpenDatabase, PasswordIsCheckedChangedAndRemoved) {
     EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path); }), 0);
 }
 
+// Every grid opens its own connection without a connect string: once this
+// process opened a file with its password, later opens of it need none, but a
+// wrong password given is still refused.
+TEST(OpenDatabase, APasswordGivenOnceServesTheRestOfTheSession) {
+    TempDir dir;
+    std::string path = dir.file("session.db");
+    DBEngine::CreateDatabase(path, ";pwd=first")->Close();
+    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path); }), err::BadPassword);
+    DBEngine::OpenDatabase(path, false, false, ";pwd=first")->Close();
+    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path, true); }), 0);
+    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path, false, false, ";pwd=wrong"); }), err::BadPassword);
+    // A new password set here is the one remembered.
+    DBEngine::OpenDatabase(path, false, false, ";pwd=first")->NewPassword("first", "second");
+    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path); }), 0);
+    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path, false, false, ";pwd=first"); }), err::BadPassword);
+}
+
 TEST(OpenDatabase, FileWithoutReadPermissionIsNotPermitted) {
     if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
     TempDir dir;

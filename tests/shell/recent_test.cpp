@@ -1,0 +1,133 @@
+// The recent-recordset list of the File menu: recording, its order, and
+// reopening an entry into the selected work area at its recorded rectangle.
+#include <QAction>
+#include <QListWidget>
+
+#include "dbwindow/frmView.h"
+#include "grids/frmGrid.h"
+#include "grids/workareas.h"
+#include "shell/enablemenus.h"
+#include "shell/frmMain.h"
+#include "support/app_fixture.h"
+
+namespace {
+
+class RecentTest : public AppFixture {
+protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        path = makeSales();
+        auto db = openDb(path);
+        for (int i = 1; i <= 7; ++i) db->Execute("CREATE TABLE T" + std::to_string(i) + " (A Long)");
+        db->CreateQueryDef("Big", "SELECT * FROM Orders WHERE Qty > 10");
+        db->Close();
+        start();
+    }
+    // Opens a table into a slot and records it, as Table, Open Recordset does.
+    void openAndRecord(int slot, const QString& table) {
+        ASSERT_NE(openTable(slot, path, table), nullptr) << table.toStdString();
+        EnableMenus::SaveRecentRecordset();
+    }
+    QStringList visibleEntries() const {
+        QStringList out;
+        for (int i = 1; i <= 6; ++i)
+            if (main()->mnuRecentFile[static_cast<size_t>(i)]->isVisible())
+                out << main()->mnuRecentFile[static_cast<size_t>(i)]->text();
+        return out;
+    }
+    std::string path;
+};
+
+TEST_F(RecentTest, EmptyListShowsNoEntriesAndNoSeparator) {
+    EXPECT_TRUE(visibleEntries().isEmpty());
+    EXPECT_FALSE(main()->mnuFileBar4->isVisible());
+}
+
+TEST_F(RecentTest, NewestFirstAndTheSeventhDropsTheSixth) {
+    for (int i = 1; i <= 3; ++i) openAndRecord(i - 1, QString("T%1").arg(i));
+    EXPECT_EQ(visibleEntries(), QStringList({"Sales.T3", "Sales.T2", "Sales.T1"}));
+    EXPECT_TRUE(main()->mnuFileBar4->isVisible());
+    for (int i = 4; i <= 7; ++i) openAndRecord(i - 1, QString("T%1").arg(i));
+    EXPECT_EQ(visibleEntries(), QStringList({"Sales.T7", "Sales.T6", "Sales.T5", "Sales.T4", "Sales.T3", "Sales.T2"}));
+    // A name already listed, even the last one, changes nothing.
+    openAndRecord(8, "T2");
+    EXPECT_EQ(visibleEntries(), QStringList({"Sales.T7", "Sales.T6", "Sales.T5", "Sales.T4", "Sales.T3", "Sales.T2"}));
+}
+
+TEST_F(RecentTest, ReopenPutsTheGridInTheSelectedSlotAtItsRectangle) {
+    frmGrid* first = openTable(0, path, "Orders");
+    ASSERT_NE(first, nullptr);
+    first->MoveTwips(300, 450, 6000, 2400);
+    EnableMenus::SaveRecentRecordset();
+    selectLine(4);
+    main()->mnuRecentFile_Click(1);
+    frmGrid* reopened = moduleCreateGrid::WorkAreas[4];
+    ASSERT_NE(reopened, nullptr);
+    EXPECT_EQ(reopened->statusname.toString(), "Sales.Orders");
+    EXPECT_EQ(reopened->rs1->RecordCount(), 20);
+    EXPECT_EQ(view()->lstTable->item(4)->text(), "Sales.Orders");
+    EXPECT_NEAR(reopened->LeftTwips(), 300, 20);
+    EXPECT_NEAR(reopened->TopTwips(), 450, 20);
+    EXPECT_NEAR(reopened->WidthTwips(), 6000, 20);
+    EXPECT_NEAR(reopened->HeightTwips(), 2400, 20);
+    // Reopening neither records nor reorders.
+    EXPECT_EQ(visibleEntries(), QStringList({"Sales.Orders"}));
+    EXPECT_TRUE(prompts->messages.empty()) << prompts->lastText().toStdString();
+}
+
+TEST_F(RecentTest, ReopenedQueryUsesItsCurrentSavedSql) {
+    ASSERT_NE(openQuery(0, path, "SELECT * FROM Orders WHERE Qty > 18", "Big"), nullptr);  // edited text
+    EnableMenus::SaveRecentRecordset();
+    selectLine(1);
+    main()->mnuRecentFile_Click(1);
+    frmGrid* reopened = moduleCreateGrid::WorkAreas[1];
+    ASSERT_NE(reopened, nullptr);
+    EXPECT_EQ(reopened->Fullclause.toString(), "SELECT * FROM Orders  WHERE Qty > 10");
+    EXPECT_EQ(reopened->rs1->RecordCount(), 10);
+}
+
+TEST_F(RecentTest, AMovedFileEndsWithTheEnginesMessageAndTheEntryStays) {
+    openAndRecord(0, "T1");
+    std::filesystem::rename(path, path + ".moved");
+    selectLine(2);
+    main()->mnuRecentFile_Click(1);
+    EXPECT_EQ(moduleCreateGrid::WorkAreas[2], nullptr);
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_TRUE(prompts->lastText().contains("Could not find file")) << prompts->lastText().toStdString();
+    EXPECT_EQ(visibleEntries(), QStringList({"Sales.T1"}));
+}
+
+TEST_F(RecentTest, APasswordIsAskedForWhenThisRunDoesNotKnowIt) {
+    std::string secret = makeSales("Secret.mdb", 5, ";pwd=open sesame");
+    {
+        // An entry recorded by an earlier run.
+        auto rs = main()->RecentFiles;
+        rs->SetIndex("MIndex");
+        rs->Seek("=", engine::Variant::integer(1));
+        rs->Edit();
+        rs->Fields("DBPath").SetValue(engine::Variant(secret));
+        rs->Fields("StatusName").SetValue(engine::Variant("Secret.Orders"));
+        rs->Fields("RSetType").SetValue(engine::Variant(1));
+        rs->Fields("TableName").SetValue(engine::Variant("Orders"));
+        rs->Fields("PWidth").SetValue(engine::Variant(6000.0));
+        rs->Fields("PHeigth").SetValue(engine::Variant(2000.0));
+        rs->Update();
+        EnableMenus::LoadRecentMenu();
+    }
+    EXPECT_EQ(visibleEntries(), QStringList({"Secret.Orders"}));
+    selectLine(1);
+    prompts->inputs.push_back(QString("wrong"));
+    main()->mnuRecentFile_Click(1);
+    EXPECT_EQ(moduleCreateGrid::WorkAreas[1], nullptr);
+    EXPECT_TRUE(prompts->lastText().contains("Not a valid password")) << prompts->lastText().toStdString();
+    prompts->inputs.push_back(QString("open sesame"));
+    main()->mnuRecentFile_Click(1);
+    ASSERT_NE(moduleCreateGrid::WorkAreas[1], nullptr);
+    EXPECT_EQ(moduleCreateGrid::WorkAreas[1]->rs1->RecordCount(), 5);
+    // Known now: the next grid on the file opens without asking.
+    frmGrid* again = openTable(2, secret, "Orders");
+    ASSERT_NE(again, nullptr);
+    EXPECT_TRUE(prompts->inputs.empty());
+}
+
+}  // namespace
