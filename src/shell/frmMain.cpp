@@ -23,6 +23,7 @@
 #include "grids/frmGrid.h"
 #include "shell/enablemenus.h"
 #include "shell/frmTableOpen.h"
+#include "shell/keystates.h"
 #include "shell/prompts.h"
 #include "shell/toolbaricons.h"
 #include "shell/twips.h"
@@ -264,8 +265,13 @@ void frmMain::buildStatusBar() {
 }
 
 void frmMain::updateKeyPanels() {
-    // Qt tells no lock states itself; the panels follow the keys pressed here.
     Panels[1]->setEnabled(insertMode_);
+    // The lock states come from the platform where it tells them; elsewhere the
+    // panels follow the lock keys pressed in the program.
+    if (auto locks = KeyStates::query()) {
+        Panels[2]->setEnabled(locks->numLock);
+        Panels[3]->setEnabled(locks->capsLock);
+    }
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
@@ -279,6 +285,8 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
         } else if (key->key() == Qt::Key_CapsLock && !key->isAutoRepeat()) {
             Panels[3]->setEnabled(!Panels[3]->isEnabled());
         }
+    } else if (event->type() == QEvent::KeyRelease || event->type() == QEvent::ApplicationActivate) {
+        updateKeyPanels();
     }
     return QMainWindow::eventFilter(watched, event);
 }

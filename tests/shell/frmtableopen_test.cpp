@@ -262,6 +262,7 @@ TEST_F(TableOpenTest, BadQueryTextFailsOnceAndRecordsNothing) {
 
 TEST_F(TableOpenTest, PasswordIsAskedOnceAndAWrongOneLeavesTheList) {
     std::string secret = makeSales("Secret.mdb", 3, ";pwd=abc");
+    std::string other = makeSales("Other.mdb", 2, ";pwd=xyz");
     std::string expected;
     try {
         engine::DBEngine::OpenDatabase(secret, false, false, ";pwd=wrong");
@@ -286,10 +287,14 @@ TEST_F(TableOpenTest, PasswordIsAskedOnceAndAWrongOneLeavesTheList) {
         EXPECT_EQ(prompts->messages[0].caption, "Password Required");
         EXPECT_EQ(listed(d), QStringList({"Orders"}));
         EXPECT_EQ(frmTableOpen::State().LastDatabase.toStdString(), secret);
-        // A cancelled prompt tries no password and says why once.
+        // Given once, the password serves the rest of the run: no second prompt.
         prompts->messages.clear();
-        prompts->inputs.push_back(std::nullopt);
         openDatabase(d, secret);
+        EXPECT_TRUE(prompts->messages.empty());
+        EXPECT_EQ(listed(d), QStringList({"Orders"}));
+        // A cancelled prompt tries no password and says why once.
+        prompts->inputs.push_back(std::nullopt);
+        openDatabase(d, other);
         ASSERT_EQ(prompts->messages.size(), 2u);
         EXPECT_EQ(listed(d), QStringList({"Orders"}));
         d.cmdClose->click();
