@@ -95,6 +95,11 @@ Statement::Statement(Connection& conn, std::string_view sql) : conn_(conn) {
     if (rc != SQLITE_OK) {
         sqlite3_finalize(stmt_);
         stmt_ = nullptr;
+        std::string msg = sqlite3_errmsg(conn.handle());
+        if (msg.find("stack overflow") != std::string::npos || msg.find("too many") != std::string::npos ||
+            msg.find("too deep") != std::string::npos || msg.find("too big") != std::string::npos)
+            throw Error(3360, "The query is too complex: its expressions are nested too deeply or are too long. "
+                              "Split it into simpler parts.");
         conn.fail(rc);
     }
 }

@@ -477,8 +477,9 @@ Out Emitter::binaryOp(const Expr& e, Scope& s) {
             return o;
         }
         // On numbers (and -1/0 truth values) the logical operators are bitwise.
+        // Each operand appears once, so chains of Xor stay as long as written.
         std::string x = "(" + a.sql + ")", y = "(" + b.sql + ")";
-        std::string xr = "((" + x + " | " + y + ") - (" + x + " & " + y + "))";
+        std::string xr = "ldg_bxor(" + a.sql + ", " + b.sql + ")";
         if (op == "and") o.sql = "(" + x + " & " + y + ")";
         else if (op == "or") o.sql = "(" + x + " | " + y + ")";
         else if (op == "xor") o.sql = xr;

@@ -317,6 +317,9 @@ void fnConcat(sqlite3_context* c, int n, sqlite3_value** v) {
     if (allNull) sqlite3_result_null(c);
     else resultText(c, out);
 }
+void fnBitXor(sqlite3_context* c, int, sqlite3_value** v) {
+    sqlite3_result_int64(c, sqlite3_value_int64(v[0]) ^ sqlite3_value_int64(v[1]));
+}
 void fnIntDiv(sqlite3_context* c, int, sqlite3_value** v) {
     long long a = intOf(v[0]), b = intOf(v[1]);
     if (b == 0) throw Fail{"Division by zero."};
@@ -1265,6 +1268,7 @@ const FunctionDef kInternal[] = {
     {"like", 2, 2, dbBoolean, fnLike},
     {"concat", 2, 2, dbText, fnConcat, Special::None, false},
     {"intdiv", 2, 2, dbLong, fnIntDiv},
+    {"bxor", 2, 2, dbLong, fnBitXor},
     {"mod", 2, 2, dbLong, fnMod},
     {"pow", 2, 2, dbDouble, fnPow},
     {"date_plus", 2, 2, dbDate, fnDatePlus},
