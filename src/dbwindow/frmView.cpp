@@ -126,15 +126,29 @@ void frmView::cmdOpen_Click() {
     if (frmMain* main = frmMain::instance()) main->OpenRecordset();
 }
 
-void frmView::closeSlot(int slot, bool windowClosing) {
-    // Relations in which the closing grid is the child go first.
-    frmGrid* closing = GetGrid::GetGridWindow(slot);
+void frmView::dropRelationsTo(frmGrid* closing) {
     for (frmGrid* g : moduleCreateGrid::WorkAreas) {
         if (!g) continue;
         for (int i = g->ColRelations.size() - 1; i >= 0; --i) {
             if (g->ColRelations[i]->Child == closing) delete g->ColRelations.takeAt(i);
         }
     }
+}
+
+void frmView::ReleaseSlot(int slot) {
+    frmGrid* closing = GetGrid::GetGridWindow(slot);
+    if (!closing) return;
+    dropRelationsTo(closing);
+    if (CGrid == closing) CGrid = nullptr;
+    closing->DoClose();
+    moduleCreateGrid::WorkAreas[static_cast<size_t>(slot)] = nullptr;
+    RelationsManager::RefreshRelations();
+}
+
+void frmView::closeSlot(int slot, bool windowClosing) {
+    // Relations in which the closing grid is the child go first.
+    frmGrid* closing = GetGrid::GetGridWindow(slot);
+    dropRelationsTo(closing);
     if (slot >= 0 && slot <= 11) {
         if (closing) {
             if (windowClosing) closing->ReleaseRecordset();

@@ -2,6 +2,7 @@
 // The database window: the twelve work areas, the current grid, and the
 // buttons that open, close, refresh and set up grids.
 #include <QList>
+#include <QPointer>
 #include <QVariant>
 #include <QWidget>
 
@@ -27,9 +28,9 @@ public:
 
     // Public members, in order.
     short GridNO = -1;
-    frmGrid* CGrid = nullptr;
-    frmGrid* ParentGrid = nullptr;
-    frmGrid* ChildGrid = nullptr;
+    QPointer<frmGrid> CGrid;
+    QPointer<frmGrid> ParentGrid;
+    QPointer<frmGrid> ChildGrid;
     QVariant RelationsSetting;
     bool AppendLoaded = false;
     QList<frmGrid*> colSubRelations;
@@ -48,6 +49,9 @@ public:
     void cmdSetup_Click();
     void cmdRelations_Click();
 
+    // Closes the grid of a slot that is being refilled: relations naming it go
+    // and it stops being the current grid; the line keeps its text.
+    void ReleaseSlot(int slot);
     // Selects a work-area line, which runs the selection handling.
     void SelectLine(int slot);
     // A grid window closing from its frame: clean up as Close does (the window
@@ -60,4 +64,5 @@ public:
 private:
     void setGridButtons(bool enabled);
     void closeSlot(int slot, bool windowClosing);
+    void dropRelationsTo(frmGrid* closing);
 };

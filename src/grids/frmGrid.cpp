@@ -338,6 +338,7 @@ void frmGrid::SynchTableWithParent() {}
 // ----------------------------------------------------------- bookmarks
 
 void frmGrid::StoreBM() {
+    if (!Data1->Recordset()) return;
     try {
         RepositionBM = bookmarkText(Data1->Recordset()->Bookmark());
     } catch (const Error& e) {
@@ -364,6 +365,7 @@ void frmGrid::GotoRecordNumber(const QVariant& RNumber) {
         Prompts::message("Type mismatch: '" + RNumber.toString() + "' is not a number." + suffix);
         return;
     }
+    if (!Data1->Recordset()) return;
     try {
         Data1->Recordset()->SetAbsolutePosition(n);
         Data1->NotifyMoved();

@@ -3,6 +3,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
+#include "dbwindow/frmView.h"
 #include "grids/frmGrid.h"
 #include "shell/enablemenus.h"
 #include "shell/frmMain.h"
@@ -18,11 +19,14 @@ void CreateGrid(const QVariant& DBasePath, const QVariant& RSDescription, const 
                 const QVariant& RSType, const QVariant& TableorQueryName) {
     int slot = CurrentWA;
     if (slot < 0 || slot > 11) return;
+    frmMain* main = frmMain::instance();
     if (frmGrid* old = WorkAreas[static_cast<size_t>(slot)]) {
-        old->DoClose();
+        // Relations naming the old grid and the database window's current grid
+        // must not outlive it.
+        if (main && main->view()) main->view()->ReleaseSlot(slot);
+        else old->DoClose();
         WorkAreas[static_cast<size_t>(slot)] = nullptr;
     }
-    frmMain* main = frmMain::instance();
     auto* grid = new frmGrid;
     grid->selectedWA = static_cast<short>(slot);  // its activation while it opens selects its own line
     WorkAreas[static_cast<size_t>(slot)] = grid;

@@ -259,6 +259,11 @@ void frmTableOpen::MakeGrid(const QVariant& DBPath, const QVariant& RSSource, co
         if (grid && grid->successful.toBool() != true) {
             grid->DoClose();
             moduleCreateGrid::WorkAreas[static_cast<size_t>(k)] = nullptr;
+            if (view) {
+                // The slot is empty now (a grid it held before was replaced).
+                view->lstTable->item(k)->setText(frmView::Placeholder(k));
+                view->lstTable_Click();
+            }
         } else if (grid) {
             isopen = true;
         }

@@ -92,6 +92,26 @@ TEST_F(DatabaseWindowTest, ClosingAChildRemovesItsRelationsOnly) {
     EXPECT_EQ(tree->topLevelItem(0)->child(0)->text(0), "Sales.Names");
 }
 
+// Opening into an occupied slot replaces its grid: relations naming the old
+// grid go with it, and when the new one fails the slot is simply empty.
+TEST_F(DatabaseWindowTest, ReplacingAGridWithOneThatFailsLeavesNoTraceOfEither) {
+    frmGrid* parent = openTable(0, path, "Orders");
+    QPointer<frmGrid> old = openQuery(1, path, "SELECT * FROM Orders", "All");
+    ASSERT_TRUE(parent && old);
+    relate(parent, old);
+    RelationsManager::RefreshRelations();
+    EXPECT_EQ(openQuery(1, path, "SELECT * FROM NoSuchTable", "Broken"), nullptr);
+    settle();
+    EXPECT_TRUE(old.isNull());
+    EXPECT_TRUE(parent->ColRelations.isEmpty());
+    EXPECT_EQ(view()->CGrid, nullptr);
+    expectEmptySlot(1);
+    // Commands on the current grid find none instead of a closed one.
+    main()->mnuSetBM_Click();
+    main()->mnuMovetoBM_Click();
+    EXPECT_EQ(prompts->messages.size(), 1u);  // the failed open's message only
+}
+
 TEST_F(DatabaseWindowTest, RefreshRereadsAndKeepsTheTableIndex) {
     openDb(path)->Execute("CREATE INDEX ByCustomer ON Orders (Customer)");
     frmGrid* grid = openTable(0, path, "Orders");

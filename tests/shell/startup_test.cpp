@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "dbwindow/frmView.h"
+#include "grids/frmGrid.h"
 #include "shell/frmMain.h"
 #include "shell/twips.h"
 #include "support/app_fixture.h"

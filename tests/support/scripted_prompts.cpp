@@ -2,6 +2,19 @@
 
 #include <gtest/gtest.h>
 
+namespace {
+
+// The next scripted answer; nothing stands for Cancel.
+std::optional<QString> take(std::deque<std::optional<QString>>& queue) {
+    bool cancelled = !queue.front().has_value();
+    QString text = cancelled ? QString() : *queue.front();
+    queue.pop_front();
+    if (cancelled) return std::nullopt;
+    return text;
+}
+
+}  // namespace
+
 ScriptedPrompts& ScriptedPrompts::install() {
     auto owned = std::make_unique<ScriptedPrompts>();
     ScriptedPrompts& ref = *owned;
@@ -24,9 +37,7 @@ std::optional<QString> ScriptedPrompts::input(const QString& prompt, const QStri
         return std::nullopt;
     }
     messages.push_back({prompt, caption, Prompts::Icon::None, Prompts::Buttons::OKCancel});
-    auto v = inputs.front();
-    inputs.pop_front();
-    return v;
+    return take(inputs);
 }
 
 std::optional<QString> ScriptedPrompts::openFile(const QString& title, const QString&, const QString& initial) {
@@ -35,9 +46,7 @@ std::optional<QString> ScriptedPrompts::openFile(const QString& title, const QSt
         ADD_FAILURE() << "unscripted file dialog: " << title.toStdString();
         return std::nullopt;
     }
-    auto v = files.front();
-    files.pop_front();
-    return v;
+    return take(files);
 }
 
 std::optional<QString> ScriptedPrompts::saveFile(const QString& title, const QString& filter, const QString& initial) {
