@@ -77,6 +77,9 @@ public:
     // cookie, plus a count of this connection's own changes to the engine tables.
     std::int64_t definitionVersion();
     void definitionsChanged() { ++definitionChanges_; }
+    // Rollbacks of this connection's transactions: what recordsets cached may be undone.
+    std::int64_t rollbackCount() const { return rollbacks_; }
+    void noteRollback() { ++rollbacks_; }
 
     // Turns the current SQLite failure into an engine error.
     [[noreturn]] void fail(int rc, std::string_view context = {}) const;
@@ -86,6 +89,7 @@ private:
     std::string path_;
     bool readOnly_ = false;
     std::int64_t definitionChanges_ = 0;
+    std::int64_t rollbacks_ = 0;
     std::unordered_map<std::string, std::unique_ptr<Statement>> cache_;
 };
 

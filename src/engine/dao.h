@@ -76,6 +76,7 @@ private:
     friend class FieldCollection;
     friend class QueryDef;
     void checkChangeable() const;
+    std::shared_ptr<Recordset> owner() const;
 
     std::string name_;
     int type_;
@@ -85,7 +86,8 @@ private:
     long attributes_ = 0;
     int ordinal_ = 0;
     std::string sourceTable_, sourceField_;
-    Recordset* recordset_ = nullptr;  // set for recordset fields
+    std::weak_ptr<Recordset> recordset_;  // set for recordset fields
+    bool ofRecordset_ = false;
     int column_ = -1;
     bool locked_ = false;             // a field of a stored table: its definition is fixed
 };

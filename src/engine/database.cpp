@@ -389,6 +389,7 @@ void Database::Rollback() {
         c.exec("ROLLBACK TO " + sp);
         c.exec("RELEASE " + sp);
     }
+    c.noteRollback();
 }
 
 // ------------------------------------------------------------ TableDefs

@@ -137,15 +137,16 @@ void Field::SetAttributes(long v) {
     attributes_ = v;
 }
 
-Variant Field::Value() const {
-    if (!recordset_) invalidOperation("only the fields of a recordset hold values.");
-    return recordset_->currentValue(column_);
+std::shared_ptr<Recordset> Field::owner() const {
+    if (!ofRecordset_) invalidOperation("only the fields of a recordset hold values.");
+    auto rs = recordset_.lock();
+    if (!rs) throw Error(err::DatabaseClosed, "Object invalid or no longer set: the field's recordset is gone.");
+    return rs;
 }
 
-void Field::SetValue(const Variant& v) {
-    if (!recordset_) invalidOperation("only the fields of a recordset hold values.");
-    recordset_->setBufferValue(column_, v);
-}
+Variant Field::Value() const { return owner()->currentValue(column_); }
+
+void Field::SetValue(const Variant& v) { owner()->setBufferValue(column_, v); }
 
 // -------------------------------------------------------------------- Index
 

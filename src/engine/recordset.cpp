@@ -184,6 +184,7 @@ void Recordset::loadKeys() {
         while (st.step()) keys.push_back(st.getInt(0));
     }
     keys_.assign(std::move(keys));
+    seenRollbacks_ = db_->connection().rollbackCount();
     singleRowIndex_ = lastRowIndex_ = -1;
     pages_.clear();
     pageOrder_.clear();
@@ -196,7 +197,8 @@ void Recordset::buildFields() {
     for (size_t i = 0; i < columns_.size(); ++i) {
         const Column& c = columns_[i];
         auto f = std::make_shared<Field>(c.name, c.type, c.size);
-        f->recordset_ = this;
+        f->recordset_ = weak_from_this();
+        f->ofRecordset_ = true;
         f->column_ = static_cast<int>(i);
         f->ordinal_ = static_cast<int>(i);
         if (c.baseColumn >= 0) {
@@ -273,6 +275,7 @@ void Recordset::leaveEdit() {
 
 long Recordset::RecordCount() const {
     requireOpen();
+    const_cast<Recordset*>(this)->reorderIfNeeded();
     return static_cast<long>(keys_.liveCount());
 }
 
@@ -280,16 +283,21 @@ long Recordset::RecordCount() const {
 // so a loop of Delete and MoveNext runs to the end without an error.
 bool Recordset::BOF() const {
     requireOpen();
+    const_cast<Recordset*>(this)->reorderIfNeeded();
     return cur_ < 0 || keys_.size() == 0 || (cur_ >= keys_.size() && keys_.liveCount() == 0);
 }
 
 bool Recordset::EOF_() const {
     requireOpen();
+    const_cast<Recordset*>(this)->reorderIfNeeded();
     return cur_ >= keys_.size() || keys_.size() == 0 || (cur_ < 0 && keys_.liveCount() == 0);
 }
 
 void Recordset::reorderIfNeeded() {
-    if (!orderDirty_) return;
+    // A rollback undid changes this recordset may have cached: read again.
+    if (db_->connection().rollbackCount() != seenRollbacks_) orderDirty_ = true;
+    // Never while an edit is pending: the edit names its row by its index.
+    if (!orderDirty_ || editMode_ == dbEditInProgress) return;
     orderDirty_ = false;
     std::int64_t key = (cur_ >= 0 && cur_ < keys_.size()) ? keys_.key(cur_) : 0;
     bool had = cur_ >= 0 && cur_ < keys_.size();
@@ -359,6 +367,7 @@ void Recordset::Move(long rows) {
 
 long Recordset::AbsolutePosition() const {
     requireOpen();
+    const_cast<Recordset*>(this)->reorderIfNeeded();
     if (cur_ < 0 || cur_ >= keys_.size() || keys_.isDeleted(cur_)) return -1;
     return static_cast<long>(keys_.positionOf(cur_));
 }
@@ -527,6 +536,7 @@ const std::vector<Variant>* Recordset::RowAt(long position) {
 
 Variant Recordset::currentValue(int column) const {
     requireOpen();
+    if (editMode_ == dbEditNone) const_cast<Recordset*>(this)->reorderIfNeeded();
     auto c = static_cast<size_t>(column);
     if (editMode_ == dbEditAdd || (editMode_ == dbEditInProgress && changed_[c])) return buffer_[c];
     requireCurrent();
@@ -841,35 +851,50 @@ void Recordset::Seek(std::string_view comparison, const std::vector<Variant>& ke
         }
     }
     bool backward = op[0] == '<';
-    std::string where, order;
-    std::vector<Variant> binds;
+    // The keys compare in index order: a descending field counts backwards.
+    auto name = [&](size_t i) { return quoteIdent(ix->fields[i].name); };
+    auto param = [](size_t i) { return "?" + std::to_string(i + 1); };
+    std::string where;
     if (op == "=") {
         for (size_t i = 0; i < converted.size(); ++i) {
             if (!where.empty()) where += " AND ";
-            if (converted[i].isNull()) {
-                where += quoteIdent(ix->fields[i].name) + " IS NULL";
-            } else {
-                where += quoteIdent(ix->fields[i].name) + " = ?";
-                binds.push_back(converted[i]);
-            }
+            where += converted[i].isNull() ? name(i) + " IS NULL" : name(i) + " = " + param(i);
         }
     } else {
-        std::string lhs, rhs;
+        bool inclusive = op.size() == 2;
+        std::string any;
         for (size_t i = 0; i < converted.size(); ++i) {
-            lhs += (i ? ", " : "") + quoteIdent(ix->fields[i].name);
-            rhs += i ? ", ?" : "?";
-            binds.push_back(converted[i]);
+            std::string part;
+            for (size_t j = 0; j < i; ++j) part += name(j) + " = " + param(j) + " AND ";
+            bool greater = !backward != ix->fields[i].descending;
+            part += name(i) + (greater ? " > " : " < ") + param(i);
+            any += (any.empty() ? "(" : " OR (") + part + ")";
         }
-        where = converted.size() == 1 ? lhs + " " + op + " " + rhs : "(" + lhs + ") " + op + " (" + rhs + ")";
+        if (inclusive) {
+            std::string equal;
+            for (size_t i = 0; i < converted.size(); ++i) equal += (i ? " AND " : "") + name(i) + " = " + param(i);
+            any += " OR (" + equal + ")";
+        }
+        where = "(" + any + ")";
     }
+    std::string order;
     for (const auto& f : ix->fields) order += quoteIdent(f.name) + ((f.descending != backward) ? " DESC, " : ", ");
     order += backward ? "rowid DESC" : "rowid";
-    Statement& st = db_->connection().cached("SELECT rowid FROM " + meta_.ref() + " WHERE " + where + " ORDER BY " + order + " LIMIT 1");
-    for (size_t i = 0; i < binds.size(); ++i) st.bind(static_cast<int>(i) + 1, binds[i]);
-    bool found = st.step();
-    std::int64_t key = found ? st.getInt(0) : 0;
-    st.reset();
-    std::int64_t index = found ? keys_.find(key) : -1;
+    Statement& st = db_->connection().cached("SELECT rowid FROM " + meta_.ref() + " WHERE " + where + " ORDER BY " +
+                                             order + " LIMIT 1 OFFSET ?" + std::to_string(converted.size() + 1));
+    // Rows another connection added since the keyset was read are not part of
+    // this recordset: step over them to the next candidate.
+    std::int64_t index = -1;
+    for (std::int64_t skip = 0; index < 0; ++skip) {
+        for (size_t i = 0; i < converted.size(); ++i) st.bind(static_cast<int>(i) + 1, converted[i]);
+        st.bindInt(static_cast<int>(converted.size()) + 1, skip);
+        bool found = st.step();
+        std::int64_t key = found ? st.getInt(0) : 0;
+        st.reset();
+        if (!found) break;
+        index = keys_.find(key);
+        if (index >= 0 && keys_.isDeleted(index)) index = -1;
+    }
     noMatch_ = index < 0;
     if (!noMatch_) cur_ = index;
 }

@@ -170,6 +170,7 @@ private:
     std::int64_t singleRowIndex_ = -1;
     std::int64_t lastRowIndex_ = -1;     // the index the current row was last read at
     long lastRowAtPosition_ = -1;        // the position RowAt last read
+    std::int64_t seenRollbacks_ = 0;     // the connection's rollbacks when the keys were read
     std::int64_t seenDataVersion_ = -1;  // other connections' commits seen so far
 };
 

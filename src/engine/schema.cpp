@@ -531,7 +531,9 @@ void dropColumn(Connection& c, std::string_view table, std::string_view column) 
     Savepoint sp(c);
     try {
         c.exec("ALTER TABLE " + quoteIdent(*stored) + " DROP COLUMN " + quoteIdent(name));
-    } catch (const Error&) {
+    } catch (const Error& e) {
+        // Storage refuses to drop a key column; other failures keep their own message.
+        if (e.number() != err::Generic) throw;
         throw Error(err::FieldUsedByIndex, "Cannot delete field '" + name + "': it is needed by the table's key.");
     }
     Statement st(c, "DELETE FROM MSysColumns WHERE TableName = ?1 AND FieldName = ?2");

@@ -514,6 +514,66 @@ TEST_F(People, SeekOnOneTwoAndThreeKeys) {
     EXPECT_EQ(errorOf([&] { rs->Seek("=", 1); }), 3019);
 }
 
+TEST_F(People, SeekComparesInIndexOrderWithDescendingFields) {
+    db->Execute("CREATE INDEX CityAgeDesc ON People (City, Age DESC)");
+    auto rs = db->OpenRecordset("People");
+    rs->SetIndex("CityAgeDesc");  // Fay; Dan 41, Eve 30, Cy 30; Ann 35, Bob 25
+    struct Case {
+        const char* op;
+        int age;
+        const char* found;
+    };
+    const Case cases[] = {{">=", 35, "Eve"}, {">", 30, "Ann"}, {"<", 30, "Dan"}, {"<=", 41, "Dan"}, {">=", 41, "Dan"}};
+    for (const auto& c : cases) {
+        rs->Seek(c.op, Variant("Oslo"), Variant(c.age));
+        EXPECT_FALSE(rs->NoMatch()) << c.op << " " << c.age;
+        EXPECT_EQ(name(*rs), c.found) << c.op << " " << c.age;
+    }
+}
+
+TEST_F(People, SeekStepsOverRowsAddedByAnotherConnection) {
+    auto rs = db->OpenRecordset("People");
+    rs->SetIndex("NameIdx");
+    auto other = DBEngine::OpenDatabase(path);
+    other->Execute("INSERT INTO People (Name, City, Age) VALUES ('Aaron', 'Oslo', 50)");
+    rs->Seek(">=", Variant("A"));
+    EXPECT_FALSE(rs->NoMatch());
+    EXPECT_EQ(name(*rs), "Ann");
+}
+
+TEST_F(People, RollbackUndoesWhatOpenRecordsetsShow) {
+    auto rs = db->OpenRecordset("People");
+    auto dyn = db->OpenRecordset("SELECT Name FROM People ORDER BY Name");
+    std::string first = name(*rs);
+    db->BeginTrans();
+    rs->Edit();
+    rs->Fields("Name").SetValue(Variant("Zed"));
+    rs->Update();
+    rs->AddNew();
+    rs->Fields("Name").SetValue(Variant("Newcomer"));
+    rs->Update();
+    EXPECT_EQ(rs->RecordCount(), 7);
+    EXPECT_EQ(name(*rs), "Zed");
+    db->Rollback();
+    EXPECT_EQ(rs->RecordCount(), 6);
+    EXPECT_EQ(name(*rs), first);
+    EXPECT_EQ((*rs->RowAt(0))[1].toText(), first);
+    rs->FindFirst("Name = 'Zed'");
+    EXPECT_TRUE(rs->NoMatch());
+    EXPECT_EQ(dyn->RecordCount(), 6);
+}
+
+TEST_F(People, AFieldKeptAfterItsRecordsetIsGoneRaises3420) {
+    std::shared_ptr<Field> kept;
+    {
+        auto rs = db->OpenRecordset("People");
+        kept = rs->Fields().Find("Name");
+        EXPECT_EQ(kept->Value().toText(), "Eve");
+    }
+    EXPECT_EQ(errorOf([&] { kept->Value(); }), err::DatabaseClosed);
+    EXPECT_EQ(errorOf([&] { kept->SetValue(Variant("x")); }), err::DatabaseClosed);
+}
+
 // ---------------------------------------------------------------- dynasets
 
 TEST_F(People, DynasetOverOneTableIsUpdatable) {
