@@ -294,3 +294,15 @@ TEST_F(MenuTest, GetGridWindowFindsOnlySlotsZeroToEleven) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MenuTest, HelpContentsWithoutTheGuideSaysWhereItLooked) {
+    main()->mnuHelpContents->trigger();
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_TRUE(prompts->lastText().startsWith("The user guide was not found at ")) << prompts->lastText().toStdString();
+    EXPECT_TRUE(prompts->lastText().contains(QString::fromStdString(dir.path().string()) + "/docs/index.html"));
+    EXPECT_EQ(prompts->messages.back().icon, Prompts::Icon::Exclamation);
+}
+
+}  // namespace
