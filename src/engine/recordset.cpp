@@ -511,23 +511,22 @@ void Recordset::invalidateRow(std::int64_t index) {
     if (pages_.erase(pageNo)) pageOrder_.remove(pageNo);
 }
 
+bool Recordset::RefreshIfChangedElsewhere() {
+    requireOpen();
+    std::int64_t version = db_->connection().dataVersion();
+    bool changed = seenDataVersion_ >= 0 && version != seenDataVersion_;
+    seenDataVersion_ = version;
+    if (!changed) return false;
+    pages_.clear();
+    pageOrder_.clear();
+    singleRowIndex_ = -1;
+    findCache_.valid = false;
+    return true;
+}
+
 const std::vector<Variant>* Recordset::RowAt(long position) {
     requireOpen();
     reorderIfNeeded();
-    // Another connection's commit may have changed or deleted cached rows:
-    // looked at once per row asked for, not per cell.
-    if (position != lastRowAtPosition_) {
-        lastRowAtPosition_ = position;
-        std::int64_t version = db_->connection().dataVersion();
-        if (version != seenDataVersion_) {
-            if (seenDataVersion_ >= 0) {
-                pages_.clear();
-                pageOrder_.clear();
-                singleRowIndex_ = -1;
-            }
-            seenDataVersion_ = version;
-        }
-    }
     std::int64_t index = keys_.indexAt(position);
     return index < 0 ? nullptr : rowAtIndex(index);
 }

@@ -86,8 +86,11 @@ public:
     bool IsOpen() const { return open_; }
 
     // Rows by position without moving, for grids: nullptr for a row deleted
-    // through this recordset or by anyone else.
+    // through this recordset or by anyone else. Rows come from a page cache.
     const std::vector<Variant>* RowAt(long position);
+    // Drops cached rows when another connection committed changes since the
+    // last look; true when it did. Grids call it before they paint.
+    bool RefreshIfChangedElsewhere();
 
     // For the engine's own classes.
     Variant currentValue(int column) const;
@@ -169,7 +172,6 @@ private:
     std::vector<Variant> singleRow_;     // the current row when it was read alone
     std::int64_t singleRowIndex_ = -1;
     std::int64_t lastRowIndex_ = -1;     // the index the current row was last read at
-    long lastRowAtPosition_ = -1;        // the position RowAt last read
     std::int64_t seenRollbacks_ = 0;     // the connection's rollbacks when the keys were read
     std::int64_t seenDataVersion_ = -1;  // other connections' commits seen so far
 };

@@ -52,6 +52,7 @@ frmGrid::frmGrid(QWidget* parent) : QWidget(parent) {
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectItems);
     DBGrid1->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                              QAbstractItemView::AnyKeyPressed);
+    DBGrid1->viewport()->installEventFilter(this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(DBGrid1);
@@ -111,6 +112,13 @@ bool frmGrid::eventFilter(QObject* watched, QEvent* event) {
     // the frame at a wrong size.
     if (watched == subWindow() && event->type() == QEvent::WindowStateChange)
         QMetaObject::invokeMethod(this, &frmGrid::Form_Resize, Qt::QueuedConnection);
+    // Rows another connection changed or deleted show as they are now.
+    if (watched == DBGrid1->viewport() && event->type() == QEvent::Paint && rs1 && rs1->IsOpen()) {
+        try {
+            rs1->RefreshIfChangedElsewhere();
+        } catch (const Error&) {
+        }
+    }
     return QWidget::eventFilter(watched, event);
 }
 

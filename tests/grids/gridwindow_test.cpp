@@ -209,6 +209,20 @@ TEST_F(GridWindowTest, UnpermittedFileAddsTheAdvice) {
               expected + "Try opening a local drive table first to set permissions then try opening this table again.");
 }
 
+TEST_F(GridWindowTest, RowsOnScreenChangedElsewhereShowAsTheyAreNow) {
+    std::string path = makeSales("Sales.mdb", 30);
+    frmGrid* grid = openTable(0, path, "Orders");
+    ASSERT_NE(grid, nullptr);
+    QAbstractItemModel* model = grid->DBGrid1->model();
+    ASSERT_EQ(model->index(2, 0).data().toString(), "3");  // read into the grid's cache
+    auto other = openDb(path);
+    other->Execute("DELETE FROM Orders WHERE OrderID = 3");
+    other->Execute("UPDATE Orders SET Qty = 999 WHERE OrderID = 4");
+    grid->DBGrid1->viewport()->repaint();  // the grid looks again before it paints
+    EXPECT_EQ(model->index(2, 0).data().toString(), "#Deleted");
+    EXPECT_EQ(model->index(3, 2).data().toString(), "999");
+}
+
 TEST_F(GridWindowTest, RowDeletedElsewhereReadsDeleted) {
     std::string path = makeSales("Sales.mdb", 1000);
     frmGrid* grid = openTable(0, path, "Orders");
