@@ -49,7 +49,8 @@ void FieldCollection::Append(std::shared_ptr<Field> field) {
     if (Find(field->Name()))
         throw Error(3367, "Cannot append: a field named '" + field->Name() + "' is already in the collection.");
     if (onAppend_) {
-        onAppend_(*field);
+        auto hook = onAppend_;  // the hook re-reads the table, which replaces the hooks
+        hook(*field);
         return;
     }
     field->ordinal_ = Count();
@@ -60,7 +61,8 @@ void FieldCollection::Delete(std::string_view name) {
     auto f = Find(name);
     if (!f) throw Error(err::ItemNotFound, "Item not found in this collection: '" + std::string(name) + "'.");
     if (onDelete_) {
-        onDelete_(*f);
+        auto hook = onDelete_;
+        hook(*f);
         return;
     }
     items_.erase(std::find(items_.begin(), items_.end(), f));
@@ -71,7 +73,8 @@ void IndexCollection::Append(std::shared_ptr<Index> index) {
     if (Find(index->Name())) throw Error(err::IndexExists, "Index '" + index->Name() + "' already exists.");
     if (index->Fields().Count() == 0) throw Error(3264, "No field defined: index '" + index->Name() + "' has no fields.");
     if (onAppend_) {
-        onAppend_(*index);
+        auto hook = onAppend_;
+        hook(*index);
         return;
     }
     items_.push_back(std::move(index));
@@ -81,7 +84,8 @@ void IndexCollection::Delete(std::string_view name) {
     auto ix = Find(name);
     if (!ix) throw Error(err::ItemNotFound, "Item not found in this collection: '" + std::string(name) + "'.");
     if (onDelete_) {
-        onDelete_(*ix);
+        auto hook = onDelete_;
+        hook(*ix);
         return;
     }
     items_.erase(std::find(items_.begin(), items_.end(), ix));

@@ -243,7 +243,9 @@ void frmGrid::SetupRecordset(const QVariant& DBasePath, const QVariant& RSDescri
         db1 = engine::DBEngine::OpenDatabase(DBPath.toStdString(), true);
         if (RSetType.toInt() == 1) {
             rs1 = db1->OpenRecordset(TableName.toString().toStdString());
-            IsaLinkedTable = isLinkAttribute(db1->TableDefs()[TableName.toString().toStdString()].Attributes());
+            // Only this table's definition is read, not the whole collection.
+            engine::TableMeta meta = db1->tableMeta(TableName.toString().toStdString());
+            IsaLinkedTable = isLinkAttribute(meta.linked ? engine::dbAttachedTable : 0);
         } else {
             rs1 = db1->OpenRecordset(Fullclause.toString().toStdString());
             Data1->EOFAction = 0;

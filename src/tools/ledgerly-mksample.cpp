@@ -106,11 +106,11 @@ struct FieldSpec {
 
 std::shared_ptr<TableDef> makeTable(Database& db, const char* name, const std::vector<FieldSpec>& fields) {
     auto td = db.CreateTableDef(name);
-    for (const auto& spec : fields) {
-        auto f = td->CreateField(spec.name, spec.type, spec.size);
-        f->SetRequired(spec.required);
+    for (const auto& field : fields) {
+        auto f = td->CreateField(field.name, field.type, field.size);
+        f->SetRequired(field.required);
         f->SetAllowZeroLength(false);
-        if (spec.autoIncrement) f->SetAttributes(dbAutoIncrField);
+        if (field.autoIncrement) f->SetAttributes(dbAutoIncrField);
         td->Fields().Append(f);
     }
     return td;
