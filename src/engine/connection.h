@@ -72,7 +72,6 @@ public:
     bool inTransaction() const;
     // Changes whenever another connection commits to the file.
     std::int64_t dataVersion();
-    void clearCache() { cache_.clear(); }
     // Changes whenever table definitions may have changed: SQLite's schema
     // cookie, plus a count of this connection's own changes to the engine tables.
     std::int64_t definitionVersion();

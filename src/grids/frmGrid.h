@@ -80,8 +80,6 @@ public:
     // The status text of this grid: table grids show the record count, query
     // grids the position as well.
     QString StatusLine() const;
-    bool isTableGrid() const { return RSetType.toInt() == 1; }
-    bool isQueryGrid() const { return !isTableGrid(); }
 
     // Window rectangle in twips (the MDI child's frame).
     double LeftTwips() const;
