@@ -1,0 +1,102 @@
+// Commands that act on whatever window is active: Font, the Edit commands and
+// the Window menu.
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QTableView>
+#include <QTreeWidget>
+
+#include "dbwindow/frmView.h"
+#include "grids/frmGrid.h"
+#include "shell/frmMain.h"
+#include "support/app_fixture.h"
+
+namespace {
+
+class CommandsTest : public AppFixture {
+protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        path = makeSales();
+        start();
+    }
+    void activate(QWidget* form) {
+        main()->mdiArea->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(form->parentWidget()));
+        settle();
+    }
+    std::string path;
+};
+
+TEST_F(CommandsTest, FontGoesToTheActiveWindowsControlsAndCancelChangesNothing) {
+    frmGrid* grid = openTable(0, path, "Orders");
+    ASSERT_NE(grid, nullptr);
+    QFont chosen("Monospace", 17);
+    activate(grid);
+    prompts->fonts.push_back(chosen);
+    main()->mnuFont->trigger();
+    EXPECT_EQ(grid->DBGrid1->font().pointSize(), 17);
+
+    activate(view());
+    QFont before = view()->lstTable->font();
+    prompts->fonts.push_back(std::nullopt);  // cancelled
+    main()->mnuFont->trigger();
+    EXPECT_EQ(view()->lstTable->font(), before);
+    EXPECT_TRUE(prompts->messages.empty());
+
+    prompts->fonts.push_back(QFont("Monospace", 15));
+    main()->mnuFont->trigger();
+    EXPECT_EQ(view()->lstTable->font().pointSize(), 15);
+    EXPECT_EQ(view()->TreeViewRelations->font().pointSize(), 15);
+    EXPECT_EQ(grid->DBGrid1->font().pointSize(), 17);  // the grid keeps its own
+}
+
+TEST_F(CommandsTest, CopyTakesTheCurrentCellOfAGrid) {
+    frmGrid* grid = openTable(0, path, "Orders");
+    ASSERT_NE(grid, nullptr);
+    activate(grid);
+    grid->DBGrid1->setCurrentIndex(grid->DBGrid1->model()->index(3, 1));
+    grid->DBGrid1->setFocus();
+    QApplication::clipboard()->setText("before");
+    main()->mnuEditCopy_Click();
+    EXPECT_EQ(QApplication::clipboard()->text(), grid->DBGrid1->model()->index(3, 1).data().toString());
+    // Cut on a grid cell copies and leaves the data alone.
+    main()->mnuEditCut_Click();
+    EXPECT_EQ(grid->DBGrid1->model()->index(3, 1).data().toString(), QApplication::clipboard()->text());
+}
+
+TEST_F(CommandsTest, WindowMenuListsTheChildWindowsAndArrangesThem) {
+    frmGrid* a = openTable(0, path, "Orders");
+    frmGrid* b = openQuery(1, path, "SELECT * FROM Orders WHERE Qty > 10", "Big");
+    ASSERT_TRUE(a && b);
+    emit main()->mnuWindow->aboutToShow();
+    QStringList listed;
+    for (QAction* act : main()->mnuWindow->actions())
+        if (act->property("childWindow").toBool() && !act->isSeparator()) listed << act->text();
+    EXPECT_EQ(listed.size(), 3);
+    EXPECT_TRUE(listed.filter("View").size() == 1);
+    EXPECT_TRUE(listed.filter("Sales.Orders").size() == 1);
+    EXPECT_TRUE(listed.filter("Sales.Big").size() == 1);
+    // Shown again, the list is rebuilt, not appended to.
+    emit main()->mnuWindow->aboutToShow();
+    int again = 0;
+    for (QAction* act : main()->mnuWindow->actions())
+        if (act->property("childWindow").toBool() && !act->isSeparator()) ++again;
+    EXPECT_EQ(again, 3);
+
+    main()->mnuWindowTileHorizontal->trigger();
+    QMdiSubWindow* subA = a->subWindow();
+    QMdiSubWindow* subB = b->subWindow();
+    EXPECT_EQ(subA->width(), subB->width());
+    EXPECT_NE(subA->y(), subB->y());
+    main()->mnuWindowCascade->trigger();
+    main()->mnuWindowTileVertical->trigger();
+    main()->mnuViewWindow->trigger();
+    settle();
+    EXPECT_EQ(main()->mdiArea->activeSubWindow(), view()->parentWidget());
+}
+
+}  // namespace
