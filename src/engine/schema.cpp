@@ -146,6 +146,24 @@ ColumnMeta fromDef(const sql::ColumnDef& d) {
     return m;
 }
 
+// The unique indexes that PRIMARY KEY and UNIQUE constraints stand for; an
+// unnamed one is "PrimaryKey" or "Index1", "Index2"...
+std::vector<sql::CreateIndex> constraintIndexes(const std::string& table,
+                                                const std::vector<sql::TableConstraint>& constraints) {
+    std::vector<sql::CreateIndex> out;
+    int n = 1;
+    for (const auto& tc : constraints) {
+        sql::CreateIndex ix;
+        ix.index = !tc.name.empty() ? tc.name : tc.primaryKey ? std::string("PrimaryKey") : "Index" + std::to_string(n++);
+        ix.table = table;
+        ix.primary = tc.primaryKey;
+        ix.unique = true;
+        ix.columns = tc.columns;
+        out.push_back(std::move(ix));
+    }
+    return out;
+}
+
 [[noreturn]] void noSuchTable(std::string_view name) {
     throw Error(3376, "Table '" + std::string(name) + "' does not exist.");
 }
@@ -411,16 +429,7 @@ void createTable(Connection& c, const sql::CreateTable& def) {
         ix.columns.push_back({d.name, false});
         indexes.push_back(ix);
     }
-    int n = 1;
-    for (const auto& tc : def.constraints) {
-        sql::CreateIndex ix;
-        ix.index = !tc.name.empty() ? tc.name : tc.primaryKey ? std::string("PrimaryKey") : "Index" + std::to_string(n++);
-        ix.table = def.table;
-        ix.primary = tc.primaryKey;
-        ix.unique = true;
-        ix.columns = tc.columns;
-        indexes.push_back(ix);
-    }
+    for (auto& ix : constraintIndexes(def.table, def.constraints)) indexes.push_back(std::move(ix));
     createTable(c, def.table, cols, indexes);
 }
 
@@ -614,16 +623,7 @@ void dropIndex(Connection& c, std::string_view table, std::string_view index) {
 void alterTable(Connection& c, const sql::AlterTable& def) {
     if (def.add && !def.column.name.empty()) addColumn(c, def.table, fromDef(def.column));
     if (!def.add) dropColumn(c, def.table, def.dropColumn);
-    int n = 1;
-    for (const auto& tc : def.addConstraints) {
-        sql::CreateIndex ix;
-        ix.index = !tc.name.empty() ? tc.name : tc.primaryKey ? std::string("PrimaryKey") : "Index" + std::to_string(n++);
-        ix.table = def.table;
-        ix.primary = tc.primaryKey;
-        ix.unique = true;
-        ix.columns = tc.columns;
-        createIndex(c, ix);
-    }
+    for (const auto& ix : constraintIndexes(def.table, def.addConstraints)) createIndex(c, ix);
 }
 
 }  // namespace schema

@@ -533,21 +533,17 @@ void fnTimeValue(sqlite3_context* c, int, sqlite3_value** v) {
     double d = dateOf(v[0]);
     resultDate(c, d - std::floor(d));
 }
-void fnHex(sqlite3_context* c, int, sqlite3_value** v) {
-    // Negative Longs show as their 32-bit pattern: Hex(-1) is FFFFFFFF.
+// Hex and Oct: negative Longs show as their 32-bit pattern (Hex(-1) is FFFFFFFF).
+void radixText(sqlite3_context* c, sqlite3_value* v, bool hex) {
     char b[32];
-    long long n = intOf(v[0]);
-    if (n < 0 && n >= -2147483648LL) snprintf(b, sizeof b, "%X", static_cast<unsigned>(static_cast<int>(n)));
-    else snprintf(b, sizeof b, "%llX", static_cast<unsigned long long>(n));
+    long long n = intOf(v);
+    unsigned long long bits = (n < 0 && n >= -2147483648LL) ? static_cast<unsigned>(static_cast<int>(n))
+                                                            : static_cast<unsigned long long>(n);
+    snprintf(b, sizeof b, hex ? "%llX" : "%llo", bits);
     resultText(c, b);
 }
-void fnOct(sqlite3_context* c, int, sqlite3_value** v) {
-    char b[32];
-    long long n = intOf(v[0]);
-    if (n < 0 && n >= -2147483648LL) snprintf(b, sizeof b, "%o", static_cast<unsigned>(static_cast<int>(n)));
-    else snprintf(b, sizeof b, "%llo", static_cast<unsigned long long>(n));
-    resultText(c, b);
-}
+void fnHex(sqlite3_context* c, int, sqlite3_value** v) { radixText(c, v[0], true); }
+void fnOct(sqlite3_context* c, int, sqlite3_value** v) { radixText(c, v[0], false); }
 void fnDateValue(sqlite3_context* c, int, sqlite3_value** v) { resultDate(c, std::floor(dateOf(v[0]))); }
 void fnStr(sqlite3_context* c, int, sqlite3_value** v) {
     double d = numberOf(v[0]);
