@@ -3,8 +3,12 @@
 #include <sqlite3.h>
 
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <random>
+#include <thread>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,6 +22,46 @@ namespace {
 
 std::string fileName(const std::string& path) {
     return std::filesystem::path(path).filename().string();
+}
+
+// Files of the older format start with a page whose bytes 4..18 name their engine.
+bool olderFormat(const std::string& path) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    char head[20] = {};
+    size_t n = std::fread(head, 1, sizeof head, f);
+    std::fclose(f);
+    std::string_view name(head + 4, n >= 19 ? 15 : 0);
+    return name == "Standard Jet DB" || name == "Standard ACE DB";
+}
+
+// A URI for a read-only open of a file nothing may change (read-only media):
+// no lock files, no journal.
+std::string immutableUri(const std::string& path) {
+    std::string uri = "file:";
+    for (unsigned char ch : std::filesystem::absolute(path).string()) {
+        if (ch == '%' || ch == '?' || ch == '#' || ch < 0x20) {
+            char buf[4];
+            std::snprintf(buf, sizeof buf, "%%%02X", ch);
+            uri += buf;
+        } else {
+            uri += static_cast<char>(ch);
+        }
+    }
+    return uri + "?immutable=1";
+}
+
+// Writers take turns: a busy connection waits in short, jittered steps (so
+// that two writers in loops both get in) for up to kBusyWaitMs before 3260.
+int busyHandler(void* start, int attempt) {
+    using clock = std::chrono::steady_clock;
+    auto& since = *static_cast<clock::time_point*>(start);
+    if (attempt == 0) since = clock::now();
+    if (clock::now() - since > std::chrono::milliseconds(kBusyWaitMs)) return 0;
+    thread_local std::minstd_rand jitter(static_cast<unsigned>(::getpid()) ^ static_cast<unsigned>(attempt));
+    int ceiling = std::min(2 << std::min(attempt, 5), 50);  // 2, 4 ... 50 ms
+    std::this_thread::sleep_for(std::chrono::milliseconds(1 + static_cast<int>(jitter() % static_cast<unsigned>(ceiling))));
+    return 1;
 }
 
 // The field named in "UNIQUE constraint failed: T.a, T.b" or "NOT NULL constraint failed: T.a".
@@ -95,11 +139,6 @@ Statement::Statement(Connection& conn, std::string_view sql) : conn_(conn) {
     if (rc != SQLITE_OK) {
         sqlite3_finalize(stmt_);
         stmt_ = nullptr;
-        std::string msg = sqlite3_errmsg(conn.handle());
-        if (msg.find("stack overflow") != std::string::npos || msg.find("too many") != std::string::npos ||
-            msg.find("too deep") != std::string::npos || msg.find("too big") != std::string::npos)
-            throw Error(3360, "The query is too complex: its expressions are nested too deeply or are too long. "
-                              "Split it into simpler parts.");
         conn.fail(rc);
     }
 }
@@ -278,27 +317,16 @@ Connection::Connection(const std::string& path, bool readOnly, bool create) : pa
                                                (::access(path.c_str(), R_OK) != 0 ? "read" : "change") + " it. ");
         if (st.st_size == 0 && !create)
             throw Error(err::NotADatabase, "Unrecognized database format '" + path + "': the file is empty.");
+        if (!create && olderFormat(path))
+            throw Error(err::NotADatabase, "'" + fileName(path) + "' is a database of an older format; this version "
+                                           "cannot open it yet. The file was left unchanged.");
     }
-    int flags = SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE;
-    flags |= readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
-    if (create) flags |= SQLITE_OPEN_CREATE;
-    int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+    // Opening changes nothing in the file: its journal mode stays what its
+    // maker chose (files this program makes use WAL from their creation).
+    int rc = openAndCheck(path, readOnly, create);
+    if (rc != SQLITE_OK && readOnly && ((rc & 0xff) == SQLITE_CANTOPEN || (rc & 0xff) == SQLITE_READONLY))
+        rc = openAndCheck(immutableUri(path), readOnly, false, true);
     if (rc != SQLITE_OK) {
-        sqlite3_close(db_);
-        db_ = nullptr;
-        if ((rc & 0xff) == SQLITE_CANTOPEN)
-            throw Error(err::NotPermitted, "The file '" + path + "' cannot be opened. ");
-        throw Error(err::NotADatabase, "Unrecognized database format '" + path + "'.");
-    }
-    sqlite3_extended_result_codes(db_, 1);
-    sqlite3_busy_timeout(db_, 5000);
-    // Reading the schema tells a database from any other file.
-    char* msg = nullptr;
-    rc = sqlite3_exec(db_, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, &msg);
-    sqlite3_free(msg);
-    if (rc != SQLITE_OK) {
-        sqlite3_close(db_);
-        db_ = nullptr;
         if ((rc & 0xff) == SQLITE_NOTADB || (rc & 0xff) == SQLITE_CORRUPT)
             throw Error(err::NotADatabase, "Unrecognized database format '" + path +
                                                "'. The file is not a database or it is damaged.");
@@ -306,15 +334,31 @@ Connection::Connection(const std::string& path, bool readOnly, bool create) : pa
             throw Error(err::FileInUse, "The file '" + path + "' is in use by another program.");
         throw Error(err::NotPermitted, "The file '" + path + "' cannot be opened. ");
     }
-    if (!readOnly) {
-        sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
-        sqlite3_exec(db_, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
-    }
+    if (!readOnly) sqlite3_exec(db_, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
     sqlite3_exec(db_, "PRAGMA temp_store=FILE", nullptr, nullptr, nullptr);
     // 8 MB of page cache: large write transactions stay off the disk while an
     // open million-row recordset still costs the process little.
     sqlite3_exec(db_, "PRAGMA cache_size=-8192", nullptr, nullptr, nullptr);
     sql::registerFunctions(db_);
+}
+
+int Connection::openAndCheck(const std::string& name, bool readOnly, bool create, bool uri) {
+    int flags = SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE;
+    flags |= readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    if (create) flags |= SQLITE_OPEN_CREATE;
+    if (uri) flags |= SQLITE_OPEN_URI;
+    int rc = sqlite3_open_v2(name.c_str(), &db_, flags, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_extended_result_codes(db_, 1);
+        sqlite3_busy_handler(db_, busyHandler, &busySince_);
+        // Reading the schema tells a database from any other file.
+        rc = sqlite3_exec(db_, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    }
+    if (rc != SQLITE_OK) {
+        sqlite3_close(db_);
+        db_ = nullptr;
+    }
+    return rc;
 }
 
 Connection::~Connection() {
@@ -421,6 +465,13 @@ void Connection::fail(int rc, std::string_view context) const {
     case SQLITE_INTERRUPT:
         throw Error(3000, "The operation was cancelled.");
     default: {
+        std::string msg = sqlite3_errmsg(db_);
+        if (msg.find("stack overflow") != std::string::npos || msg.find("too many") != std::string::npos ||
+            msg.find("too deep") != std::string::npos || msg.find("too big") != std::string::npos ||
+            msg.find("too large") != std::string::npos)
+            throw Error(3360, "The query is too complex: its expressions nest too deeply or are too long for "
+                              "storage (at most 20 levels of parentheses or function calls, 1,000 terms in a "
+                              "chain of subtractions). Split it into simpler parts.");
         std::string text = ctx.empty() ? "The engine could not complete the operation." : ctx;
         // Developers may ask for the storage layer's own report.
         if (std::getenv("LEDGERLY_DEBUG")) text += std::string(" [") + sqlite3_errmsg(db_) + "]";

@@ -2,6 +2,7 @@
 // A thin RAII layer over one SQLite connection: prepared statements kept in a
 // cache, values bound and read as Variants, SQLite failures turned into the
 // engine's numbered errors (no SQLite text ever reaches a user).
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -16,6 +17,9 @@ struct sqlite3_stmt;
 namespace engine {
 
 class Connection;
+
+// How long a writer waits for another connection's write to end before 3260.
+constexpr int kBusyWaitMs = 30000;
 
 class Statement {
 public:
@@ -84,7 +88,11 @@ public:
     [[noreturn]] void fail(int rc, std::string_view context = {}) const;
 
 private:
+    // Opens `name` into db_ and reads its schema; the SQLite result code.
+    int openAndCheck(const std::string& name, bool readOnly, bool create, bool uri = false);
+
     sqlite3* db_ = nullptr;
+    std::chrono::steady_clock::time_point busySince_;
     std::string path_;
     bool readOnly_ = false;
     std::int64_t definitionChanges_ = 0;

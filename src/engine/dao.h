@@ -22,6 +22,7 @@ class Connection;
 class Database;
 class Recordset;
 struct TableMeta;
+struct LinkMeta;
 
 // Recordset types and edit modes, with their usual values.
 enum RecordsetTypeEnum { dbOpenTable = 1, dbOpenDynaset = 2, dbOpenSnapshot = 4 };
@@ -298,6 +299,9 @@ private:
     Database() = default;
     void attachLinks();
     std::string attachFile(const std::string& path);
+    // A link's table, once its file is attached and its password checked.
+    TableMeta linkedMeta(const LinkMeta& link);
+    void checkLinkPassword(const std::string& alias, const std::string& file, const std::string& password);
 
     std::string path_;
     std::unique_ptr<Connection> conn_;

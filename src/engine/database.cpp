@@ -1,5 +1,9 @@
 // DBEngine, Database and the table collection.
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <algorithm>
 #include <filesystem>
@@ -110,11 +114,35 @@ std::shared_ptr<Database> DBEngine::CreateDatabase(const std::string& path, std:
     std::filesystem::path parent = std::filesystem::path(path).parent_path();
     if (!parent.empty() && !std::filesystem::is_directory(parent))
         throw Error(3044, "'" + parent.string() + "' is not a valid path. Make sure that the folder exists.");
-    {
-        Connection conn(path, false, true);
-        schema::ensureSystemTables(conn);
-        std::string pw = connectValue(connect, "pwd");
-        if (!pw.empty()) schema::setProperty(conn, "PasswordHash", password::hash(pw));
+    std::string pw = connectValue(connect, "pwd");
+    password::checkAcceptable(pw);
+    // The file is made whole under a name of its own beside the target and
+    // only then given the target's name: a failure never leaves a broken file.
+    std::string building = path + ".ledgerly-new-" + std::to_string(::getpid());
+    auto discard = [&] {
+        for (const char* suffix : {"", "-wal", "-shm", "-journal"}) ::unlink((building + suffix).c_str());
+    };
+    try {
+        {
+            Connection conn(building, false, true);
+            conn.exec("PRAGMA journal_mode=WAL");
+            schema::ensureSystemTables(conn);
+            if (!pw.empty()) schema::setProperty(conn, "PasswordHash", password::hash(pw));
+        }
+        // link() refuses to replace a file that appeared meanwhile; where the
+        // file system has no hard links, rename after a last look.
+        if (::link(building.c_str(), path.c_str()) != 0) {
+            int e = errno;
+            if (e == EEXIST) throw Error(3204, "Database '" + path + "' already exists.");
+            if (::stat(path.c_str(), &st) == 0) throw Error(3204, "Database '" + path + "' already exists.");
+            if (::rename(building.c_str(), path.c_str()) != 0)
+                throw Error(err::NotPermitted, "The database '" + path + "' could not be created: " +
+                                                   std::strerror(errno) + ".");
+        }
+        discard();
+    } catch (...) {
+        discard();
+        throw;
     }
     auto db = OpenDatabase(path, false, false, connect);
     // Making a file is not opening it with its password: later opens still ask.
@@ -178,6 +206,60 @@ std::string Database::attachFile(const std::string& file) {
     return alias;
 }
 
+TableMeta Database::linkedMeta(const LinkMeta& l) {
+    Connection& c = connection();
+    std::string file = connectValue(l.connect, "database");
+    // Failures name the link and its file, never the database that holds the link.
+    auto fault = [&](const Error& e) {
+        std::string text = "The linked table '" + l.name + "' cannot be used: " + e.description();
+        if (e.description().find(file) == std::string::npos) text += " (the link points to '" + file + "').";
+        return Error(e.number(), text);
+    };
+    if (schema::isSystemName(l.sourceTable))
+        throw Error(err::NoReadPermission, "Record(s) cannot be read; no read permission on '" + l.sourceTable +
+                                               "' of '" + file + "': a link cannot reach another file's engine tables.");
+    std::string alias;
+    std::optional<std::string> source;
+    TableMeta meta;
+    try {
+        alias = attachFile(file);
+        checkLinkPassword(alias, file, connectValue(l.connect, "pwd"));
+        source = schema::findTable(c, l.sourceTable, alias);
+        if (source) meta = schema::loadTable(c, *source, alias);
+    } catch (const Error& e) {
+        if (e.number() == err::BadPassword) throw;
+        std::string text = e.description();
+        // The storage layer reports the main file; the fault is in the linked one.
+        size_t at = text.find("'" + path_ + "'");
+        if (at != std::string::npos) text.replace(at, path_.size() + 2, "'" + file + "'");
+        throw fault(Error(e.number(), text));
+    }
+    if (!source)
+        throw Error(err::NoSuchTable, "The linked table '" + l.name + "' cannot be used: table '" + l.sourceTable +
+                                          "' is not in '" + file + "' any more.");
+    meta.name = l.name;
+    meta.linked = true;
+    meta.system = false;
+    meta.noRead = false;
+    meta.connect = l.connect;
+    meta.sourceTable = l.sourceTable;
+    return meta;
+}
+
+void Database::checkLinkPassword(const std::string& alias, const std::string& file, const std::string& pw) {
+    Connection& c = connection();
+    std::optional<std::string> stored;
+    if (!schema::findTable(c, schema::kAccessTable, alias)) return;
+    Statement st(c, "SELECT Value FROM " + quoteIdent(alias) + "." + quoteIdent(schema::kAccessTable) +
+                        " WHERE Property = 'PasswordHash'");
+    if (st.step() && !st.isNull(0)) stored = st.getText(0);
+    if (!stored) return;
+    if (pw.empty() || !password::verify(*stored, pw))
+        throw Error(err::BadPassword, "Not a valid password: the linked file '" + file +
+                                          "' is protected; give its password in the link's connect string "
+                                          "(;DATABASE=path;PWD=password).");
+}
+
 void Database::attachLinks() {
     for (const auto& l : schema::links(connection())) {
         try {
@@ -206,22 +288,8 @@ TableMeta Database::tableMeta(std::string_view name) const {
     std::string key = lower(name);
     if (auto it = metaCache_.find(key); it != metaCache_.end()) return it->second;
     if (auto stored = schema::findTable(c, name)) return metaCache_[key] = schema::loadTable(c, *stored);
-    for (const auto& l : schema::links(c)) {
-        if (!schema::iequals(l.name, name)) continue;
-        std::string file = connectValue(l.connect, "database");
-        std::string alias = const_cast<Database*>(this)->attachFile(file);
-        auto source = schema::findTable(c, l.sourceTable, alias);
-        if (!source)
-            throw Error(err::NoSuchTable, "The linked table '" + l.name + "' cannot be used: table '" + l.sourceTable +
-                                              "' is not in '" + file + "' any more.");
-        TableMeta meta = schema::loadTable(c, *source, alias);
-        meta.name = l.name;
-        meta.linked = true;
-        meta.system = false;
-        meta.connect = l.connect;
-        meta.sourceTable = l.sourceTable;
-        return meta;
-    }
+    for (const auto& l : schema::links(c))
+        if (schema::iequals(l.name, name)) return const_cast<Database*>(this)->linkedMeta(l);
     throw Error(err::NoSuchTable, "The engine cannot find the input table or query '" + std::string(name) +
                                       "'. Make sure it exists and that its name is spelled correctly.");
 }
@@ -297,6 +365,9 @@ void Database::Execute(std::string_view sqlText, int) {
     case sql::StatementKind::DataDefinition: {
         if (readOnly_) throw Error(err::ReadOnly, "Cannot update. Database or object is read-only.");
         auto ddl = parsed.ddl();
+        std::visit([](const auto& d) {
+            if constexpr (!std::is_same_v<std::decay_t<decltype(d)>, std::monostate>) schema::refuseSystemWrite(d.table);
+        }, ddl);
         if (auto* ct = std::get_if<sql::CreateTable>(&ddl)) schema::createTable(c, *ct);
         else if (auto* dt = std::get_if<sql::DropTable>(&ddl)) {
             bool link = false;
@@ -313,6 +384,7 @@ void Database::Execute(std::string_view sqlText, int) {
     case sql::StatementKind::MakeTable: {
         if (readOnly_) throw Error(err::ReadOnly, "Cannot update. Database or object is read-only.");
         std::string target = sql::makeTableTarget(parsed);
+        schema::refuseSystemWrite(target);
         auto cat = catalog();
         sql::EmittedSelect em = sql::emitSelect(parsed, *cat);
         std::vector<ColumnMeta> cols;
@@ -354,7 +426,7 @@ void Database::NewPassword(std::string_view oldPassword, std::string_view newPas
     auto stored = schema::property(c, "PasswordHash");
     bool ok = stored ? password::verify(*stored, oldPassword) : oldPassword.empty();
     if (!ok) throw Error(err::BadPassword, "Not a valid password.");
-    if (newPassword.size() > 20) throw Error(err::InvalidArgument, "Invalid argument: a password has at most 20 characters.");
+    password::checkAcceptable(newPassword);
     schema::setProperty(c, "PasswordHash",
                         newPassword.empty() ? std::nullopt : std::optional<std::string>(password::hash(newPassword)));
     std::error_code ec;
@@ -427,18 +499,18 @@ void TableDefCollection::Append(std::shared_ptr<TableDef> td) {
     if (!td->db_.expired()) throw Error(err::ObjectExists, "Object '" + td->Name() + "' already exists.");
     if (td->Name().empty()) throw Error(3125, "A table needs a name before it can be stored.");
     if (db->readOnly()) throw Error(err::ReadOnly, "Cannot update. Database or object is read-only.");
+    schema::refuseSystemWrite(td->Name());
     Connection& c = db->connection();
     if (!td->Connect().empty()) {
         std::string file = connectValue(td->Connect(), "database");
         if (file.empty()) throw Error(3170, "Could not find installable ISAM: the link needs ';DATABASE=' and a file path.");
         if (!db->resolveTableName(td->Name()).empty() || schema::findQuery(c, td->Name()))
             throw Error(err::ObjectExists, "Object '" + td->Name() + "' already exists.");
-        std::string alias = db->attachFile(file);
         std::string source = td->SourceTableName().empty() ? td->Name() : td->SourceTableName();
-        auto stored = schema::findTable(c, source, alias);
-        if (!stored)
-            throw Error(err::NoSuchTable, "The engine cannot find the input table '" + source + "' in '" + file + "'.");
-        schema::saveLink(c, {td->Name(), td->Connect(), *stored});
+        LinkMeta link{td->Name(), td->Connect(), source};
+        TableMeta target = db->linkedMeta(link);  // the file, its password and the table must all be right
+        link.sourceTable = target.sqliteName;
+        schema::saveLink(c, link);
     } else {
         std::vector<ColumnMeta> cols;
         for (const auto& f : td->Fields()) {
@@ -473,6 +545,7 @@ void TableDefCollection::Delete(std::string_view name) {
     auto db = db_.lock();
     if (!db || !db->IsOpen()) closed();
     if (db->readOnly()) throw Error(err::ReadOnly, "Cannot update. Database or object is read-only.");
+    schema::refuseSystemWrite(name);
     Connection& c = db->connection();
     bool link = false;
     for (const auto& l : schema::links(c))

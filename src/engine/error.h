@@ -49,6 +49,7 @@ constexpr int BookmarkInvalid = 3159;
 constexpr int NoSuchIndex = 3800;
 constexpr int CantDeleteField = 3281;
 constexpr int ValueOutOfRange = 3349;    // numeric field overflow
+constexpr int NoReadPermission = 3112;
 }  // namespace err
 
 class Error : public std::runtime_error {

@@ -28,6 +28,16 @@ constexpr size_t kMem = 8u * 1024u * 1024u;
 
 }  // namespace
 
+void checkAcceptable(std::string_view pw) {
+    if (pw.find(';') != std::string_view::npos)
+        throw Error(err::InvalidArgument, "Invalid argument: a password cannot contain ';' (it ends the connect "
+                                          "string that carries it).");
+    size_t chars = 0;
+    for (unsigned char ch : pw)
+        if ((ch & 0xC0) != 0x80) ++chars;
+    if (chars > 20) throw Error(err::InvalidArgument, "Invalid argument: a password has at most 20 characters.");
+}
+
 std::string hash(std::string_view pw) {
     init();
     char out[crypto_pwhash_STRBYTES];

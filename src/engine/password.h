@@ -6,6 +6,8 @@
 
 namespace engine::password {
 
+// 3001 for a password the connect string cannot carry (";") or longer than 20 characters.
+void checkAcceptable(std::string_view password);
 std::string hash(std::string_view password);
 bool verify(const std::string& storedHash, std::string_view password);
 

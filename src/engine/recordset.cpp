@@ -83,19 +83,27 @@ std::shared_ptr<Recordset> Recordset::open(const std::shared_ptr<Database>& db, 
 
 void Recordset::openTable(const std::string& table) {
     meta_ = db_->tableMeta(table);
+    if (meta_.noRead) schema::refuseRead(meta_.name);
+    if (meta_.rowid.empty()) {
+        // Every name of the row key is taken by a field: read the rows once.
+        openQuery("SELECT * FROM " + sql::quoteIdent(meta_.name));
+        return;
+    }
     type_ = dbOpenTable;
     updatable_ = !meta_.system && !db_->readOnly();
+    const std::string& rowid = meta_.rowid;
     std::string cols;
     for (size_t i = 0; i < meta_.columns.size(); ++i) {
         const auto& c = meta_.columns[i];
         columns_.push_back({c.name, c.type, c.size, static_cast<int>(i)});
         cols += ", " + quoteIdent(c.name);
     }
-    rowidExpr_ = "rowid";
-    keysSql_ = "SELECT rowid FROM " + meta_.ref() + " ORDER BY rowid";
-    pageSql_ = "SELECT rowid" + cols + " FROM " + meta_.ref() + " WHERE rowid IN (" + placeholders(kPageRows) + ")";
-    rowSql_ = "SELECT rowid" + cols + " FROM " + meta_.ref() + " WHERE rowid = ?";
-    findBase_ = "SELECT rowid FROM " + meta_.ref() + " WHERE ";
+    rowidExpr_ = rowid;
+    keysSql_ = "SELECT " + rowid + " FROM " + meta_.ref() + " ORDER BY " + rowid;
+    pageSql_ = "SELECT " + rowid + cols + " FROM " + meta_.ref() + " WHERE " + rowid + " IN (" +
+               placeholders(kPageRows) + ")";
+    rowSql_ = "SELECT " + rowid + cols + " FROM " + meta_.ref() + " WHERE " + rowid + " = ?";
+    findBase_ = "SELECT " + rowid + " FROM " + meta_.ref() + " WHERE ";
     findSource_ = schema::sourceInfo(meta_);
 }
 
@@ -110,8 +118,10 @@ void Recordset::openQuery(const std::string& sqlText) {
     sql::EmittedSelect em = sql::emitSelect(parsed, *catalog);
     type_ = dbOpenDynaset;
     Connection& conn = db_->connection();
-    if (!em.baseTable.empty()) {
-        meta_ = db_->tableMeta(em.baseTable);
+    TableMeta base;
+    if (!em.baseTable.empty()) base = db_->tableMeta(em.baseTable);
+    if (!em.baseTable.empty() && !base.rowid.empty()) {
+        meta_ = std::move(base);
         updatable_ = !meta_.system && !db_->readOnly();
         for (const auto& oc : em.columns) {
             int base = oc.baseColumn.empty() ? -1 : meta_.columnIndex(oc.baseColumn);
@@ -122,7 +132,7 @@ void Recordset::openQuery(const std::string& sqlText) {
             }
             columns_.push_back(c);
         }
-        rowidExpr_ = em.baseAlias + ".rowid";
+        rowidExpr_ = em.baseAlias + "." + meta_.rowid;
         std::string where = em.whereClause.empty() ? "" : " WHERE " + em.whereClause;
         keysSql_ = "SELECT " + rowidExpr_ + " FROM " + em.fromClause + where +
                    (em.orderBy.empty() ? "" : " ORDER BY " + em.orderBy);
@@ -140,8 +150,10 @@ void Recordset::openQuery(const std::string& sqlText) {
     updatable_ = false;
     snapshotTable_ = "ledgerly_result_" + std::to_string(++snapshotCounter);
     std::string ref = "temp." + quoteIdent(snapshotTable_);
-    std::set<std::string> used;
-    std::string defs, cols;
+    // The rows' own key column: no output column (one may be called rowid) hides it.
+    const std::string key = quoteIdent("ledgerly$row");
+    std::set<std::string> used{"ledgerly$row"};
+    std::string defs = key + " INTEGER PRIMARY KEY", cols;
     findSource_ = {};
     findSource_.name = snapshotTable_;
     findSource_.sqliteRef = ref;
@@ -156,24 +168,24 @@ void Recordset::openQuery(const std::string& sqlText) {
         }
         const FieldTypeInfo* info = fieldTypeInfo(oc.type);
         bool text = info && info->storage == Storage::Text;
-        defs += (defs.empty() ? "" : ", ") + quoteIdent(name) + (text ? " TEXT COLLATE NOCASE" : "");
+        defs += ", " + quoteIdent(name) + (text ? " TEXT COLLATE NOCASE" : "");
         cols += ", " + quoteIdent(name);
         columns_.push_back({oc.name, oc.type, info ? info->fixedSize : 0, -1});
         findSource_.columns.push_back({name, oc.type});
     }
     conn.exec("CREATE TEMP TABLE " + quoteIdent(snapshotTable_) + " (" + defs + ")");
     try {
-        conn.exec("INSERT INTO " + ref + " " + em.sql);
+        conn.exec("INSERT INTO " + ref + " (" + cols.substr(2) + ") " + em.sql);
     } catch (...) {
         conn.exec("DROP TABLE IF EXISTS " + ref);
         snapshotTable_.clear();
         throw;
     }
-    rowidExpr_ = "rowid";
-    keysSql_ = "SELECT rowid FROM " + ref + " ORDER BY rowid";
-    pageSql_ = "SELECT rowid" + cols + " FROM " + ref + " WHERE rowid IN (" + placeholders(kPageRows) + ")";
-    rowSql_ = "SELECT rowid" + cols + " FROM " + ref + " WHERE rowid = ?";
-    findBase_ = "SELECT rowid FROM " + ref + " WHERE ";
+    rowidExpr_ = key;
+    keysSql_ = "SELECT " + key + " FROM " + ref + " ORDER BY " + key;
+    pageSql_ = "SELECT " + key + cols + " FROM " + ref + " WHERE " + key + " IN (" + placeholders(kPageRows) + ")";
+    rowSql_ = "SELECT " + key + cols + " FROM " + ref + " WHERE " + key + " = ?";
+    findBase_ = "SELECT " + key + " FROM " + ref + " WHERE ";
 }
 
 void Recordset::loadKeys() {
@@ -675,7 +687,7 @@ void Recordset::Update() {
         std::string assigns;
         for (size_t i : set)
             assigns += (assigns.empty() ? "" : ", ") + quoteIdent(meta_.columns[static_cast<size_t>(columns_[i].baseColumn)].name) + " = ?";
-        Statement& st = conn.cached("UPDATE " + ref + " SET " + assigns + " WHERE rowid = ?");
+        Statement& st = conn.cached("UPDATE " + ref + " SET " + assigns + " WHERE " + meta_.rowid + " = ?");
         int p = 1;
         for (size_t i : set) st.bind(p++, buffer_[i]);
         st.bindInt(p, keys_.key(editRow_));
@@ -698,7 +710,7 @@ void Recordset::Delete() {
     requireCurrent();
     leaveEdit();
     Connection& conn = db_->connection();
-    Statement& st = conn.cached("DELETE FROM " + meta_.ref() + " WHERE rowid = ?");
+    Statement& st = conn.cached("DELETE FROM " + meta_.ref() + " WHERE " + meta_.rowid + " = ?");
     st.bindInt(1, keys_.key(cur_));
     st.step();
     st.reset();
@@ -806,12 +818,12 @@ void Recordset::SetIndex(std::string_view name) {
     bool had = cur_ >= 0 && cur_ < keys_.size() && !keys_.isDeleted(cur_);
     if (had) key = keys_.key(cur_);
     if (!ix) {
-        keysSql_ = "SELECT rowid FROM " + meta_.ref() + " ORDER BY rowid";
+        keysSql_ = "SELECT " + meta_.rowid + " FROM " + meta_.ref() + " ORDER BY " + meta_.rowid;
         indexName_.clear();
     } else {
         std::string order;
         for (const auto& f : ix->fields) order += quoteIdent(f.name) + (f.descending ? " DESC, " : ", ");
-        keysSql_ = "SELECT rowid FROM " + meta_.ref() + " ORDER BY " + order + "rowid";
+        keysSql_ = "SELECT " + meta_.rowid + " FROM " + meta_.ref() + " ORDER BY " + order + meta_.rowid;
         indexName_ = ix->name;
     }
     orderDirty_ = false;
@@ -878,8 +890,8 @@ void Recordset::Seek(std::string_view comparison, const std::vector<Variant>& ke
     }
     std::string order;
     for (const auto& f : ix->fields) order += quoteIdent(f.name) + ((f.descending != backward) ? " DESC, " : ", ");
-    order += backward ? "rowid DESC" : "rowid";
-    Statement& st = db_->connection().cached("SELECT rowid FROM " + meta_.ref() + " WHERE " + where + " ORDER BY " +
+    order += meta_.rowid + (backward ? " DESC" : "");
+    Statement& st = db_->connection().cached("SELECT " + meta_.rowid + " FROM " + meta_.ref() + " WHERE " + where + " ORDER BY " +
                                              order + " LIMIT 1 OFFSET ?" + std::to_string(converted.size() + 1));
     // Rows another connection added since the keyset was read are not part of
     // this recordset: step over them to the next candidate.

@@ -36,6 +36,17 @@ bool iequals(std::string_view a, std::string_view b) {
            });
 }
 
+bool isSystemName(std::string_view n) { return n.size() >= 4 && iequals(n.substr(0, 4), "MSys"); }
+
+void refuseSystemWrite(std::string_view table) {
+    if (isSystemName(table)) throw Error(err::ReadOnly, "Cannot update. Database or object is read-only.");
+}
+
+void refuseRead(std::string_view table) {
+    throw Error(err::NoReadPermission,
+                "Record(s) cannot be read; no read permission on '" + std::string(table) + "'.");
+}
+
 namespace {
 
 bool lessNoCase(const std::string& a, const std::string& b) {
@@ -43,8 +54,6 @@ bool lessNoCase(const std::string& a, const std::string& b) {
         return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
     });
 }
-
-bool isSystemName(std::string_view n) { return n.size() >= 4 && iequals(n.substr(0, 4), "MSys"); }
 
 std::string encodeFields(const std::vector<sql::IndexColumn>& cols) {
     std::string out;
@@ -213,6 +222,7 @@ TableMeta loadTable(Connection& c, const std::string& stored, const std::string&
     t.schema = schemaName;
     t.sqliteName = stored;
     t.system = isSystemName(stored);
+    t.noRead = iequals(stored, kAccessTable);
     int rowidAliasCol = -1;
     {
         Statement st(c, "SELECT name, type, \"notnull\", pk FROM pragma_table_info(?1, ?2)");
@@ -236,6 +246,13 @@ TableMeta loadTable(Connection& c, const std::string& stored, const std::string&
         }
         if (pkCount != 1) rowidAliasCol = -1;
     }
+    // A field may be called rowid: the row key is then reached by another of its names.
+    t.rowid.clear();
+    for (const char* alias : {"rowid", "_rowid_", "oid"})
+        if (t.columnIndex(alias) < 0) {
+            t.rowid = alias;
+            break;
+        }
     bool recorded = tableExistsIn(c, schemaName, "MSysColumns");
     if (recorded) {
         Statement st(c, "SELECT FieldName, Type, Size, Required, AllowZeroLength, AutoNumber FROM " +
@@ -308,6 +325,9 @@ sql::SourceInfo sourceInfo(const TableMeta& t) {
     s.name = t.name;
     s.sqliteRef = t.ref();
     for (const auto& c : t.columns) s.columns.push_back({c.name, c.type});
+    s.rowid = t.rowid;
+    s.readOnly = t.system;
+    s.noRead = t.noRead;
     return s;
 }
 

@@ -39,7 +39,9 @@ struct TableMeta {
     std::string sqliteName;  // the table's name in that schema
     std::vector<ColumnMeta> columns;
     std::vector<IndexMeta> indexes;
-    bool system = false;     // an engine table ("MSys…")
+    bool system = false;     // an engine table ("MSys…"): read-only through statements and recordsets
+    bool noRead = false;     // the table of the password hash: not readable through the program
+    std::string rowid = "rowid";  // SQLite's name for the row key that no user field hides ("" when all are taken)
     bool linked = false;
     std::string connect;     // ";DATABASE=path" for a link
     std::string sourceTable;
@@ -64,6 +66,14 @@ struct LinkMeta {
 namespace schema {
 
 bool iequals(std::string_view a, std::string_view b);
+// Engine tables ("MSys…") are written only by the object model.
+bool isSystemName(std::string_view name);
+// The engine table that holds the file's properties, the password hash among them.
+inline constexpr const char* kAccessTable = "MSysAccess";
+// 3027 for an engine table: statements, recordsets and DDL never change one.
+void refuseSystemWrite(std::string_view table);
+// 3112 for the table that holds the password hash.
+[[noreturn]] void refuseRead(std::string_view table);
 
 // Creates the engine tables when they are missing (not on read-only files).
 void ensureSystemTables(Connection& c);

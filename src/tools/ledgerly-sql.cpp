@@ -1,15 +1,14 @@
 // ledgerly-sql: runs statements of the engine's dialect against a database
 // file from the command line, or lists and describes what the file holds.
 //
-//   ledgerly-sql [--password P] [--create] [--csv] DATABASE [STATEMENT ...]
-//   ledgerly-sql DATABASE --tables | --queries | --describe TABLE
-#include <sys/stat.h>
-
+//   ledgerly-sql [--password P] [--create | --read-only] [--csv] DATABASE [STATEMENT ...]
+//   ledgerly-sql DATABASE --tables | --queries | --describe TABLE   (always read-only)
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "engine/dao.h"
+#include "engine/password.h"
 #include "engine/sql/sql.h"
 
 using namespace engine;
@@ -19,6 +18,7 @@ namespace {
 struct Options {
     std::string password;
     bool create = false;
+    bool readOnly = false;
     bool csv = false;
     std::string database;
     std::string listing;  // "tables", "queries" or "describe"
@@ -27,7 +27,7 @@ struct Options {
 };
 
 void usage() {
-    std::cerr << "usage: ledgerly-sql [--password P] [--create] [--csv] DATABASE [STATEMENT ...]\n"
+    std::cerr << "usage: ledgerly-sql [--password P] [--create | --read-only] [--csv] DATABASE [STATEMENT ...]\n"
                  "       ledgerly-sql DATABASE --tables | --queries | --describe TABLE\n";
 }
 
@@ -124,6 +124,7 @@ bool parseArgs(int argc, char** argv, Options& o) {
         std::string a = argv[i];
         if (a == "--password" && i + 1 < argc) o.password = argv[++i];
         else if (a == "--create") o.create = true;
+        else if (a == "--read-only") o.readOnly = true;
         else if (a == "--csv") o.csv = true;
         else if (a == "--tables" || a == "--queries") o.listing = a.substr(2);
         else if (a == "--describe" && i + 1 < argc) {
@@ -134,7 +135,8 @@ bool parseArgs(int argc, char** argv, Options& o) {
         else if (o.database.empty()) o.database = a;
         else o.statements.push_back(a);
     }
-    return !o.database.empty() && (o.listing.empty() || o.statements.empty());
+    if (!o.listing.empty()) o.readOnly = true;
+    return !o.database.empty() && (o.listing.empty() || o.statements.empty()) && !(o.create && o.readOnly);
 }
 
 }  // namespace
@@ -145,12 +147,13 @@ int main(int argc, char** argv) {
         usage();
         return 2;
     }
+    std::vector<std::string> statements;
+    size_t done = 0;
     try {
+        if (!o.password.empty()) password::checkAcceptable(o.password);
         std::string connect = o.password.empty() ? "" : ";pwd=" + o.password;
-        struct stat st {};
-        std::shared_ptr<Database> db = (o.create && ::stat(o.database.c_str(), &st) != 0)
-                                           ? DBEngine::CreateDatabase(o.database, connect)
-                                           : DBEngine::OpenDatabase(o.database, false, false, connect);
+        std::shared_ptr<Database> db = o.create ? DBEngine::CreateDatabase(o.database, connect)
+                                                : DBEngine::OpenDatabase(o.database, false, o.readOnly, connect);
         if (o.listing == "tables") {
             for (const auto& t : db->TableDefs())
                 if (!isSystemTable(t->Name())) std::cout << t->Name() << '\n';
@@ -159,12 +162,21 @@ int main(int argc, char** argv) {
         } else if (o.listing == "describe") {
             describe(*db, o.describeTable);
         } else {
-            std::vector<std::string> statements = o.statements.empty() ? readStatements(std::cin) : o.statements;
-            for (const auto& s : statements) run(*db, s, o.csv);
+            statements = o.statements.empty() ? readStatements(std::cin) : o.statements;
+            for (const auto& s : statements) {
+                run(*db, s, o.csv);
+                ++done;
+            }
         }
     } catch (const Error& e) {
         std::cout.flush();
         std::cerr << "Error " << e.number() << ": " << e.description() << "\n";
+        if (statements.size() > 1) {
+            std::string text = statements[done].substr(0, 60);
+            if (text.size() < statements[done].size()) text += "...";
+            std::cerr << "Statement " << done + 1 << " of " << statements.size() << " failed (" << text << "); the "
+                      << done << " before it succeeded.\n";
+        }
         return 1;
     } catch (const std::exception& e) {
         std::cout.flush();

@@ -19,6 +19,9 @@ struct SourceInfo {
     std::string sqliteRef;  // quoted SQLite reference: "Orders" or "link_1"."Orders"
     std::vector<ColumnInfo> columns;  // in column order
     std::string querySql;   // Kind::Query: the saved query's SQL in our dialect
+    std::string rowid = "rowid";  // how SQLite names the table's row key ("" when none can)
+    bool readOnly = false;  // statements may read but never change it (engine tables)
+    bool noRead = false;    // statements may not even read it (the password table)
 };
 
 // Name lookups are case-insensitive.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <set>
 
 #include "engine/error.h"
@@ -72,6 +73,7 @@ struct Source {
     std::vector<ColumnInfo> columns;
     bool baseTable = false; // a stored table: its text columns carry NOCASE and its indexes
     std::string tableName;  // engine name of a stored table
+    std::string rowid = "rowid";  // SQLite's name for its row key
 };
 
 struct Scope {
@@ -138,6 +140,8 @@ private:
     Out emit(const Expr& e, Scope& s);
     Out column(const Expr& e, Scope& s);
     Out binaryOp(const Expr& e, Scope& s);
+    Out chain(const Expr& e, Scope& s);
+    static Out combine(const std::string& op, Out a, Out b);
     Out call(const Expr& e, Scope& s);
     Out aggregate(const Expr& e, const AggregateDef& def, Scope& s);
     // `setOperation`: a part of a UNION, whose rows are compared as wholes.
@@ -461,9 +465,71 @@ Out Emitter::column(const Expr& e, Scope& s) {
 
 Out Emitter::binaryOp(const Expr& e, Scope& s) {
     const std::string& op = e.text;
+    if (op == "and" || op == "or" || op == "xor" || op == "eqv" || op == "imp") {
+        if (e.args.size() > 2) return chain(e, s);
+        return combine(op, emit(*e.args[0], s), emit(*e.args[1], s));
+    }
+    if (e.args.size() > 2) return chain(e, s);
+    Out a = value(*e.args[0], s), b = value(*e.args[1], s);
+    if (op == "=" || op == "<>" || op == "<" || op == ">" || op == "<=" || op == ">=") {
+        Out o;
+        dateText(a, b, *e.args[1]);
+        dateText(b, a, *e.args[0]);
+        collate(a, b);
+        o.sql = a.sql + " " + op + " " + b.sql;
+        o.cond = true;
+        o.type = dbBoolean;
+        return o;
+    }
+    return combine(op, std::move(a), std::move(b));
+}
+
+// A chain of one operator (a + b + c …) gives what evaluating it from the left
+// gives; where grouping cannot change that (logical operators, concatenation,
+// sums and products of numbers) the operands are grouped as a balanced tree, so
+// that a chain of thousands of terms stays a few levels deep for SQLite.
+Out Emitter::chain(const Expr& e, Scope& s) {
+    const std::string& op = e.text;
+    bool logical = op == "and" || op == "or";
+    std::vector<Out> xs;
+    for (const auto& a : e.args) xs.push_back(logical ? emit(*a, s) : value(*a, s));
+    bool regroup = true;
+    if (logical) {
+        if (std::any_of(xs.begin(), xs.end(), [](const Out& x) { return x.cond; }))
+            for (auto& x : xs) x = asCond(std::move(x));
+    } else if (op == "+" || op == "-") {
+        bool numbers = std::none_of(xs.begin(), xs.end(), [](const Out& x) { return isTextType(x.type) || x.type == dbDate; });
+        if (numbers && op == "-") {
+            // A difference does not regroup; written flat, SQLite reads it left to right without nesting.
+            Out o;
+            o.type = xs[0].type;
+            for (size_t i = 0; i < xs.size(); ++i) {
+                o.sql += (i ? " - (" : "((") + xs[i].sql + ")";
+                if (i) o.type = numericResult(o.type, xs[i].type);
+            }
+            o.sql += ")";
+            if (o.type == dbCurrency) o.sql = "round(" + o.sql + ", 4)";
+            return o;
+        }
+        regroup = numbers && op == "+";
+    }
+    if (!regroup) {
+        Out acc = std::move(xs[0]);
+        for (size_t i = 1; i < xs.size(); ++i) acc = combine(op, std::move(acc), std::move(xs[i]));
+        return acc;
+    }
+    std::function<Out(size_t, size_t)> group = [&](size_t lo, size_t hi) -> Out {
+        if (hi - lo == 1) return std::move(xs[lo]);
+        size_t mid = lo + (hi - lo) / 2;
+        Out left = group(lo, mid);
+        return combine(op, std::move(left), group(mid, hi));
+    };
+    return group(0, xs.size());
+}
+
+Out Emitter::combine(const std::string& op, Out a, Out b) {
     Out o;
     if (op == "and" || op == "or" || op == "xor" || op == "eqv" || op == "imp") {
-        Out a = emit(*e.args[0], s), b = emit(*e.args[1], s);
         if (a.cond || b.cond) {
             a = asCond(a);
             b = asCond(b);
@@ -486,16 +552,6 @@ Out Emitter::binaryOp(const Expr& e, Scope& s) {
         else if (op == "eqv") o.sql = "(~" + xr + ")";
         else o.sql = "(~" + x + " | " + y + ")";
         o.type = (a.type == dbBoolean && b.type == dbBoolean) ? dbBoolean : numericResult(a.type, b.type);
-        return o;
-    }
-    Out a = value(*e.args[0], s), b = value(*e.args[1], s);
-    if (op == "=" || op == "<>" || op == "<" || op == ">" || op == "<=" || op == ">=") {
-        dateText(a, b, *e.args[1]);
-        dateText(b, a, *e.args[0]);
-        collate(a, b);
-        o.sql = a.sql + " " + op + " " + b.sql;
-        o.cond = true;
-        o.type = dbBoolean;
         return o;
     }
     if (op == "&") {
@@ -601,7 +657,8 @@ Out Emitter::call(const Expr& e, Scope& s) {
     switch (f->special) {
     case Special::IIf: {
         Out c = cond(*e.args[0], s), a = value(*e.args[1], s), b = value(*e.args[2], s);
-        o.sql = "CASE WHEN " + c.sql + " THEN " + a.sql + " ELSE " + b.sql + " END";
+        // iif() costs SQLite's parser less than CASE, so IIf nests as deep as other calls.
+        o.sql = "iif(" + c.sql + ", " + a.sql + ", " + b.sql + ")";
         if (a.type == b.type || b.type == 0) o.type = a.type;
         else if (a.type == 0) o.type = b.type;
         else if (isTextType(a.type) && isTextType(b.type)) o.type = dbText;
@@ -673,6 +730,9 @@ std::string Emitter::tableRef(const TableRef& t, Scope& scope) {
         if (!info)
             throw Error(err::NoSuchTable, "The engine cannot find the input table or query '" + t.name +
                                               "'. Make sure it exists and that its name is spelled correctly.");
+        if (info->noRead)
+            throw Error(err::NoReadPermission,
+                        "Record(s) cannot be read; no read permission on '" + info->name + "'.");
         Source src;
         src.name = t.alias.empty() ? t.name : t.alias;
         src.ref = quoteIdent(src.name);
@@ -683,6 +743,7 @@ std::string Emitter::tableRef(const TableRef& t, Scope& scope) {
             src.columns = info->columns;
             src.baseTable = true;
             src.tableName = info->name;
+            src.rowid = info->rowid;
             text = info->sqliteRef + " AS " + src.ref;
         } else {
             std::string key = lowerAscii(info->name);
@@ -1024,6 +1085,7 @@ EmittedAction emitActionStatement(const Statement& st, const Catalog& catalog) {
     Emitter em(&catalog, st.text);
     em.declare(st.parameters);
     EmittedAction out;
+    // The table a statement changes: a stored table that statements may write.
     auto tableInfo = [&](const std::string& name) {
         auto info = catalog.find(name);
         if (!info)
@@ -1031,6 +1093,10 @@ EmittedAction emitActionStatement(const Statement& st, const Catalog& catalog) {
                                               "'. Make sure it exists and that its name is spelled correctly.");
         if (info->kind != SourceInfo::Kind::Table)
             throw Error(kNotUpdatable, "Operation must use an updatable query; '" + name + "' is a saved query.");
+        if (info->readOnly) throw Error(err::ReadOnly, "Cannot update. Database or object is read-only.");
+        if (info->rowid.empty())
+            throw Error(err::ReadOnly, "Cannot update '" + info->name + "': its fields hide the row key the engine "
+                                       "needs, so it can only be read.");
         return *info;
     };
     switch (st.kind) {
@@ -1091,10 +1157,11 @@ EmittedAction emitActionStatement(const Statement& st, const Catalog& catalog) {
                 throw Error(kNotUpdatable, "Operation must use an updatable query: an UPDATE can join tables only "
                                            "with INNER JOIN.");
         std::vector<std::string> texts;
-        for (const TableRef* t : tables) {
-            tableInfo(t->name);
-            texts.push_back(em.tableRef(*t, scope));
-        }
+        for (const TableRef* t : tables) texts.push_back(em.tableRef(*t, scope));
+        for (const Source& src : scope.sources)
+            if (!src.baseTable)
+                throw Error(kNotUpdatable, "Operation must use an updatable query; '" + src.name +
+                                               "' is a saved query.");
         // The table changed is the one whose fields are set.
         size_t target = 0;
         bool chosen = false;
@@ -1127,7 +1194,7 @@ EmittedAction emitActionStatement(const Statement& st, const Catalog& catalog) {
         for (const Expr* on : ons) conds.push_back(em.cond(*on, scope).sql);
         if (st.where) conds.push_back(em.cond(*st.where, scope).sql);
         for (size_t i = 0; i < conds.size(); ++i) where += (i ? " AND " : "") + std::string("(") + conds[i] + ")";
-        SourceInfo t = *catalog.find(tables[target]->name);
+        SourceInfo t = tableInfo(tables[target]->name);
         out.targetTable = t.name;
         out.sql = "UPDATE " + texts[target] + " SET ";
         for (size_t i = 0; i < sets.size(); ++i)
@@ -1161,7 +1228,8 @@ EmittedAction emitActionStatement(const Statement& st, const Catalog& catalog) {
         if (scope.sources.size() == 1 && st.from.size() == 1 && st.from[0]->kind == TableRef::Kind::Named) {
             out.sql = "DELETE FROM " + from + (where.empty() ? "" : " WHERE " + where);
         } else {
-            out.sql = "DELETE FROM " + t.sqliteRef + " WHERE rowid IN (SELECT " + target->ref + ".rowid FROM " +
+            out.sql = "DELETE FROM " + t.sqliteRef + " WHERE " + t.rowid + " IN (SELECT " + target->ref + "." +
+                      target->rowid + " FROM " +
                       from + (where.empty() ? "" : " WHERE " + where) + ")";
         }
         break;

@@ -27,8 +27,22 @@ const std::set<std::string> kReserved = {
 
 bool reserved(const Token& t) { return t.kind == Tok::Name && kReserved.count(lowerAscii(t.text)) > 0; }
 
-// Keeps a few hundred levels of nesting from exhausting the stack.
-constexpr int kMaxDepth = 200;
+// Keeps nesting within what the storage layer's parser takes: a level of
+// parentheses or a function call counts two steps of kMaxDepth. Chains of one
+// operator (a + b + c …, x Or y Or z …) are one level however long.
+constexpr int kMaxDepth = 40;
+constexpr int kMaxLevels = kMaxDepth / 2;
+
+[[noreturn]] void tooDeep() {
+    throw Error(3360, "The query is too complex: its expressions nest more than " + std::to_string(kMaxLevels) +
+                          " levels deep (parentheses, function calls and operators of different kinds). Split it "
+                          "into simpler parts.");
+}
+
+// Operators whose chains the emitter may regroup: a + b + c is one node with three operands.
+bool chains(const std::string& op) {
+    return op == "+" || op == "-" || op == "*" || op == "&" || op == "and" || op == "or";
+}
 
 class Parser {
 public:
@@ -111,7 +125,7 @@ private:
     struct Depth {
         Parser& p;
         explicit Depth(Parser& parser) : p(parser) {
-            if (++p.depth_ > kMaxDepth) p.fail();
+            if (++p.depth_ > kMaxDepth) tooDeep();
         }
         ~Depth() { --p.depth_; }
     };
@@ -137,6 +151,11 @@ private:
         return e;
     }
     ExprPtr binary(std::string op, ExprPtr a, ExprPtr b) {
+        if (chains(op) && a->kind == Expr::Kind::Binary && a->text == op) {
+            a->args.push_back(std::move(b));
+            close(*a);
+            return a;
+        }
         auto e = make(Expr::Kind::Binary, a->pos);
         e->text = std::move(op);
         e->args.push_back(std::move(a));
@@ -149,7 +168,7 @@ private:
     void close(Expr& e) {
         e.end = toks_[p_ > 0 ? p_ - 1 : 0].end;
         for (const auto& a : e.args) e.depth = std::max(e.depth, a->depth + 1);
-        if (e.depth > kMaxDepth * 2) fail();
+        if (e.depth > kMaxDepth) tooDeep();
     }
 
     // --- statements
