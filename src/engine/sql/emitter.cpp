@@ -595,7 +595,7 @@ Out Emitter::combine(const std::string& op, Out a, Out b) {
         return o;
     }
     if (op == "/") {
-        o.sql = "(CAST(" + a.sql + " AS REAL) / " + b.sql + ")";
+        o.sql = "ldg_div(" + a.sql + ", " + b.sql + ")";
         o.type = dbDouble;
         return o;
     }

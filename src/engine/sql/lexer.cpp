@@ -50,6 +50,7 @@ std::vector<Token> tokenize(std::string_view s) {
         if (nameStart(c)) {
             size_t j = i;
             while (j < n && namePart(at(j))) ++j;
+            if (at(j) == '$') ++j;  // Left$, Format$: the text-only forms of functions
             t.kind = Tok::Name;
             t.text = std::string(s.substr(i, j - i));
             i = j;
