@@ -86,7 +86,7 @@ void Recordset::openTable(const std::string& table) {
     if (meta_.noRead) schema::refuseRead(meta_.name);
     if (meta_.rowid.empty()) {
         // Every name of the row key is taken by a field: read the rows once.
-        openQuery("SELECT * FROM " + sql::quoteIdent(meta_.name));
+        openQuery("SELECT * FROM [" + meta_.name + "]");
         return;
     }
     type_ = dbOpenTable;

@@ -519,7 +519,7 @@ void frmMain::mnuRecentFile_Click(int index) {
 }
 
 QVariant frmMain::UsePassword() {
-    std::optional<QString> pw = Prompts::input("Please enter the database password:", "Password Required");
+    std::optional<QString> pw = Prompts::password("Please enter the database password:", "Password Required");
     std::string connect = ";pwd=" + pw.value_or(QString()).toStdString();
     try {
         RecentDB = engine::DBEngine::OpenDatabase(RecentFiles->Fields("DBPath").Value().toText(), false, false, connect);

@@ -276,7 +276,7 @@ void frmTableOpen::MakeGrid(const QVariant& DBPath, const QVariant& RSSource, co
 
 QVariant frmTableOpen::UsePassword() {
     Members& m = State();
-    std::optional<QString> pw = Prompts::input("Please enter the database password:", "Password Required");
+    std::optional<QString> pw = Prompts::password("Please enter the database password:", "Password Required");
     QString connect = ";pwd=" + pw.value_or(QString());
     try {
         m.database = engine::DBEngine::OpenDatabase(m.DBPath.toString().toStdString(), false, false, connect.toStdString());

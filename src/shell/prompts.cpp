@@ -49,6 +49,13 @@ public:
         return text;
     }
 
+    std::optional<QString> password(const QString& prompt, const QString& caption) override {
+        bool ok = false;
+        QString text = QInputDialog::getText(QApplication::activeWindow(), caption, prompt, QLineEdit::Password, {}, &ok);
+        if (!ok) return std::nullopt;
+        return text;
+    }
+
     std::optional<QString> openFile(const QString& title, const QString& filter, const QString& initial) override {
         QString path = QFileDialog::getOpenFileName(QApplication::activeWindow(), title, initial, filter);
         if (path.isEmpty()) return std::nullopt;

@@ -24,6 +24,8 @@ public:
     virtual Answer message(const QString& text, const QString& caption, Icon icon, Buttons buttons) = 0;
     // Nothing when cancelled.
     virtual std::optional<QString> input(const QString& prompt, const QString& caption, const QString& initial) = 0;
+    // An input box that masks what is typed.
+    virtual std::optional<QString> password(const QString& prompt, const QString& caption) = 0;
     virtual std::optional<QString> openFile(const QString& title, const QString& filter, const QString& initial) = 0;
     virtual std::optional<QString> saveFile(const QString& title, const QString& filter, const QString& initial) = 0;
     virtual std::optional<QFont> chooseFont(const QFont& initial) = 0;
@@ -43,6 +45,9 @@ inline Answer message(const QString& text, const QString& caption = kAppTitle, I
 inline std::optional<QString> input(const QString& prompt, const QString& caption = kAppTitle,
                                     const QString& initial = {}) {
     return current().input(prompt, caption, initial);
+}
+inline std::optional<QString> password(const QString& prompt, const QString& caption = kAppTitle) {
+    return current().password(prompt, caption);
 }
 inline std::optional<QString> openFile(const QString& title, const QString& filter, const QString& initial = {}) {
     return current().openFile(title, filter, initial);

@@ -68,9 +68,93 @@ TEST(OpenDatabase, GenuineJetFileIsNotADatabaseHere) {
     std::string jet = firstJetFile();
     if (jet.empty()) GTEST_SKIP() << "no Jet sample files on this machine";
     auto before = std::filesystem::file_size(jet);
-    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(jet, false, true); }), err::NotADatabase);
+    try {
+        DBEngine::OpenDatabase(jet, false, true);
+        ADD_FAILURE() << "opened";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), err::NotADatabase);
+        EXPECT_NE(e.description().find("older format"), std::string::npos) << e.description();
+    }
+    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(jet, false, false); }), err::NotADatabase);
     EXPECT_EQ(std::filesystem::file_size(jet), before);
     EXPECT_FALSE(std::filesystem::exists(jet + "-wal"));
+}
+
+std::string bytesOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Opening, listing and a refused password leave the file's bytes and its
+// journal mode as they were.
+TEST(OpenDatabase, OpeningChangesNothingInTheFile) {
+    TempDir dir;
+    std::string foreign = dir.file("foreign.db");
+    rawExec(foreign, "PRAGMA journal_mode=DELETE; CREATE TABLE T (A INTEGER, B TEXT); INSERT INTO T VALUES (1, 'x')");
+    std::string locked = dir.file("locked.db");
+    DBEngine::CreateDatabase(locked, ";pwd=secret")->Close();
+    std::string foreignBefore = bytesOf(foreign), lockedBefore = bytesOf(locked);
+
+    for (bool readOnly : {false, true}) {
+        auto db = DBEngine::OpenDatabase(foreign, false, readOnly);
+        EXPECT_EQ(column(*db->OpenRecordset("T"), "B"), std::vector<std::string>{"x"});
+        db->TableDefs();
+        db->Close();
+    }
+    EXPECT_EQ(bytesOf(foreign), foreignBefore);
+    EXPECT_FALSE(std::filesystem::exists(foreign + "-wal"));
+    EXPECT_EQ(rawQuery(foreign, "PRAGMA journal_mode").at(0).at(0), "delete");
+    // A change through the engine keeps the maker's journal mode too.
+    DBEngine::OpenDatabase(foreign)->Execute("UPDATE T SET B = 'y'");
+    EXPECT_EQ(rawQuery(foreign, "PRAGMA journal_mode").at(0).at(0), "delete");
+
+    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(locked, false, false, ";pwd=wrong"); }), err::BadPassword);
+    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(locked, false, true, ";pwd=wrong"); }), err::BadPassword);
+    EXPECT_EQ(bytesOf(locked), lockedBefore);
+}
+
+// A read-only open works where nothing may be written beside the file.
+TEST(OpenDatabase, ReadOnlyOpenWorksInAFolderThatCannotBeWritten) {
+    if (geteuid() == 0) GTEST_SKIP() << "root writes every folder";
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "ro");
+    std::string path = dir.file("ro/made.db");
+    {
+        auto db = DBEngine::CreateDatabase(path);
+        db->Execute("CREATE TABLE T (A Long)");
+        db->Execute("INSERT INTO T VALUES (3)");
+    }
+    std::filesystem::permissions(dir.path() / "ro", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    int number = errorOf([&] {
+        auto db = DBEngine::OpenDatabase(path, false, true);
+        EXPECT_EQ(column(*db->OpenRecordset("T"), "A"), std::vector<std::string>{"3"});
+    });
+    std::filesystem::permissions(dir.path() / "ro", std::filesystem::perms::owner_all);
+    EXPECT_EQ(number, 0);
+}
+
+TEST(OpenDatabase, ALinkToABrokenFileNamesTheLinkAndItsFile) {
+    TempDir dir;
+    std::string target = dir.file("target.db");
+    {
+        auto t = DBEngine::CreateDatabase(target);
+        t->Execute("CREATE TABLE Items (A Long)");
+    }
+    std::string mainPath = dir.file("main.db");
+    auto db = DBEngine::CreateDatabase(mainPath);
+    db->TableDefs().Append(db->CreateTableDef("Far", 0, "Items", ";DATABASE=" + target));
+    db->Close();
+    writeFile(target, std::string(8192, 'z'));
+    db = DBEngine::OpenDatabase(mainPath);
+    try {
+        db->OpenRecordset("Far");
+        ADD_FAILURE() << "opened";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), err::NotADatabase);
+        EXPECT_NE(e.description().find("'Far'"), std::string::npos) << e.description();
+        EXPECT_NE(e.description().find(target), std::string::npos) << e.description();
+        EXPECT_EQ(e.description().find(mainPath), std::string::npos) << e.description();
+    }
 }
 
 TEST(OpenDatabase, PasswordIsCheckedChangedAndRemoved) {

@@ -1,6 +1,10 @@
 // Commands that act on whatever window is active: Font, the Edit commands and
 // the Window menu.
 #include <QAction>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
 #include <QApplication>
 #include <QClipboard>
 #include <QListWidget>
@@ -13,6 +17,7 @@
 #include "dbwindow/frmView.h"
 #include "grids/frmGrid.h"
 #include "shell/frmMain.h"
+#include "shell/prompts.h"
 #include "support/app_fixture.h"
 
 namespace {
@@ -97,6 +102,29 @@ TEST_F(CommandsTest, WindowMenuListsTheChildWindowsAndArrangesThem) {
     main()->mnuViewWindow->trigger();
     settle();
     EXPECT_EQ(main()->mdiArea->activeSubWindow(), view()->parentWidget());
+}
+
+}  // namespace
+
+namespace {
+
+// The program's own input box for passwords shows dots, not the password.
+TEST(PasswordBox, MasksWhatIsTyped) {
+    Prompts::install(nullptr);  // the real Qt boxes
+    QLineEdit::EchoMode mode = QLineEdit::Normal;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        auto* edit = box->findChild<QLineEdit*>();
+        ASSERT_NE(edit, nullptr);
+        mode = edit->echoMode();
+        QTest::keyClicks(edit, "ledgerly");
+        box->accept();
+    });
+    std::optional<QString> typed = Prompts::password("Please enter the database password:", "Password Required");
+    ScriptedPrompts::install();
+    EXPECT_EQ(mode, QLineEdit::Password);
+    EXPECT_EQ(typed.value_or(QString()), "ledgerly");
 }
 
 }  // namespace

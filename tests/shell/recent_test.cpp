@@ -124,6 +124,7 @@ TEST_F(RecentTest, APasswordIsAskedForWhenThisRunDoesNotKnowIt) {
     main()->mnuRecentFile_Click(1);
     ASSERT_NE(moduleCreateGrid::WorkAreas[1], nullptr);
     EXPECT_EQ(moduleCreateGrid::WorkAreas[1]->rs1->RecordCount(), 5);
+    EXPECT_EQ(prompts->passwordPrompts, 2) << "both answers were typed into a box that masks them";
     // Known now: the next grid on the file opens without asking.
     frmGrid* again = openTable(2, secret, "Orders");
     ASSERT_NE(again, nullptr);

@@ -40,6 +40,11 @@ std::optional<QString> ScriptedPrompts::input(const QString& prompt, const QStri
     return take(inputs);
 }
 
+std::optional<QString> ScriptedPrompts::password(const QString& prompt, const QString& caption) {
+    ++passwordPrompts;
+    return input(prompt, caption, {});
+}
+
 std::optional<QString> ScriptedPrompts::openFile(const QString& title, const QString&, const QString& initial) {
     lastFileInitial = initial;
     if (files.empty()) {

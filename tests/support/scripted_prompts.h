@@ -37,6 +37,9 @@ public:
     Prompts::Answer message(const QString& text, const QString& caption, Prompts::Icon icon,
                             Prompts::Buttons buttons) override;
     std::optional<QString> input(const QString& prompt, const QString& caption, const QString& initial) override;
+    // Answered from `inputs` like an input box, and counted.
+    std::optional<QString> password(const QString& prompt, const QString& caption) override;
+    int passwordPrompts = 0;
     std::optional<QString> openFile(const QString& title, const QString& filter, const QString& initial) override;
     std::optional<QString> saveFile(const QString& title, const QString& filter, const QString& initial) override;
     std::optional<QFont> chooseFont(const QFont& initial) override;

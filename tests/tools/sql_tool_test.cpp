@@ -2,6 +2,8 @@
 // input, plain and CSV output, listings, and errors with their numbers.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "engine/dao.h"
 #include "support/run_tool.h"
 #include "support/tempdir.h"
@@ -123,6 +125,40 @@ TEST_F(SqlTool, CreateMakesANewDatabaseWithItsPassword) {
     EXPECT_EQ(refused.err.rfind("Error 3031: ", 0), 0u) << refused.err;
     RunResult read = sql("--password s3cret " + fresh + " \"SELECT A FROM T\"");
     EXPECT_EQ(read.out, "A\n7\n");
+}
+
+// --create never reports success over an existing file, and a password the
+// connect string cannot carry is refused before anything is made.
+TEST_F(SqlTool, CreateRefusesWhatItCannotDoWhole) {
+    RunResult over = sql("--create --password s3cret " + db() + " \"SELECT 1\"");
+    EXPECT_EQ(over.exitCode, 1);
+    EXPECT_NE(over.err.find("already exists"), std::string::npos) << over.err;
+    EXPECT_EQ(sql(db() + " --tables").exitCode, 0) << "the existing file stays without a password";
+
+    std::string fresh = tmp_.file("semi.mdb");
+    RunResult semi = sql("--create --password 'a;b' " + shellQuoted(fresh));
+    EXPECT_EQ(semi.exitCode, 1);
+    EXPECT_NE(semi.err.find("';'"), std::string::npos) << semi.err;
+    RunResult tooLong = sql("--create --password " + std::string(21, 'p') + " " + shellQuoted(fresh));
+    EXPECT_EQ(tooLong.exitCode, 1);
+    EXPECT_FALSE(std::filesystem::exists(fresh));
+}
+
+TEST_F(SqlTool, AFailedStatementIsNamedWithTheCountDoneBeforeIt) {
+    RunResult r = sql(db() + " \"UPDATE [Stock Items] SET Price = 1\" \"UPDATE [Stock Items] SET Price = 1 / 0\" "
+                             "\"DELETE FROM [Stock Items]\"");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("Statement 2 of 3 failed (UPDATE [Stock Items] SET Price = 1 / 0); the 1 before it succeeded."),
+              std::string::npos) << r.err;
+    EXPECT_EQ(sql(db() + " \"SELECT Count(*) FROM [Stock Items] WHERE Price = 1\"").out, "Expr1000\n3\n");
+}
+
+// Listings and --read-only open the file read-only: nothing in it changes.
+TEST_F(SqlTool, ReadOnlyUseLeavesTheFileAlone) {
+    RunResult w = sql("--read-only " + db() + " \"DELETE FROM [Stock Items]\"");
+    EXPECT_EQ(w.exitCode, 1);
+    EXPECT_EQ(w.err.rfind("Error 3027: ", 0), 0u) << w.err;
+    EXPECT_EQ(sql("--read-only " + db() + " \"SELECT Count(*) FROM [Stock Items]\"").out, "Expr1000\n3\n");
 }
 
 TEST_F(SqlTool, BadUsageShowsHowToCallIt) {
