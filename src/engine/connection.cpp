@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <cerrno>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -122,6 +123,8 @@ void throwConstraintError(std::string_view msg, int ext) {
             throw Error(err::RequiredMissing, "The field '" + field +
                                                   "' cannot contain a Null value because its Required property is "
                                                   "set to True. Enter a value in this field.");
+        if (kind == "range")
+            throw Error(err::ValueOutOfRange, "Numeric field overflow: the value does not fit field '" + field + "'.");
         if (kind == "zls")
             throw Error(err::ZeroLength, "Field '" + field + "' cannot be a zero-length string.");
         throw Error(err::ConversionError, "Data type conversion error: the value does not fit field '" + field + "'.");
@@ -226,7 +229,17 @@ std::string Statement::declaredType(int c) const {
     return n ? n : "";
 }
 
+// A value its field's type cannot hold (written by another program) reads as
+// "#Error" in its cell alone; the rest of the row and the table still read.
 Variant Statement::get(int c, int fieldType) const {
+    try {
+        return getTyped(c, fieldType);
+    } catch (const Error&) {
+        return Variant::text("#Error");
+    }
+}
+
+Variant Statement::getTyped(int c, int fieldType) const {
     int st = sqlite3_column_type(stmt_, c);
     if (st == SQLITE_NULL) return {};
     auto asStored = [&]() -> Variant {
@@ -269,8 +282,11 @@ Variant Statement::get(int c, int fieldType) const {
         if (st == SQLITE_INTEGER || st == SQLITE_FLOAT) return Variant::currency(sqlite3_column_double(stmt_, c));
         break;
     case dbSingle:
-        if (st == SQLITE_INTEGER || st == SQLITE_FLOAT)
-            return Variant::single(static_cast<float>(sqlite3_column_double(stmt_, c)));
+        if (st == SQLITE_INTEGER || st == SQLITE_FLOAT) {
+            double d = sqlite3_column_double(stmt_, c);
+            if (!(std::fabs(d) <= 3.402823466e38)) throw Error(err::ValueOutOfRange, "Numeric field overflow.");
+            return Variant::single(static_cast<float>(d));
+        }
         break;
     case dbDouble:
     case dbFloat:

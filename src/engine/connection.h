@@ -49,6 +49,7 @@ public:
     sqlite3_stmt* handle() const { return stmt_; }
 
 private:
+    Variant getTyped(int col, int fieldType) const;
     Connection& conn_;
     sqlite3_stmt* stmt_ = nullptr;
 };

@@ -84,14 +84,35 @@ bool tableExistsIn(Connection& c, const std::string& schemaName, std::string_vie
     return st.step();
 }
 
+// The values a field of each type can hold: the kind of value (3421 when
+// broken) and its range (3349 when broken), kept by the file itself.
+std::string rangeCheck(const ColumnMeta& col) {
+    std::string q = quoteIdent(col.name);
+    auto between = [&](const char* lo, const char* hi) { return q + " IS NULL OR " + q + " BETWEEN " + lo + " AND " + hi; };
+    switch (col.type) {
+    case dbByte: return between("0", "255");
+    case dbInteger: return between("-32768", "32767");
+    case dbLong: return between("-2147483648", "2147483647");
+    case dbCurrency: return between("-922337203685477.5808", "922337203685477.5807");
+    case dbSingle: return between("-3.402823466e38", "3.402823466e38");
+    case dbDouble:
+    case dbNumeric:
+    case dbDecimal:
+    case dbFloat: return between("-1.7976931348623157e308", "1.7976931348623157e308");  // not infinite
+    default: return {};
+    }
+}
+
 std::string typeCheck(const ColumnMeta& col) {
     std::string q = quoteIdent(col.name);
-    auto range = [&](const char* lo, const char* hi) {
-        return "typeof(" + q + ") IN ('integer','null') AND (" + q + " IS NULL OR " + q + " BETWEEN " + lo + " AND " +
-               hi + ")";
-    };
+    auto range = [&](const char*, const char*) { return "typeof(" + q + ") IN ('integer','null')"; };
     switch (col.type) {
-    case dbBoolean:
+    case dbBoolean: return q + " IS NULL OR " + q + " IN (0, -1)";
+    case dbGUID:
+        return q + " IS NULL OR (typeof(" + q + ")='text' AND " + q +
+               " GLOB '{[0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f]-"
+               "[0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f]-[0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f]-[0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f]-"
+               "[0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f]}')";
     case dbBigInt: return "typeof(" + q + ") IN ('integer','null')";
     case dbByte: return range("0", "255");
     case dbInteger: return range("-32768", "32767");
@@ -416,7 +437,9 @@ void setProperty(Connection& c, std::string_view name, const std::optional<std::
 
 std::string columnDefinition(const ColumnMeta& col, bool rowidAlias) {
     std::string q = quoteIdent(col.name);
-    if (rowidAlias) return q + " INTEGER PRIMARY KEY AUTOINCREMENT";
+    if (rowidAlias)
+        return q + " INTEGER PRIMARY KEY AUTOINCREMENT CONSTRAINT " + quoteIdent("range|" + col.name) + " CHECK (" +
+               rangeCheck(ColumnMeta{col.name, dbLong}) + ")";
     const FieldTypeInfo* info = fieldTypeInfo(col.type);
     if (!info) throw Error(err::SyntaxInFieldDef, "Field '" + col.name + "' has a type the engine does not know.");
     std::string def = q + " " + info->declType;
@@ -426,6 +449,8 @@ std::string columnDefinition(const ColumnMeta& col, bool rowidAlias) {
     if (col.required) def += " CONSTRAINT " + quoteIdent("req|" + col.name) + " CHECK (" + q + " IS NOT NULL)";
     std::string check = typeCheck(col);
     if (!check.empty()) def += " CONSTRAINT " + quoteIdent("type|" + col.name) + " CHECK (" + check + ")";
+    std::string range = rangeCheck(col);
+    if (!range.empty()) def += " CONSTRAINT " + quoteIdent("range|" + col.name) + " CHECK (" + range + ")";
     if ((col.type == dbText || col.type == dbChar) && col.size > 0)
         def += " CONSTRAINT " + quoteIdent("len|" + col.name) + " CHECK (length(" + q + ") <= " +
                std::to_string(col.size) + ")";

@@ -1081,6 +1081,15 @@ EmittedSelect emitQueryStatement(const Statement& st, const Catalog& catalog) {
     return out;
 }
 
+// A Yes/No field stores any non-zero number as Yes (-1).
+std::string asYesNo(const std::string& sql) { return "-((" + sql + ") <> 0)"; }
+
+int columnType(const std::vector<ColumnInfo>& columns, const std::string& name) {
+    for (const auto& c : columns)
+        if (equalsNoCase(c.name, name)) return c.type;
+    return 0;
+}
+
 EmittedAction emitActionStatement(const Statement& st, const Catalog& catalog) {
     Emitter em(&catalog, st.text);
     em.declare(st.parameters);
@@ -1137,8 +1146,11 @@ EmittedAction emitActionStatement(const Statement& st, const Catalog& catalog) {
                 if (st.values[r].size() != cols.size())
                     throw Error(kValueCount, "Number of query values and destination fields are not the same.");
                 body += r ? ", (" : "VALUES (";
-                for (size_t i = 0; i < st.values[r].size(); ++i)
-                    body += (i ? ", " : "") + em.value(*st.values[r][i], none).sql;
+                for (size_t i = 0; i < st.values[r].size(); ++i) {
+                    std::string v = em.value(*st.values[r][i], none).sql;
+                    if (columnType(t.columns, cols[i]) == dbBoolean) v = asYesNo(v);
+                    body += (i ? ", " : "") + v;
+                }
                 body += ")";
             }
         }
@@ -1187,8 +1199,11 @@ EmittedAction emitActionStatement(const Statement& st, const Catalog& catalog) {
             chosen = true;
             sets.emplace_back(colName, "");
         }
-        for (size_t i = 0; i < st.assignments.size(); ++i)
+        for (size_t i = 0; i < st.assignments.size(); ++i) {
             sets[i].second = em.value(*st.assignments[i].value, scope).sql;
+            if (columnType(scope.sources[target].columns, sets[i].first) == dbBoolean)
+                sets[i].second = asYesNo(sets[i].second);
+        }
         std::string where;
         std::vector<std::string> conds;
         for (const Expr* on : ons) conds.push_back(em.cond(*on, scope).sql);
