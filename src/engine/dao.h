@@ -108,7 +108,15 @@ public:
     auto end() const { return items_.end(); }
 
 protected:
+    // Replaces the items. Objects that leave are kept (not freed) for the
+    // collection's life: a reference a caller holds never dangles.
+    void replaceItems(std::vector<std::shared_ptr<T>> items);
+    void removeItem(const std::shared_ptr<T>& item);
+    // The item of that name, taken out of `from` (for reuse), or nullptr.
+    static std::shared_ptr<T> takeByName(std::vector<std::shared_ptr<T>>& from, std::string_view name);
+
     std::vector<std::shared_ptr<T>> items_;
+    std::vector<std::shared_ptr<T>> retired_;
     const char* what_ = "Item";
 };
 
@@ -127,7 +135,7 @@ private:
     friend class QueryDef;
     std::function<void(Field&)> onAppend_;
     std::function<void(const Field&)> onDelete_;
-    void reset(std::vector<std::shared_ptr<Field>> items) { items_ = std::move(items); }
+    void reset(std::vector<std::shared_ptr<Field>> items) { replaceItems(std::move(items)); }
 };
 
 class Index {
@@ -202,6 +210,7 @@ private:
     IndexCollection indexes_;
     bool system_ = false;
     std::weak_ptr<Database> db_;  // set once stored
+    bool gone_ = false;           // its table was deleted: using it gives 3420
 };
 
 class TableDefCollection : public Collection<TableDef> {
@@ -241,6 +250,8 @@ private:
     bool stored_ = false;
     long recordsAffected_ = 0;
     std::weak_ptr<Database> db_;
+    bool gone_ = false;  // deleted: using it gives 3420
+    void checkAlive() const;
 };
 
 class QueryDefCollection : public Collection<QueryDef> {

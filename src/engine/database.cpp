@@ -177,8 +177,8 @@ Database::~Database() {
 
 void Database::Close() {
     if (!conn_) return;
-    tableDefs_.reset();
-    queryDefs_.reset();
+    // The collections stay (references to them and their items must not
+    // dangle); everything they hold now answers 3420.
     conn_.reset();
     filelock::release(path_, exclusive_);
     transactionDepth_ = 0;
@@ -468,14 +468,16 @@ void Database::Rollback() {
 
 void TableDefCollection::Refresh() {
     auto db = db_.lock();
-    items_.clear();
     if (!db || !db->IsOpen()) return;
+    // A table that stays keeps its object; one that went is kept, marked gone.
+    std::vector<std::shared_ptr<TableDef>> old = items_, fresh;
     Connection& c = db->connection();
     std::vector<std::string> names = schema::tableNames(c);
     for (const auto& l : schema::links(c)) names.push_back(l.name);
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) { return lower(a) < lower(b); });
     for (const auto& n : names) {
-        auto td = std::make_shared<TableDef>(n);
+        auto td = takeByName(old, n);
+        if (!td) td = std::make_shared<TableDef>(n);
         try {
             td->attach(db, db->tableMeta(n));
         } catch (const Error&) {
@@ -488,8 +490,10 @@ void TableDefCollection::Refresh() {
                     td->sourceTableName_ = l.sourceTable;
                 }
         }
-        items_.push_back(std::move(td));
+        fresh.push_back(std::move(td));
     }
+    for (auto& td : old) td->gone_ = true;
+    replaceItems(std::move(fresh));
 }
 
 void TableDefCollection::Append(std::shared_ptr<TableDef> td) {

@@ -38,6 +38,32 @@ std::shared_ptr<T> Collection<T>::Find(std::string_view name) const {
     return nullptr;
 }
 
+template <class T>
+void Collection<T>::replaceItems(std::vector<std::shared_ptr<T>> items) {
+    for (auto& old : items_)
+        if (std::find(items.begin(), items.end(), old) == items.end()) retired_.push_back(old);
+    items_ = std::move(items);
+}
+
+template <class T>
+void Collection<T>::removeItem(const std::shared_ptr<T>& item) {
+    auto it = std::find(items_.begin(), items_.end(), item);
+    if (it == items_.end()) return;
+    retired_.push_back(*it);
+    items_.erase(it);
+}
+
+template <class T>
+std::shared_ptr<T> Collection<T>::takeByName(std::vector<std::shared_ptr<T>>& from, std::string_view name) {
+    for (auto it = from.begin(); it != from.end(); ++it)
+        if (schema::iequals((*it)->Name(), name)) {
+            auto item = *it;
+            from.erase(it);
+            return item;
+        }
+    return nullptr;
+}
+
 template class Collection<Field>;
 template class Collection<Index>;
 template class Collection<TableDef>;
@@ -65,7 +91,7 @@ void FieldCollection::Delete(std::string_view name) {
         hook(*f);
         return;
     }
-    items_.erase(std::find(items_.begin(), items_.end(), f));
+    removeItem(f);
 }
 
 void IndexCollection::Append(std::shared_ptr<Index> index) {
@@ -88,7 +114,7 @@ void IndexCollection::Delete(std::string_view name) {
         hook(*ix);
         return;
     }
-    items_.erase(std::find(items_.begin(), items_.end(), ix));
+    removeItem(ix);
 }
 
 // -------------------------------------------------------------------- Field
@@ -222,6 +248,7 @@ std::shared_ptr<Index> TableDef::CreateIndex(std::string name) { return std::mak
 
 long TableDef::RecordCount() const {
     auto db = db_.lock();
+    if (gone_) throw Error(err::DatabaseClosed, "Object invalid or no longer set: table '" + name_ + "' was deleted.");
     if (!db) return 0;
     TableMeta meta = db->tableMeta(name_);
     Variant n = db->connection().scalar("SELECT count(*) FROM " + meta.ref());
@@ -230,6 +257,7 @@ long TableDef::RecordCount() const {
 
 std::shared_ptr<Recordset> TableDef::OpenRecordset() {
     auto db = db_.lock();
+    if (gone_) throw Error(err::DatabaseClosed, "Object invalid or no longer set: table '" + name_ + "' was deleted.");
     if (!db) invalidOperation("the table is not stored in a database yet.");
     return db->OpenRecordset(name_);
 }
@@ -243,10 +271,14 @@ void TableDef::attach(const std::shared_ptr<Database>& db, const TableMeta& meta
         connect_ = meta.connect;
         sourceTableName_ = meta.sourceTable;
     }
+    // Fields and indexes keep their objects across a re-read: references held elsewhere stay good.
+    std::vector<std::shared_ptr<Field>> oldFields(fields_.begin(), fields_.end());
     std::vector<std::shared_ptr<Field>> fields;
     for (size_t i = 0; i < meta.columns.size(); ++i) {
         const ColumnMeta& c = meta.columns[i];
-        auto f = std::make_shared<Field>(c.name, c.type, c.size);
+        auto f = FieldCollection::takeByName(oldFields, c.name);
+        if (f) *f = Field(c.name, c.type, c.size);
+        else f = std::make_shared<Field>(c.name, c.type, c.size);
         f->size_ = c.size;
         f->required_ = c.required;
         f->allowZeroLength_ = c.allowZeroLength;
@@ -259,9 +291,12 @@ void TableDef::attach(const std::shared_ptr<Database>& db, const TableMeta& meta
         fields.push_back(std::move(f));
     }
     fields_.reset(std::move(fields));
-    indexes_.items_.clear();
+    std::vector<std::shared_ptr<Index>> oldIndexes = indexes_.items_, indexes;
     for (const auto& m : meta.indexes) {
-        auto ix = std::make_shared<Index>(m.name);
+        auto ix = IndexCollection::takeByName(oldIndexes, m.name);
+        if (!ix) ix = std::make_shared<Index>(m.name);
+        ix->name_ = m.name;
+        ix->locked_ = false;
         ix->primary_ = m.primary;
         ix->unique_ = m.unique;
         ix->ignoreNulls_ = m.ignoreNulls;
@@ -276,17 +311,18 @@ void TableDef::attach(const std::shared_ptr<Database>& db, const TableMeta& meta
         }
         ix->fields_.reset(std::move(ixFields));
         ix->locked_ = true;
-        indexes_.items_.push_back(std::move(ix));
+        indexes.push_back(std::move(ix));
     }
+    indexes_.replaceItems(std::move(indexes));
     std::weak_ptr<Database> weak = db;
     std::string table = meta.name;
     bool linked = meta.linked;
     auto reload = [this, weak, table]() {
         if (auto d = weak.lock()) attach(d, d->tableMeta(table));
     };
-    auto target = [weak, linked](const char* what) -> std::shared_ptr<Database> {
+    auto target = [this, weak, linked](const char* what) -> std::shared_ptr<Database> {
         auto d = weak.lock();
-        if (!d || !d->IsOpen()) throw Error(err::DatabaseClosed, "Object invalid or no longer set.");
+        if (!d || !d->IsOpen() || gone_) throw Error(err::DatabaseClosed, "Object invalid or no longer set.");
         if (linked)
             throw Error(err::OperationNotSupported, std::string("Cannot ") + what +
                                                         " of a linked table here; change the table in its own database.");
@@ -330,7 +366,12 @@ void TableDef::attach(const std::shared_ptr<Database>& db, const TableMeta& meta
 
 // ----------------------------------------------------------------- QueryDef
 
+void QueryDef::checkAlive() const {
+    if (gone_) throw Error(err::DatabaseClosed, "Object invalid or no longer set: query '" + name_ + "' was deleted.");
+}
+
 void QueryDef::SetSQL(std::string text) {
+    checkAlive();
     sql::Parsed parsed = sql::parse(text);
     int type = static_cast<int>(parsed.kind());
     if (stored_) {
@@ -367,6 +408,7 @@ FieldCollection& QueryDef::Fields() {
 }
 
 std::shared_ptr<Recordset> QueryDef::OpenRecordset() {
+    checkAlive();
     auto db = db_.lock();
     if (!db) invalidOperation("the query belongs to no open database.");
     if (type_ != 0 && type_ != 128 && type_ != 16)
@@ -375,6 +417,7 @@ std::shared_ptr<Recordset> QueryDef::OpenRecordset() {
 }
 
 void QueryDef::Execute(int options) {
+    checkAlive();
     auto db = db_.lock();
     if (!db) invalidOperation("the query belongs to no open database.");
     db->Execute(sql_, options);
@@ -401,17 +444,22 @@ void QueryDefCollection::Delete(std::string_view name) {
 
 void QueryDefCollection::Refresh() {
     auto db = db_.lock();
-    items_.clear();
     if (!db || !db->IsOpen()) return;
+    // A query that stays keeps its object; one that went is kept, marked gone.
+    std::vector<std::shared_ptr<QueryDef>> old = items_, fresh;
     for (const auto& q : schema::queries(db->connection())) {
-        auto def = std::shared_ptr<QueryDef>(new QueryDef);
+        auto def = takeByName(old, q.name);
+        if (!def) def = std::shared_ptr<QueryDef>(new QueryDef);
+        def->fieldsLoaded_ = def->fieldsLoaded_ && def->sql_ == q.sql;
         def->name_ = q.name;
         def->sql_ = q.sql;
         def->type_ = q.type;
         def->stored_ = true;
         def->db_ = db;
-        items_.push_back(std::move(def));
+        fresh.push_back(std::move(def));
     }
+    for (auto& q : old) q->gone_ = true;
+    replaceItems(std::move(fresh));
 }
 
 }  // namespace engine

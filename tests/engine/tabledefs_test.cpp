@@ -295,3 +295,46 @@ TEST_F(Queries, ActionQueryRunsAndCountsItsRows) {
 }
 
 }  // namespace
+
+namespace {
+
+// References handed out by the collections stay good across every re-read;
+// an object whose table or query was deleted says so (3420) when used.
+TEST(HeldObjects, SurviveRefreshesAndSayWhenTheirObjectIsGone) {
+    TempDir dir;
+    auto db = DBEngine::CreateDatabase(dir.file("held.db"));
+    db->Execute("CREATE TABLE Orders (ID Long, Qty Long, Note Text(10))");
+    db->Execute("CREATE TABLE Scrap (A Long)");
+    db->CreateQueryDef("Big", "SELECT * FROM Orders WHERE Qty > 5");
+    TableDef& orders = db->TableDefs()["Orders"];
+    TableDef& scrap = db->TableDefs()["Scrap"];
+    Field& note = orders.Fields()["Note"];
+    QueryDef& big = db->QueryDefs()["Big"];
+
+    // Every kind of re-read: explicit, by Append, by Delete, by DDL.
+    db->TableDefs().Refresh();
+    addTable(*db, "Extra", {{"X", dbLong}});
+    db->Execute("CREATE INDEX ByQty ON Orders (Qty)");
+    db->Execute("DROP TABLE Scrap");
+    db->QueryDefs().Refresh();
+    db->CreateQueryDef("Other", "SELECT ID FROM Orders");
+
+    EXPECT_EQ(&db->TableDefs()["Orders"], &orders) << "a table that stays keeps its object";
+    EXPECT_EQ(note.Name(), "Note");
+    orders.Fields().Delete("Note");  // the held collection still works
+    EXPECT_EQ(db->TableDefs()["Orders"].Fields().Count(), 2);
+    EXPECT_EQ(note.Name(), "Note") << "a field that went is still readable, not freed";
+    EXPECT_NE(db->TableDefs()["Orders"].Indexes().Find("ByQty"), nullptr);
+
+    EXPECT_EQ(errorOf([&] { scrap.OpenRecordset(); }), err::DatabaseClosed);
+    EXPECT_EQ(errorOf([&] { scrap.Fields().Append(scrap.CreateField("B", dbLong)); }), err::DatabaseClosed);
+    EXPECT_EQ(big.SQL(), "SELECT * FROM Orders WHERE Qty > 5");
+    db->QueryDefs().Delete("Big");
+    EXPECT_EQ(errorOf([&] { big.OpenRecordset(); }), err::DatabaseClosed);
+
+    db->Close();
+    EXPECT_EQ(errorOf([&] { orders.OpenRecordset(); }), err::DatabaseClosed);
+    EXPECT_EQ(errorOf([&] { orders.Fields().Append(orders.CreateField("C", dbLong)); }), err::DatabaseClosed);
+}
+
+}  // namespace
