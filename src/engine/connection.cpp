@@ -104,6 +104,11 @@ void throwConstraintError(std::string_view msg, int ext) {
                     "The changes were not made because they would create duplicate values in the index or "
                     "primary key on '" + fieldsFromMessage(msg) +
                     "'. Change the data in that field, or remove or redefine the index to permit duplicate entries.");
+    case SQLITE_CONSTRAINT_TRIGGER:
+        if (msg.rfind("pk|", 0) == 0)
+            throw Error(err::NullInPrimaryKey, "Index or primary key cannot contain a Null value (field " +
+                                                   std::string(msg.substr(3)) + ").");
+        throw Error(err::Generic, "The changes were refused by a rule of the table.");
     case SQLITE_CONSTRAINT_NOTNULL:
         throw Error(err::RequiredMissing, "The field '" + fieldsFromMessage(msg) +
                                               "' cannot contain a Null value because its Required property is "

@@ -189,6 +189,8 @@ void Recordset::openQuery(const std::string& sqlText) {
 }
 
 void Recordset::loadKeys() {
+    // Rows read from now on are as of this version: a later change elsewhere shows at the next refresh.
+    seenDataVersion_ = db_->connection().dataVersion();
     std::vector<std::int64_t> keys;
     keys.reserve(std::max<std::size_t>(keys_.keys().size(), 1024));
     {

@@ -597,6 +597,24 @@ void dropColumn(Connection& c, std::string_view table, std::string_view column) 
     c.definitionsChanged();
 }
 
+// A primary key's fields never hold Null, however rows are written: triggers
+// named after the index refuse it ("pk|fields" becomes 3058).
+void keepPrimaryKeyFilled(Connection& c, const std::string& table, const IndexMeta& m) {
+    std::string rowNull, newNull, names;
+    for (const auto& f : m.fields) {
+        rowNull += (rowNull.empty() ? "" : " OR ") + quoteIdent(f.name) + " IS NULL";
+        newNull += (newNull.empty() ? "" : " OR ") + std::string("NEW.") + quoteIdent(f.name) + " IS NULL";
+        names += (names.empty() ? "" : ", ") + f.name;
+    }
+    if (c.scalar("SELECT 1 FROM " + quoteIdent(table) + " WHERE " + rowNull + " LIMIT 1").isNull() == false)
+        throw Error(err::NullInPrimaryKey, "Index or primary key cannot contain a Null value: field(s) " + names +
+                                               " of table '" + table + "' hold Null.");
+    for (const char* when : {"insert", "update"})
+        c.exec("CREATE TRIGGER " + quoteIdent(m.sqliteName + "$" + when) + " BEFORE " +
+               (std::string(when) == "insert" ? "INSERT" : "UPDATE") + " ON " + quoteIdent(table) + " WHEN " + newNull +
+               " BEGIN SELECT RAISE(ABORT, " + quoteText("pk|" + names) + "); END");
+}
+
 void createIndex(Connection& c, const sql::CreateIndex& def) {
     auto stored = findTable(c, def.table);
     if (!stored) noSuchTable(def.table);
@@ -633,6 +651,7 @@ void createIndex(Connection& c, const sql::CreateIndex& def) {
         }
         ddl += ")";
         c.exec(ddl);
+        if (m.primary) keepPrimaryKeyFilled(c, *stored, m);
     }
     Statement st(c, "INSERT INTO MSysIndexes (TableName, IndexName, SQLiteName, Fields, IsPrimary, IsUnique, "
                     "IgnoreNulls) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
@@ -652,6 +671,8 @@ void dropIndex(Connection& c, std::string_view table, std::string_view index) {
     if (!m) throw Error(err::ItemNotFound, "Index '" + std::string(index) + "' is not on table '" + *stored + "'.");
     Savepoint sp(c);
     if (!m->sqliteName.empty()) {
+        for (const char* when : {"$insert", "$update"})
+            c.exec("DROP TRIGGER IF EXISTS " + quoteIdent(m->sqliteName + when));
         try {
             c.exec("DROP INDEX " + quoteIdent(m->sqliteName));
         } catch (const Error&) {
