@@ -487,6 +487,15 @@ void Connection::fail(int rc, std::string_view context) const {
         throw Error(3000, "The operation was cancelled.");
     default: {
         std::string msg = sqlite3_errmsg(db_);
+        if (auto at = msg.find("generated column \""); at != std::string::npos) {
+            std::string field = msg.substr(at + 18);
+            field = field.substr(0, field.find('"'));
+            throw Error(3164, "Field '" + field + "' cannot be updated: it is calculated by the table.");
+        }
+        // Features of other programs' files that this storage layer lacks are named.
+        if (auto at = msg.find("no such module: "); at != std::string::npos)
+            throw Error(err::OperationNotSupported, "'" + fileName(path_) + "' uses the table kind '" +
+                                                        msg.substr(at + 16) + "', which this program cannot show.");
         if (msg.find("stack overflow") != std::string::npos || msg.find("too many") != std::string::npos ||
             msg.find("too deep") != std::string::npos || msg.find("too big") != std::string::npos ||
             msg.find("too large") != std::string::npos)

@@ -576,7 +576,8 @@ void Recordset::setBufferValue(int column, const Variant& v) {
     requireOpen();
     if (editMode_ == dbEditNone) throw Error(err::UpdateWithoutEdit, "Update or CancelUpdate without AddNew or Edit.");
     const Column& c = columns_[static_cast<size_t>(column)];
-    if (c.baseColumn < 0) throw Error(3164, "Field '" + c.name + "' cannot be updated: it is calculated.");
+    if (c.baseColumn < 0 || meta_.columns[static_cast<size_t>(c.baseColumn)].generated)
+        throw Error(3164, "Field '" + c.name + "' cannot be updated: it is calculated.");
     if (meta_.columns[static_cast<size_t>(c.baseColumn)].autoIncrement)
         throw Error(3164, "Field '" + c.name + "' cannot be updated: its numbers are given by the engine.");
     buffer_[static_cast<size_t>(column)] = convertForColumn(column, v);
@@ -592,7 +593,9 @@ void Recordset::AddNew() {
     buffer_.assign(columns_.size(), Variant());
     changed_.assign(columns_.size(), false);
     for (size_t i = 0; i < columns_.size(); ++i)
-        if (columns_[i].type == dbBoolean && columns_[i].baseColumn >= 0) buffer_[i] = Variant::boolean(false);
+        if (columns_[i].type == dbBoolean && columns_[i].baseColumn >= 0 &&
+            !meta_.columns[static_cast<size_t>(columns_[i].baseColumn)].generated)
+            buffer_[i] = Variant::boolean(false);
 }
 
 void Recordset::Edit() {
@@ -653,7 +656,8 @@ void Recordset::Update() {
     std::string ref = meta_.ref();
     std::vector<size_t> set;
     for (size_t i = 0; i < columns_.size(); ++i)
-        if (changed_[i] || (editMode_ == dbEditAdd && columns_[i].type == dbBoolean && columns_[i].baseColumn >= 0))
+        if (changed_[i] || (editMode_ == dbEditAdd && columns_[i].type == dbBoolean && columns_[i].baseColumn >= 0 &&
+                            !meta_.columns[static_cast<size_t>(columns_[i].baseColumn)].generated))
             set.push_back(i);
     bool touchesIndex = false;
     if (!indexName_.empty())
@@ -677,6 +681,12 @@ void Recordset::Update() {
         st.step();
         st.reset();
         std::int64_t rowid = conn.lastInsertRowid();
+        if (meta_.withoutRowid) {
+            // Keyed by its integer primary key: the new row's key is the value given.
+            for (size_t i = 0; i < columns_.size(); ++i)
+                if (quoteIdent(meta_.columns[static_cast<size_t>(columns_[i].baseColumn)].name) == meta_.rowid)
+                    rowid = buffer_[i].toInt64();
+        }
         keys_.append(rowid);
         invalidateRow(keys_.size() - 1);  // the last page grows by one row
         findCache_.valid = false;

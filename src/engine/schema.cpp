@@ -245,13 +245,18 @@ TableMeta loadTable(Connection& c, const std::string& stored, const std::string&
     t.system = isSystemName(stored);
     t.noRead = iequals(stored, kAccessTable);
     int rowidAliasCol = -1;
+    int pkCount = 0, pkCol = -1;
     {
-        Statement st(c, "SELECT name, type, \"notnull\", pk FROM pragma_table_info(?1, ?2)");
+        Statement kind(c, "SELECT type FROM " + quoteIdent(schemaName) + ".sqlite_master WHERE name = ?1");
+        kind.bindText(1, stored);
+        t.view = kind.step() && kind.getText(0) == "view";
+        // table_xinfo also lists generated columns (hidden 2 and 3); 1 is a virtual table's hidden column.
+        Statement st(c, "SELECT name, type, \"notnull\", pk, hidden FROM pragma_table_xinfo(?1, ?2) WHERE hidden <> 1");
         st.bindText(1, stored).bindText(2, schemaName);
-        int pkCount = 0;
         while (st.step()) {
             ColumnMeta m;
             m.name = st.getText(0);
+            m.generated = st.getInt(4) >= 2;
             DeclaredType dt = typeFromDeclared(st.getText(1));
             m.type = dt.code;
             m.size = dt.size;
@@ -259,6 +264,7 @@ TableMeta loadTable(Connection& c, const std::string& stored, const std::string&
             m.allowZeroLength = true;
             if (st.getInt(3) > 0) {
                 ++pkCount;
+                pkCol = static_cast<int>(t.columns.size());
                 std::string decl = st.getText(1);
                 for (auto& ch : decl) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
                 if (decl == "INTEGER") rowidAliasCol = static_cast<int>(t.columns.size());
@@ -274,6 +280,25 @@ TableMeta loadTable(Connection& c, const std::string& stored, const std::string&
             t.rowid = alias;
             break;
         }
+    if (t.view) t.rowid.clear();
+    if (!t.rowid.empty()) {
+        // A table without row ids is keyed by its primary key: an integer one serves as the row key.
+        bool hasRowid = true;
+        try {
+            Statement probe(c, "SELECT " + t.rowid + " FROM " + t.ref() + " LIMIT 0");
+        } catch (const Error&) {
+            hasRowid = false;
+        }
+        if (!hasRowid) {
+            t.withoutRowid = true;
+            t.rowid.clear();
+            if (pkCount == 1 && pkCol >= 0) {
+                const ColumnMeta& key = t.columns[static_cast<size_t>(pkCol)];
+                if (key.type == dbLong || key.type == dbInteger || key.type == dbByte || key.type == dbBigInt)
+                    t.rowid = quoteIdent(key.name);
+            }
+        }
+    }
     bool recorded = tableExistsIn(c, schemaName, "MSysColumns");
     if (recorded) {
         Statement st(c, "SELECT FieldName, Type, Size, Required, AllowZeroLength, AutoNumber FROM " +
@@ -347,7 +372,7 @@ sql::SourceInfo sourceInfo(const TableMeta& t) {
     s.sqliteRef = t.ref();
     for (const auto& c : t.columns) s.columns.push_back({c.name, c.type});
     s.rowid = t.rowid;
-    s.readOnly = t.system;
+    s.readOnly = t.system || t.view;
     s.noRead = t.noRead;
     return s;
 }
@@ -529,6 +554,9 @@ void dropTable(Connection& c, std::string_view name) {
     auto stored = findTable(c, name);
     if (!stored) noSuchTable(name);
     if (isSystemName(*stored)) throw Error(err::ReadOnly, "Table '" + *stored + "' belongs to the engine and cannot be deleted.");
+    if (loadTable(c, *stored).view)
+        throw Error(err::ReadOnly, "Cannot delete '" + *stored + "': it is a view of another program, which this "
+                                   "program only reads.");
     requireSystemTables(c);
     Savepoint sp(c);
     c.exec("DROP TABLE " + quoteIdent(*stored));
@@ -553,15 +581,11 @@ void addColumn(Connection& c, std::string_view table, const ColumnMeta& column) 
                     "An AutoIncrement field can only be defined when its table is created.");
     ColumnMeta col = column;
     if ((col.type == dbText || col.type == dbChar) && col.size <= 0) col.size = kDefaultTextSize;
+    if (col.required && !c.scalar("SELECT 1 FROM " + t.ref() + " LIMIT 1").isNull())
+        throw Error(err::RequiredMissing, "Field '" + col.name + "' cannot be Required: table '" + *stored +
+                                              "' already has records, which would hold no value in it.");
     Savepoint sp(c);
-    try {
-        c.exec("ALTER TABLE " + quoteIdent(*stored) + " ADD COLUMN " + columnDefinition(col, false));
-    } catch (const Error& e) {
-        if (e.number() == err::RequiredMissing)
-            throw Error(err::RequiredMissing, "Field '" + col.name + "' cannot be Required: table '" + *stored +
-                                                  "' already has records, which would hold no value in it.");
-        throw;
-    }
+    c.exec("ALTER TABLE " + quoteIdent(*stored) + " ADD COLUMN " + columnDefinition(col, false));
     writeColumnMeta(c, *stored, col);
     sp.commit();
     c.definitionsChanged();

@@ -22,6 +22,7 @@ struct ColumnMeta {
     bool required = false;
     bool allowZeroLength = false;
     bool autoIncrement = false;
+    bool generated = false;  // computed by the table (a generated column of another program): read-only
 };
 
 struct IndexMeta {
@@ -42,6 +43,8 @@ struct TableMeta {
     bool system = false;     // an engine table ("MSys…"): read-only through statements and recordsets
     bool noRead = false;     // the table of the password hash: not readable through the program
     std::string rowid = "rowid";  // SQLite's name for the row key that no user field hides ("" when all are taken)
+    bool view = false;          // a view of another program: its rows can only be read
+    bool withoutRowid = false;  // keyed by its primary key; rowid then names that integer field
     bool linked = false;
     std::string connect;     // ";DATABASE=path" for a link
     std::string sourceTable;

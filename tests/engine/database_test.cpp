@@ -389,3 +389,80 @@ TEST(ForeignFile, TableMadeByPlainSqliteOpensWithSensibleTypesAndCanBeEdited) {
 }
 
 }  // namespace
+
+namespace {
+
+// Views, tables without row ids and generated columns of files made by other programs.
+TEST(ForeignFile, ViewsKeyedTablesAndGeneratedColumns) {
+    TempDir dir;
+    std::string path = dir.file("other.db");
+    rawExec(path,
+            "CREATE TABLE Items (ID INTEGER, Name TEXT, Price REAL, Qty INTEGER,"
+            " Total REAL GENERATED ALWAYS AS (Price * Qty) VIRTUAL, Up TEXT GENERATED ALWAYS AS (upper(Name)) STORED);"
+            "INSERT INTO Items (ID, Name, Price, Qty) VALUES (1, 'a', 2.5, 2), (2, 'b', 1, 3);"
+            "CREATE VIEW Cheap AS SELECT Name, Price FROM Items WHERE Price < 2;"
+            "CREATE TABLE Keyed (K INTEGER PRIMARY KEY, V TEXT) WITHOUT ROWID;"
+            "INSERT INTO Keyed VALUES (10, 'x'), (20, 'y');"
+            "CREATE TABLE Coded (Code TEXT PRIMARY KEY, V TEXT) WITHOUT ROWID;"
+            "INSERT INTO Coded VALUES ('b', '2'), ('a', '1');");
+    auto db = DBEngine::OpenDatabase(path);
+
+    // A view reads as a read-only set of rows.
+    for (const char* source : {"Cheap", "SELECT * FROM Cheap"}) {
+        auto rs = db->OpenRecordset(source);
+        EXPECT_EQ(column(*rs, "Name"), std::vector<std::string>{"b"}) << source;
+        EXPECT_FALSE(rs->Updatable()) << source;
+    }
+    EXPECT_EQ(errorOf([&] { db->Execute("UPDATE Cheap SET Price = 0"); }), err::ReadOnly);
+    EXPECT_EQ(errorOf([&] { db->Execute("DROP TABLE Cheap"); }), err::ReadOnly);
+
+    // A table keyed by an integer primary key is read and written through it.
+    auto keyed = db->OpenRecordset("Keyed");
+    EXPECT_EQ(column(*keyed, "V"), (std::vector<std::string>{"x", "y"}));
+    keyed->MoveLast();
+    keyed->Edit();
+    keyed->Fields("V").SetValue(Variant::text("z"));
+    keyed->Update();
+    addRow(*keyed, {{"K", Variant::longInt(15)}, {"V", Variant::text("n")}});
+    keyed->SetBookmark(keyed->LastModified());
+    EXPECT_EQ(keyed->Fields("V").Value().toText(), "n");
+    keyed->MoveFirst();
+    keyed->Delete();
+    EXPECT_EQ(rawQuery(path, "SELECT K, V FROM Keyed ORDER BY K"),
+              (std::vector<std::vector<std::string>>{{"15", "n"}, {"20", "z"}}));
+    // One keyed by text is read; statements still change it.
+    auto coded = db->OpenRecordset("Coded");
+    EXPECT_EQ(coded->RecordCount(), 2);
+    EXPECT_FALSE(coded->Updatable());
+    db->Execute("UPDATE Coded SET V = 'q' WHERE Code = 'a'");
+    EXPECT_EQ(rawQuery(path, "SELECT V FROM Coded WHERE Code = 'a'").at(0).at(0), "q");
+
+    // Generated columns are listed and read, and refused on write.
+    EXPECT_EQ(db->TableDefs()["Items"].Fields().Count(), 6);
+    auto items = db->OpenRecordset("SELECT Name, Total, Up FROM Items ORDER BY ID");
+    EXPECT_EQ(column(*items, "Total"), (std::vector<std::string>{"5", "3"}));
+    EXPECT_EQ(column(*items, "Up"), (std::vector<std::string>{"A", "B"}));
+    auto table = db->OpenRecordset("Items");
+    table->MoveFirst();
+    table->Edit();
+    EXPECT_EQ(errorOf([&] { table->Fields("Total").SetValue(Variant::dbl(1)); }), 3164);
+    table->Fields("Qty").SetValue(Variant::longInt(4));
+    table->Update();
+    EXPECT_EQ(table->Fields("Total").Value().toText(), "10");
+    EXPECT_EQ(errorOf([&] { db->Execute("UPDATE Items SET Total = 1"); }), 3164);
+    EXPECT_EQ(errorOf([&] { db->Execute("INSERT INTO Items (Up) VALUES ('x')"); }), 3164);
+    addRow(*table, {{"ID", Variant::longInt(3)}, {"Name", Variant::text("c")}});
+    EXPECT_EQ(rawQuery(path, "SELECT Up FROM Items WHERE ID = 3").at(0).at(0), "C");
+}
+
+// Data definition that cannot be done says why with its own number.
+TEST(ForeignFile, RefusedDataDefinitionHasItsOwnNumber) {
+    TempDir dir;
+    auto db = DBEngine::CreateDatabase(dir.file("ddl.db"));
+    db->Execute("CREATE TABLE T (A Long)");
+    db->Execute("INSERT INTO T VALUES (1)");
+    EXPECT_EQ(errorOf([&] { db->Execute("ALTER TABLE T ADD COLUMN B Long NOT NULL"); }), err::RequiredMissing);
+    EXPECT_EQ(db->TableDefs()["T"].Fields().Count(), 1);
+}
+
+}  // namespace

@@ -1103,9 +1103,6 @@ EmittedAction emitActionStatement(const Statement& st, const Catalog& catalog) {
         if (info->kind != SourceInfo::Kind::Table)
             throw Error(kNotUpdatable, "Operation must use an updatable query; '" + name + "' is a saved query.");
         if (info->readOnly) throw Error(err::ReadOnly, "Cannot update. Database or object is read-only.");
-        if (info->rowid.empty())
-            throw Error(err::ReadOnly, "Cannot update '" + info->name + "': its fields hide the row key the engine "
-                                       "needs, so it can only be read.");
         return *info;
     };
     switch (st.kind) {
@@ -1243,6 +1240,9 @@ EmittedAction emitActionStatement(const Statement& st, const Catalog& catalog) {
         if (scope.sources.size() == 1 && st.from.size() == 1 && st.from[0]->kind == TableRef::Kind::Named) {
             out.sql = "DELETE FROM " + from + (where.empty() ? "" : " WHERE " + where);
         } else {
+            if (t.rowid.empty())
+                throw Error(err::ReadOnly, "Could not delete from '" + t.name + "' through a join: the table has no "
+                                           "row key the engine can use. Delete with a condition on the table alone.");
             out.sql = "DELETE FROM " + t.sqliteRef + " WHERE " + t.rowid + " IN (SELECT " + target->ref + "." +
                       target->rowid + " FROM " +
                       from + (where.empty() ? "" : " WHERE " + where) + ")";
