@@ -74,9 +74,12 @@ TEST_F(FieldValues, YesNoTakesAnyNonZeroNumberAsYes) {
     db->Execute("UPDATE T SET B = 5");
     db->Execute("INSERT INTO T (B, N) VALUES (-7, 'two')");
     db->Execute("INSERT INTO T (B, N) VALUES (0, 'three')");
-    EXPECT_EQ(rawQuery(path, "SELECT B FROM T ORDER BY ID"), (std::vector<std::vector<std::string>>{{"-1"}, {"-1"}, {"0"}}));
-    EXPECT_EQ(column(*db->OpenRecordset("SELECT N FROM T WHERE B = True"), "N"), (std::vector<std::string>{"row", "two"}));
-    EXPECT_EQ(column(*db->OpenRecordset("SELECT N FROM T WHERE B"), "N"), (std::vector<std::string>{"row", "two"}));
+    db->Execute("INSERT INTO T (N, B) SELECT 'four', Len(N) + 3 FROM T WHERE N = 'row'");
+    EXPECT_EQ(rawQuery(path, "SELECT B FROM T ORDER BY ID"),
+              (std::vector<std::vector<std::string>>{{"-1"}, {"-1"}, {"0"}, {"-1"}}));
+    const std::vector<std::string> yes{"row", "two", "four"};
+    EXPECT_EQ(column(*db->OpenRecordset("SELECT N FROM T WHERE B = True"), "N"), yes);
+    EXPECT_EQ(column(*db->OpenRecordset("SELECT N FROM T WHERE B"), "N"), yes);
 }
 
 // Written by another program that ignored the table's rules: each bad value

@@ -1134,6 +1134,21 @@ EmittedAction emitActionStatement(const Statement& st, const Catalog& catalog) {
             if (cols.size() != q.columns.size())
                 throw Error(kValueCount, "Number of query values and destination fields are not the same.");
             body = q.sql;
+            // Yes/No destinations take any non-zero number as Yes: read the rows through a converting select.
+            std::set<std::string> names;
+            bool yesNo = false, unique = true;
+            for (size_t i = 0; i < cols.size(); ++i) {
+                yesNo = yesNo || columnType(t.columns, cols[i]) == dbBoolean;
+                unique = unique && names.insert(lowerAscii(q.columns[i].name)).second;
+            }
+            if (yesNo && unique) {
+                std::string list;
+                for (size_t i = 0; i < cols.size(); ++i) {
+                    std::string v = quoteIdent(q.columns[i].name);
+                    list += (i ? ", " : "") + (columnType(t.columns, cols[i]) == dbBoolean ? asYesNo(v) : v);
+                }
+                body = "SELECT " + list + " FROM (" + q.sql + ")";
+            }
         } else {
             if (cols.empty())
                 for (const auto& c : t.columns) cols.push_back(c.name);
