@@ -54,7 +54,7 @@ inline std::shared_ptr<engine::TableDef> addTable(engine::Database& db, const st
     for (const auto& ix : indexes) {
         auto index = td->CreateIndex(ix.name);
         index->SetPrimary(ix.primary);
-        index->SetUnique(ix.unique || ix.primary);
+        index->SetUnique(ix.unique);  // a primary index is unique by itself
         for (std::string f : ix.fields) {
             bool desc = !f.empty() && f[0] == '-';
             auto field = index->CreateField(desc ? f.substr(1) : f);
