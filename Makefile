@@ -2,20 +2,27 @@
 BUILD ?= build
 SAMPLES ?= samples
 
-.PHONY: run test build setup samples bench fuzz clean
+.PHONY: run test build program configure setup samples bench fuzz clean
 
 setup:
 	@scripts/setup
 
-build: setup
+configure: setup
 	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+
+# Everything: the program, its tools, the tests and the benchmarks.
+build: configure
 	@cmake --build $(BUILD)
+
+# Only what `make run` needs, so the first window appears without building the tests.
+program: configure
+	@cmake --build $(BUILD) --target ledgerly ledgerly-sql ledgerly-mksample scratch_database
 
 $(SAMPLES)/Sales.mdb:
 	@mkdir -p $(SAMPLES)
 	$(BUILD)/bin/ledgerly-mksample $(SAMPLES)
 
-samples: build $(SAMPLES)/Sales.mdb
+samples: program $(SAMPLES)/Sales.mdb
 
 run: samples
 	@echo "Starting Ledgerly; Table, Open Recordset starts in $(SAMPLES)/ (Secret.mdb's password is ledgerly)."
