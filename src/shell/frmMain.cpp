@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -22,6 +21,7 @@
 #include "dbwindow/frmView.h"
 #include "grids/frmGrid.h"
 #include "shell/enablemenus.h"
+#include "shell/frmHelp.h"
 #include "shell/frmTableOpen.h"
 #include "shell/keystates.h"
 #include "shell/prompts.h"
@@ -468,9 +468,7 @@ void frmMain::mnuHelpContents_Click() {
         Prompts::message("The user guide was not found at " + guide + ".", Prompts::kAppTitle, Prompts::Icon::Exclamation);
         return;
     }
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(guide)))
-        Prompts::message("No program to show the user guide was found. Open " + guide + " in a web browser.",
-                         Prompts::kAppTitle, Prompts::Icon::Exclamation);
+    frmHelp::ShowGuide(guide);
 }
 
 void frmMain::tbToolBar_ButtonClick(const QString&) {

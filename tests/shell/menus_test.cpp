@@ -1,6 +1,14 @@
 // The main window's menu tree, toolbar and status bar, the enabling rules of
 // the grid commands, and the lookup of a work area's grid.
+#include <filesystem>
+#include <fstream>
+
 #include <QAction>
+#include <QApplication>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTextCursor>
+#include <QToolButton>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -11,6 +19,7 @@
 #include "grids/frmGrid.h"
 #include "grids/workareas.h"
 #include "shell/enablemenus.h"
+#include "shell/frmHelp.h"
 #include "shell/frmMain.h"
 #include "shell/getgrid.h"
 #include "support/app_fixture.h"
@@ -303,6 +312,49 @@ TEST_F(MenuTest, HelpContentsWithoutTheGuideSaysWhereItLooked) {
     EXPECT_TRUE(prompts->lastText().startsWith("The user guide was not found at ")) << prompts->lastText().toStdString();
     EXPECT_TRUE(prompts->lastText().contains(QString::fromStdString(dir.path().string()) + "/docs/index.html"));
     EXPECT_EQ(prompts->messages.back().icon, Prompts::Icon::Exclamation);
+}
+
+}  // namespace
+
+namespace {
+
+// The guide opens in the program's own help window and its links work there.
+TEST_F(MenuTest, HelpContentsShowsTheGuideInTheProgramsOwnWindow) {
+    std::filesystem::create_directories(dir.path() / "docs");
+    std::ofstream(dir.path() / "docs/index.html")
+        << "<html><head><title>Guide</title></head><body><h1>Guide</h1><a href=\"more.html#part\">More</a></body></html>";
+    std::ofstream(dir.path() / "docs/more.html") << "<html><body><h2 id=\"part\">More about grids</h2></body></html>";
+    main()->mnuHelpContents->trigger();
+    settle();
+    EXPECT_TRUE(prompts->messages.empty());
+    auto* help = qobject_cast<frmHelp*>(QApplication::activeWindow());
+    ASSERT_NE(help, nullptr) << "the help window is shown and active";
+    EXPECT_TRUE(help->txtGuide->toPlainText().contains("Guide"));
+    EXPECT_FALSE(help->cmdBack->isEnabled());
+
+    // Following the guide's own link, then Back and Forward.
+    QTextCursor link = help->txtGuide->document()->find("More");
+    ASSERT_FALSE(link.isNull());
+    QTextCursor inside(help->txtGuide->document());
+    inside.setPosition(link.selectionStart() + 1);
+    QPoint at = help->txtGuide->cursorRect(inside).center();
+    QTest::mouseClick(help->txtGuide->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_TRUE(help->txtGuide->toPlainText().contains("More about grids"));
+    ASSERT_TRUE(help->cmdBack->isEnabled());
+    help->cmdBack->click();
+    EXPECT_TRUE(help->txtGuide->toPlainText().contains("Guide"));
+    ASSERT_TRUE(help->cmdForward->isEnabled());
+    help->cmdForward->click();
+    EXPECT_TRUE(help->txtGuide->toPlainText().contains("More about grids"));
+    help->cmdContents->click();
+    EXPECT_TRUE(help->txtGuide->toPlainText().contains("Guide"));
+
+    // A second Contents reuses the one window.
+    main()->mnuHelpContents->trigger();
+    settle();
+    EXPECT_EQ(QApplication::activeWindow(), help);
+    help->close();
+    settle();
 }
 
 }  // namespace
