@@ -223,6 +223,10 @@ void frmMain::buildToolbar() {
     tbToolBar->setObjectName("tbToolBar");
     tbToolBar->setIconSize(QSize(16, 16));
     tbToolBar->setMovable(false);
+    // The frame's own context menu can hide the bar too: the check mark follows the bar.
+    connect(tbToolBar, &QToolBar::visibilityChanged, mnuViewToolbar, [this](bool visible) {
+        if (isVisible()) mnuViewToolbar->setChecked(visible);
+    });
     const QStringList layout = {"New",  "Open",   "Save",      "-",          "Print",  "-",
                                 "Cut",  "Copy",   "Paste",     "-",          "Bold",   "Italic",
                                 "Underline", "-", "Align Left", "Center", "Align Right"};

@@ -163,6 +163,13 @@ TEST_F(MenuTest, ViewTogglesFollowTheirCheckMarks) {
         EXPECT_TRUE(a->isChecked()) << t.item;
         EXPECT_TRUE(t.bar->isVisible()) << t.item;
     }
+    // Hidden from the frame's own context menu, the bar takes its check mark along.
+    QAction* fromFrame = main()->tbToolBar->toggleViewAction();
+    fromFrame->trigger();
+    EXPECT_FALSE(main()->tbToolBar->isVisible());
+    EXPECT_FALSE(action("mnuViewToolbar")->isChecked());
+    fromFrame->trigger();
+    EXPECT_TRUE(action("mnuViewToolbar")->isChecked());
 }
 
 TEST_F(MenuTest, ToolbarHasSeventeenPositionsInOrder) {
