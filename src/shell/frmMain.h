@@ -62,6 +62,7 @@ public:
 
     // Start and shut-down.
     void Form_Load();
+    void FitFirstRun();
     void Form_QueryUnload();
     void Form_Unload();
 
