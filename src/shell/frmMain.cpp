@@ -19,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QSettings>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTextEdit>
 #include <QToolBar>
 #include <QUrl>
@@ -383,21 +384,61 @@ void frmMain::mnuFileExit_Click() { close(); }
 
 // --------------------------------------------------------- window and view
 
-void frmMain::mnuWindowCascade_Click() { mdiArea->cascadeSubWindows(); }
-void frmMain::mnuWindowTileHorizontal_Click() {
-    // Children stacked one above the other, each the full width.
-    const auto windows = mdiArea->subWindowList();
-    if (windows.isEmpty()) return;
+namespace {
+
+// The children that take part in an arrangement (minimized ones stay where they are).
+QList<QMdiSubWindow*> arrangeable(QMdiArea* area, QMdiArea::WindowOrder order) {
+    QList<QMdiSubWindow*> out;
+    for (QMdiSubWindow* w : area->subWindowList(order))
+        if (w->isVisible() && !w->isMinimized()) out << w;
+    return out;
+}
+
+}  // namespace
+
+// Each child keeps its size (within the frame) and steps down and right by a
+// title bar's height, in stacking order, so every title stays in reach.
+void frmMain::mnuWindowCascade_Click() {
+    const auto windows = arrangeable(mdiArea, QMdiArea::StackingOrder);
     QRect area = mdiArea->viewport()->rect();
-    int h = area.height() / windows.size();
-    int y = 0;
+    int step = style()->pixelMetric(QStyle::PM_TitleBarHeight) + 4;
+    int x = 0, y = 0;
     for (QMdiSubWindow* w : windows) {
         w->showNormal();
-        w->setGeometry(0, y, area.width(), h);
-        y += h;
+        QSize size = w->size().boundedTo(area.size());
+        if (x + size.width() > area.width() || y + size.height() > area.height()) x = y = 0;
+        w->setGeometry(x, y, size.width(), size.height());
+        w->raise();
+        x += step;
+        y += step;
     }
 }
-void frmMain::mnuWindowTileVertical_Click() { mdiArea->tileSubWindows(); }
+
+// Children one above the other, each the full width.
+void frmMain::mnuWindowTileHorizontal_Click() {
+    const auto windows = arrangeable(mdiArea, QMdiArea::CreationOrder);
+    if (windows.isEmpty()) return;
+    QRect area = mdiArea->viewport()->rect();
+    int n = static_cast<int>(windows.size());
+    for (int i = 0; i < n; ++i) {
+        windows[i]->showNormal();
+        int top = area.height() * i / n, bottom = area.height() * (i + 1) / n;
+        windows[i]->setGeometry(0, top, area.width(), bottom - top);
+    }
+}
+
+// Children side by side in columns, each the full height.
+void frmMain::mnuWindowTileVertical_Click() {
+    const auto windows = arrangeable(mdiArea, QMdiArea::CreationOrder);
+    if (windows.isEmpty()) return;
+    QRect area = mdiArea->viewport()->rect();
+    int n = static_cast<int>(windows.size());
+    for (int i = 0; i < n; ++i) {
+        windows[i]->showNormal();
+        int left = area.width() * i / n, right = area.width() * (i + 1) / n;
+        windows[i]->setGeometry(left, 0, right - left, area.height());
+    }
+}
 
 void frmMain::mnuViewWindow_Click() {
     if (view_ && view_->parentWidget()) mdiArea->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(view_->parentWidget()));

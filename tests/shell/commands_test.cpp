@@ -92,13 +92,40 @@ TEST_F(CommandsTest, WindowMenuListsTheChildWindowsAndArrangesThem) {
         if (act->property("childWindow").toBool() && !act->isSeparator()) ++again;
     EXPECT_EQ(again, 3);
 
-    main()->mnuWindowTileHorizontal->trigger();
-    QMdiSubWindow* subA = a->subWindow();
-    QMdiSubWindow* subB = b->subWindow();
-    EXPECT_EQ(subA->width(), subB->width());
-    EXPECT_NE(subA->y(), subB->y());
+    // Tile Horizontal: full-width rows; Tile Vertical: full-height columns; both
+    // cover the frame without overlap.
+    QRect area = main()->mdiArea->viewport()->rect();
+    struct Tiling {
+        QAction* command;
+        bool rows;
+    } tilings[] = {{main()->mnuWindowTileHorizontal, true}, {main()->mnuWindowTileVertical, false}};
+    for (const Tiling& t : tilings) {
+        t.command->trigger();
+        const auto subs = main()->mdiArea->subWindowList();
+        ASSERT_EQ(subs.size(), 3);
+        int covered = 0;
+        for (QMdiSubWindow* w : subs) {
+            EXPECT_EQ(t.rows ? w->width() : w->height(), t.rows ? area.width() : area.height());
+            covered += w->width() * w->height();
+            for (QMdiSubWindow* other : subs)
+                if (other != w) EXPECT_FALSE(w->geometry().intersects(other->geometry()));
+        }
+        EXPECT_EQ(covered, area.width() * area.height());
+    }
+    // Cascade keeps each window's size and steps them in stacking order.
+    a->subWindow()->resize(300, 200);
+    b->subWindow()->resize(280, 150);
+    main()->mdiArea->setActiveSubWindow(a->subWindow());
     main()->mnuWindowCascade->trigger();
-    main()->mnuWindowTileVertical->trigger();
+    EXPECT_EQ(a->subWindow()->size(), QSize(300, 200));
+    EXPECT_EQ(b->subWindow()->size(), QSize(280, 150));
+    const auto stacked = main()->mdiArea->subWindowList(QMdiArea::StackingOrder);
+    ASSERT_EQ(stacked.size(), 3);
+    EXPECT_EQ(stacked.last(), a->subWindow()) << "the active window stays on top";
+    for (int i = 1; i < stacked.size(); ++i) {
+        EXPECT_GT(stacked[i]->x(), stacked[i - 1]->x());
+        EXPECT_GT(stacked[i]->y(), stacked[i - 1]->y());
+    }
     main()->mnuViewWindow->trigger();
     settle();
     EXPECT_EQ(main()->mdiArea->activeSubWindow(), view()->parentWidget());
