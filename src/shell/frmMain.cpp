@@ -311,8 +311,9 @@ void frmMain::Form_Load() {
         SettingsStore s;
         double left = twipsSetting(s, "MainLeft", 1000), top = twipsSetting(s, "MainTop", 1000);
         double width = twipsSetting(s, "MainWidth", 6500), height = twipsSetting(s, "MainHeight", 6500);
-        setGeometry(Twips::toPixelsX(left), Twips::toPixelsY(top), Twips::toPixelsX(width), Twips::toPixelsY(height));
-        if (!s.contains("MainWidth") || !s.contains("MainHeight")) FitFirstRun();
+        QRect stored(Twips::toPixelsX(left), Twips::toPixelsY(top), Twips::toPixelsX(width), Twips::toPixelsY(height));
+        // One geometry request: a second one right after it can be lost on a real X server.
+        setGeometry(s.contains("MainWidth") && s.contains("MainHeight") ? stored : FirstRunGeometry(stored));
         double viewLeft = twipsSetting(s, "ViewLeft", 1000), viewTop = twipsSetting(s, "ViewTop", 1000);
         view_ = new frmView;
         QMdiSubWindow* sub = mdiArea->addSubWindow(view_, Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowMinMaxButtonsHint);
@@ -333,18 +334,18 @@ void frmMain::Form_Load() {
 
 // With no stored size, the frame opens large enough for the database window and a
 // grid beside it, within the screen's available area; stored sizes stay as stored.
-void frmMain::FitFirstRun() {
+QRect frmMain::FirstRunGeometry(const QRect& stored) const {
     QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-    if (!screen) return;
+    if (!screen) return stored;
     // The window system's frame is part of what must fit.
     QMargins m = windowHandle() ? windowHandle()->frameMargins() : QMargins();
     QRect avail = screen->availableGeometry().marginsRemoved(m);
     constexpr double kViewAndGridWidth = 15000, kViewAndGridHeight = 8400;  // twips, bars included
     int w = std::min(avail.width(), std::max(Twips::toPixelsX(kViewAndGridWidth), avail.width() * 4 / 5));
     int h = std::min(avail.height(), std::max(Twips::toPixelsY(kViewAndGridHeight), avail.height() * 4 / 5));
-    int x = std::clamp(geometry().x(), avail.left(), avail.right() - w + 1);
-    int y = std::clamp(geometry().y(), avail.top(), avail.bottom() - h + 1);
-    setGeometry(x, y, w, h);
+    int x = std::clamp(stored.x(), avail.left(), avail.right() - w + 1);
+    int y = std::clamp(stored.y(), avail.top(), avail.bottom() - h + 1);
+    return QRect(x, y, w, h);
 }
 
 void frmMain::Form_QueryUnload() {

@@ -62,7 +62,7 @@ public:
 
     // Start and shut-down.
     void Form_Load();
-    void FitFirstRun();
+    QRect FirstRunGeometry(const QRect& stored) const;
     void Form_QueryUnload();
     void Form_Unload();
 
