@@ -21,30 +21,32 @@ SqlClauses SqlClauses::parse(const QString& original) {
     int semi = lastPos(s, ";");
     if (semi > 0) s = s.left(semi - 1);
     out.source = s;
+    // Keywords are found and cut in the same text: the trimmed one, so that
+    // blanks or line breaks typed before the SQL do not shift the cuts.
     QString t = s.trimmed();
     int L = t.length();
-    QString upper = s.toUpper();
+    QString upper = t.toUpper();
     int W = lastPos(upper, "WHERE");
     int O = lastPos(upper, "ORDER BY");
     int G = lastPos(upper, "GROUP BY");
     if (W == 0 && O == 0 && G == 0) {
-        out.selectFrom = s;
+        out.selectFrom = t;
     } else if (W == 0 && O == 0) {
-        out.selectFrom = left(s, G - 1);
+        out.selectFrom = left(t, G - 1);
         out.rest = right(t, L - G + 1) + " ";
     } else if (W == 0) {
-        out.selectFrom = left(s, O - 1);
+        out.selectFrom = left(t, O - 1);
         out.rest = right(t, L - O + 1) + " ";
     } else if (O > 0) {
-        out.selectFrom = left(s, W - 1);
-        out.where = mid(s, W, O - W).trimmed() + " ";
+        out.selectFrom = left(t, W - 1);
+        out.where = mid(t, W, O - W).trimmed() + " ";
         out.rest = right(t, L - O + 1) + " ";
     } else if (G > 0) {
-        out.selectFrom = left(s, W - 1);
-        out.where = mid(s, W, G - W).trimmed() + " ";
+        out.selectFrom = left(t, W - 1);
+        out.where = mid(t, W, G - W).trimmed() + " ";
         out.rest = right(t, L - G + 1) + " ";
     } else {
-        out.selectFrom = left(s, W - 1);
+        out.selectFrom = left(t, W - 1);
         out.where = right(t, L - W + 1) + " ";
     }
     return out;

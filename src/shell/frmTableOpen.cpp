@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QEvent>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -81,7 +80,17 @@ frmTableOpen::frmTableOpen(QWidget* parent) : QDialog(parent) {
     buttons->addWidget(cmdClose);
     layout->addLayout(buttons);
 
-    for (int i : {1, 2}) optSource[static_cast<size_t>(i)]->installEventFilter(this);
+    // The options act when the user chooses one (mouse, Space, arrow keys), not
+    // whenever the focus lands on them: activation, the focus coming back from
+    // a message box and closing the dialog all move the focus too.
+    for (int i : {1, 2})
+        connect(optSource[static_cast<size_t>(i)], &QRadioButton::clicked, this, [this, i] { optSource_GotFocus(i); });
+    setTabOrder(cmdOpenDbase, optSource[1]);
+    setTabOrder(optSource[1], optSource[2]);
+    setTabOrder(optSource[2], QryList);
+    setTabOrder(QryList, txtSQL);
+    setTabOrder(txtSQL, cmdOpenRecordset);
+    setTabOrder(cmdOpenRecordset, cmdClose);
     connect(cmdOpenDbase, &QPushButton::clicked, this, &frmTableOpen::cmdOpenDbase_Click);
     connect(cmdOpenRecordset, &QPushButton::clicked, this, &frmTableOpen::cmdOpenRecordset_Click);
     connect(cmdClose, &QPushButton::clicked, this, &frmTableOpen::cmdClose_Click);
@@ -93,14 +102,24 @@ frmTableOpen::frmTableOpen(QWidget* parent) : QDialog(parent) {
 void frmTableOpen::Form_Load() {
     setGeometry(Twips::toPixelsX(500), Twips::toPixelsY(1500), Twips::toPixelsX(6660), Twips::toPixelsY(6285));
     isopen = false;
+    cmdOpenDbase->setFocus();  // the first thing to do is to choose a file
 }
 
-bool frmTableOpen::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusIn) {
-        if (watched == optSource[1]) optSource_GotFocus(1);
-        else if (watched == optSource[2]) optSource_GotFocus(2);
+bool frmTableOpen::DatabaseOpen() {
+    const Members& m = State();
+    return m.database && m.database->IsOpen();
+}
+
+bool frmTableOpen::ReopenDatabase() {
+    Members& m = State();
+    try {
+        m.database = engine::DBEngine::OpenDatabase(m.DBPath.toString().toStdString());
+        return true;
+    } catch (const Error& e) {
+        if (e.number() == engine::err::BadPassword) return UsePassword() == QVariant(true);
+        Prompts::message(describe(e));
+        return false;
     }
-    return QDialog::eventFilter(watched, event);
 }
 
 QString frmTableOpen::SamplesFolder() {
@@ -136,8 +155,7 @@ void frmTableOpen::cmdOpenDbase_Click() {
         m.database = engine::DBEngine::OpenDatabase(path.toStdString());
     } catch (const Error& e) {
         if (e.number() == engine::err::BadPassword) {
-            UsePassword();  // goes on with the open when the password is right
-            return;
+            if (UsePassword() != QVariant(true)) return;  // the prompt said why
         } else if (e.number() == engine::err::NotPermitted) {
             Prompts::message(describe(e) + "  Error number " + QString::number(e.number()) +
                              ".  Try opening a local drive table first to set permissions and retry to open this database.");
@@ -165,6 +183,9 @@ void frmTableOpen::optSource_GotFocus(int Index) {
         Prompts::message("Please select a database.");
         return;
     }
+    // Handing a recordset over closes the dialog's database; the file chosen
+    // stays chosen, so a later showing opens it again.
+    if (!DatabaseOpen() && !ReopenDatabase()) return;
     try {
         if (Index == 1) {
             txtSQL->clear();
@@ -181,7 +202,7 @@ void frmTableOpen::PopulateTableList(int which) {
     Members& m = State();
     QryList->clear();
     try {
-        if (!m.database) throw Error(engine::err::DatabaseClosed, "Object invalid or no longer set.");
+        if (!DatabaseOpen()) throw Error(engine::err::DatabaseClosed, "Object invalid or no longer set.");
         if (which == 1) {
             for (const auto& t : m.database->TableDefs()) {
                 QString name = QString::fromStdString(t->Name());
@@ -200,7 +221,7 @@ void frmTableOpen::PopulateTableList(int which) {
 
 void frmTableOpen::QryList_Click() {
     Members& m = State();
-    if (m.datasource != 2 || !QryList->currentItem() || !m.database) return;
+    if (m.datasource != 2 || !QryList->currentItem() || !DatabaseOpen()) return;
     try {
         txtSQL->setPlainText(
             QString::fromStdString(m.database->QueryDefs()[QryList->currentItem()->text().toStdString()].SQL()));
@@ -280,7 +301,6 @@ QVariant frmTableOpen::UsePassword() {
     QString connect = ";pwd=" + pw.value_or(QString());
     try {
         m.database = engine::DBEngine::OpenDatabase(m.DBPath.toString().toStdString(), false, false, connect.toStdString());
-        continueOpen(m.DBPath.toString());
         return true;
     } catch (const Error& e) {
         Prompts::message(describe(e));

@@ -43,7 +43,7 @@ public:
 
     void Form_Load();
     void cmdOpenDbase_Click();
-    void optSource_GotFocus(int Index);
+    void optSource_GotFocus(int Index);  // the user chose option Index
     void QryList_Click();
     void cmdOpenRecordset_Click();
     void cmdClose_Click();
@@ -59,9 +59,10 @@ public:
     // Where the file dialog starts when no file was chosen yet.
     static QString SamplesFolder();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     void continueOpen(const QString& path);
+    static bool DatabaseOpen();
+    // Opens DBPath again (asking for the password when the engine wants one);
+    // false after saying why it could not.
+    bool ReopenDatabase();
 };

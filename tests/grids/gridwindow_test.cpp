@@ -101,6 +101,29 @@ TEST_F(GridWindowTest, QueryGridSplitsItsSqlAndShowsItsPosition) {
     EXPECT_EQ(main()->StatusText(), "  Sales.Big  Record: 4/15  ");
 }
 
+TEST_F(GridWindowTest, SqlTypedWithBlanksAndLineBreaksOpensAndRefreshes) {
+    std::string path = makeSales("Sales.mdb", 20);
+    const QString sources[] = {"  SELECT * FROM Orders WHERE Qty > 5 ORDER BY Qty DESC",
+                               "\nSELECT * FROM Orders\nWHERE Qty > 5\nORDER BY Qty DESC;\n",
+                               "\t SELECT * FROM Orders WHERE Qty > 5"};
+    int added = 0;
+    for (const QString& sql : sources) {
+        SCOPED_TRACE(sql.toStdString());
+        frmGrid* grid = openQuery(0, path, sql, "Big");
+        ASSERT_NE(grid, nullptr);
+        ASSERT_TRUE(prompts->messages.empty()) << prompts->lastText().toStdString();
+        EXPECT_EQ(grid->rs1->RecordCount(), 15 + added);
+        // A row added elsewhere shows after Refresh, which splits the same text again.
+        openDb(path)->Execute("INSERT INTO Orders (Customer, Qty) VALUES ('New', 100)");
+        ++added;
+        view()->cmdRefresh->click();
+        ASSERT_TRUE(prompts->messages.empty()) << prompts->lastText().toStdString();
+        EXPECT_EQ(grid->successful, QVariant(true));
+        EXPECT_EQ(grid->rs1->RecordCount(), 15 + added);
+        EXPECT_EQ(grid->Whereclause.toString(), "WHERE Qty > 5 ");
+    }
+}
+
 TEST_F(GridWindowTest, LinkedTableIsRecognised) {
     std::string base = makeSales("Base.mdb", 5);
     std::string path = makeSales("Sales.mdb", 3);

@@ -42,6 +42,24 @@ const SplitCase kCases[] = {
      "SELECT Some where FROM t"},
     {"DoubleSpacesKept", "SELECT *  FROM t  WHERE a = 1", "SELECT *  FROM t  ", "WHERE a = 1 ", "",
      "SELECT *  FROM t   WHERE a = 1"},
+    // Text typed with blanks, tabs or line breaks around it splits as the bare text does.
+    {"LeadingBlanksWhere", "  SELECT * FROM Orders WHERE Qty > 5", "SELECT * FROM Orders ", "WHERE Qty > 5 ", "",
+     "SELECT * FROM Orders  WHERE Qty > 5"},
+    {"LeadingBlanksWhereAndOrderBy", "   SELECT * FROM Orders WHERE Qty > 5 ORDER BY Qty", "SELECT * FROM Orders ",
+     "WHERE Qty > 5 ", "ORDER BY Qty ", "SELECT * FROM Orders  WHERE Qty > 5  ORDER BY Qty"},
+    {"LeadingTabsGroupBy", "\t\tSELECT a, Count(*) FROM t GROUP BY a", "SELECT a, Count(*) FROM t ", "", "GROUP BY a ",
+     "SELECT a, Count(*) FROM t   GROUP BY a"},
+    {"LeadingLineBreakOrderBy", "\nSELECT * FROM Orders ORDER BY OrderID", "SELECT * FROM Orders ", "",
+     "ORDER BY OrderID ", "SELECT * FROM Orders   ORDER BY OrderID"},
+    {"LeadingLineBreakWhereAndGroupBy", "\r\nSELECT a FROM t WHERE b = 1 GROUP BY a", "SELECT a FROM t ",
+     "WHERE b = 1 ", "GROUP BY a ", "SELECT a FROM t  WHERE b = 1  GROUP BY a"},
+    {"LinesAroundAndBetween", "\n  SELECT *\nFROM Orders\nWHERE Qty > 5\nORDER BY Qty\n", "SELECT *\nFROM Orders\n",
+     "WHERE Qty > 5 ", "ORDER BY Qty ", "SELECT *\nFROM Orders\n WHERE Qty > 5  ORDER BY Qty"},
+    {"BlanksAfterSemicolonCut", " \t SELECT * FROM Orders WHERE Qty > 5; ", "SELECT * FROM Orders ", "WHERE Qty > 5 ",
+     "", "SELECT * FROM Orders  WHERE Qty > 5"},
+    {"TrailingBlanksWhere", "SELECT * FROM Orders WHERE Qty > 5   ", "SELECT * FROM Orders ", "WHERE Qty > 5 ", "",
+     "SELECT * FROM Orders  WHERE Qty > 5"},
+    {"LeadingBlanksNoClauses", "  \nSELECT * FROM Orders", "SELECT * FROM Orders", "", "", "SELECT * FROM Orders"},
 };
 
 void PrintTo(const SplitCase& c, std::ostream* os) { *os << c.source; }

@@ -8,6 +8,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QTest>
 
 #include <cstdio>
 #include <cstdlib>
@@ -71,6 +74,30 @@ protected:
         ASSERT_EQ(items.size(), 1) << name.toStdString();
         d.QryList->setCurrentItem(items[0]);
     }
+    // Makes `w` the active window as the window system does on showing it.
+    static void activate(QWidget* w) {
+        QApplication::setActiveWindow(w);
+        w->activateWindow();
+        QApplication::processEvents();
+    }
+    // Another window takes the activation for a while and hands it back, as a
+    // message box does; the dialog's focus widget gets the focus again.
+    static void awayAndBack(QWidget* w) {
+        QWidget other;
+        other.show();
+        activate(&other);
+        other.close();
+        activate(w);
+    }
+    // A mouse click on the option's button and label (its middle may lie
+    // beyond them in a wide frame).
+    static void clickOption(QRadioButton* b) {
+        QStyleOptionButton opt;
+        opt.initFrom(b);
+        opt.text = b->text();
+        QRect r = b->style()->subElementRect(QStyle::SE_RadioButtonClickRect, &opt, b);
+        QTest::mouseClick(b, Qt::LeftButton, {}, r.center());
+    }
     // Messages other than input prompts.
     std::vector<ScriptedPrompts::Message> boxes() const {
         std::vector<ScriptedPrompts::Message> out;
@@ -107,14 +134,14 @@ TEST_F(TableOpenTest, OpenDatabaseListsUserTablesOnly) {
 TEST_F(TableOpenTest, QueriesListsSelectAndUnionQueriesAndShowsTheirSql) {
     runDialog([&](frmTableOpen& d) {
         openDatabase(d, path);
-        d.optSource_GotFocus(2);
+        d.optSource[2]->click();
         EXPECT_EQ(listed(d), QStringList({"Ask", "Big", "Both"}));
         choose(d, "Big");
         EXPECT_EQ(d.txtSQL->toPlainText(), "SELECT * FROM Orders WHERE Qty > 10 ORDER BY Qty");
         choose(d, "Both");
         EXPECT_EQ(d.txtSQL->toPlainText(), "SELECT Customer FROM Orders UNION SELECT Name FROM Customers");
         // Back to the tables: the SQL box is cleared.
-        d.optSource_GotFocus(1);
+        d.optSource[1]->click();
         EXPECT_EQ(d.txtSQL->toPlainText(), "");
         EXPECT_EQ(listed(d).size(), 3);
         d.cmdClose->click();
@@ -156,7 +183,7 @@ TEST_F(TableOpenTest, RecentListMovesDownAndKeepsKnownNames) {
         selectLine(slot);
         runDialog([&](frmTableOpen& d) {
             openDatabase(d, path);
-            if (query) d.optSource_GotFocus(2);
+            if (query) d.optSource[2]->click();
             choose(d, name);
             d.cmdOpenRecordset->click();
         });
@@ -194,7 +221,7 @@ TEST_F(TableOpenTest, EditedSqlIsOpenedUnderTheQueryName) {
     selectLine(0);
     runDialog([&](frmTableOpen& d) {
         openDatabase(d, path);
-        d.optSource_GotFocus(2);
+        d.optSource[2]->click();
         choose(d, "Big");
         d.txtSQL->setPlainText("SELECT * FROM Orders WHERE Qty > 15");
         d.cmdOpenRecordset->click();
@@ -217,7 +244,7 @@ TEST_F(TableOpenTest, ParameterQueriesAreRefusedAndTheDialogStays) {
     selectLine(0);
     runDialog([&](frmTableOpen& d) {
         openDatabase(d, path);
-        d.optSource_GotFocus(2);
+        d.optSource[2]->click();
         choose(d, "Ask");
         for (const QString& text : texts) {
             if (!text.isEmpty()) d.txtSQL->setPlainText(text);
@@ -253,7 +280,7 @@ TEST_F(TableOpenTest, BadQueryTextFailsOnceAndRecordsNothing) {
     selectLine(1);
     runDialog([&](frmTableOpen& d) {
         openDatabase(d, path);
-        d.optSource_GotFocus(2);
+        d.optSource[2]->click();
         choose(d, "Big");
         d.txtSQL->setPlainText("SELECT * FROM Missing");
         d.cmdOpenRecordset->click();
@@ -349,14 +376,123 @@ TEST_F(TableOpenTest, DoubleClickOpensTheLine) {
     EXPECT_EQ(view()->lstTable->item(4)->text(), "Sales.Customers");
 }
 
-TEST_F(TableOpenTest, OptionWithoutADatabaseAsksForOne) {
+TEST_F(TableOpenTest, OnlyChoosingAnOptionAsksForADatabase) {
     runDialog([&](frmTableOpen& d) {
-        d.optSource_GotFocus(2);
+        activate(&d);
+        EXPECT_EQ(QApplication::focusWidget(), d.cmdOpenDbase);
+        // The focus moves there as the window system moves it: no question.
+        d.optSource[1]->setFocus(Qt::TabFocusReason);
+        d.optSource[2]->setFocus(Qt::TabFocusReason);
+        d.QryList->setFocus(Qt::TabFocusReason);
+        d.optSource[2]->setFocus(Qt::BacktabFocusReason);
+        d.optSource[1]->setFocus(Qt::OtherFocusReason);
+        awayAndBack(&d);
+        EXPECT_EQ(QApplication::focusWidget(), d.optSource[1]);
+        EXPECT_TRUE(prompts->messages.empty()) << prompts->lastText().toStdString();
+
+        // Chosen with the mouse: asked once, also when the box hands the focus back.
+        clickOption(d.optSource[1]);
+        awayAndBack(&d);
+        EXPECT_EQ(QApplication::focusWidget(), d.optSource[1]);
+        ASSERT_EQ(prompts->messages.size(), 1u);
+        EXPECT_EQ(prompts->messages[0].text, "Please select a database.");
+        EXPECT_EQ(frmTableOpen::State().datasource, 1);
+
+        // Chosen with the arrow key: asked once more.
+        QTest::keyClick(d.optSource[1], Qt::Key_Right);
+        awayAndBack(&d);
+        EXPECT_EQ(QApplication::focusWidget(), d.optSource[2]);
+        ASSERT_EQ(prompts->messages.size(), 2u);
+        EXPECT_EQ(prompts->messages[1].text, "Please select a database.");
         EXPECT_EQ(frmTableOpen::State().datasource, 2);
+
+        QTest::mouseClick(d.cmdClose, Qt::LeftButton);
+        QApplication::processEvents();
+        EXPECT_FALSE(d.isVisible());
+    });
+    EXPECT_EQ(prompts->messages.size(), 2u) << prompts->lastText().toStdString();
+}
+
+TEST_F(TableOpenTest, KeyboardChoiceListsAndFocusMovesDoNotRelist) {
+    runDialog([&](frmTableOpen& d) {
+        activate(&d);
+        openDatabase(d, path);
+        d.optSource[1]->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(d.optSource[1], Qt::Key_Right);
+        EXPECT_TRUE(d.optSource[2]->isChecked());
+        EXPECT_EQ(listed(d), QStringList({"Ask", "Big", "Both"}));
+        choose(d, "Big");
+        // Leaving the list for the option and coming back keeps the choice.
+        d.optSource[2]->setFocus(Qt::BacktabFocusReason);
+        awayAndBack(&d);
+        ASSERT_NE(d.QryList->currentItem(), nullptr);
+        EXPECT_EQ(d.QryList->currentItem()->text(), "Big");
+        EXPECT_EQ(d.txtSQL->toPlainText(), "SELECT * FROM Orders WHERE Qty > 10 ORDER BY Qty");
+        QTest::keyClick(d.optSource[2], Qt::Key_Left);
+        EXPECT_EQ(listed(d), QStringList({"Customers", "msysLower", "Orders"}));
+        EXPECT_EQ(d.txtSQL->toPlainText(), "");
+        QTest::mouseClick(d.cmdClose, Qt::LeftButton);
+    });
+    EXPECT_TRUE(boxes().empty()) << prompts->lastText().toStdString();
+}
+
+TEST_F(TableOpenTest, NextShowingAfterAHandOverListsTheSameDatabase) {
+    selectLine(0);
+    runDialog([&](frmTableOpen& d) {
+        activate(&d);
+        openDatabase(d, path);
+        choose(d, "Orders");
+        QTest::mouseClick(d.cmdOpenRecordset, Qt::LeftButton);
+    });
+    ASSERT_NE(moduleCreateGrid::WorkAreas[0], nullptr);
+    selectLine(1);
+    runDialog([&](frmTableOpen& d) {
+        activate(&d);
+        EXPECT_EQ(d.QryList->count(), 0);
+        clickOption(d.optSource[2]);
+        EXPECT_EQ(listed(d), QStringList({"Ask", "Big", "Both"}));
+        choose(d, "Big");
+        EXPECT_EQ(d.txtSQL->toPlainText(), "SELECT * FROM Orders WHERE Qty > 10 ORDER BY Qty");
+        clickOption(d.optSource[1]);
+        EXPECT_EQ(listed(d), QStringList({"Customers", "msysLower", "Orders"}));
+        choose(d, "Customers");
+        QTest::mouseClick(d.cmdOpenRecordset, Qt::LeftButton);
+    });
+    EXPECT_TRUE(boxes().empty()) << prompts->lastText().toStdString();
+    ASSERT_NE(moduleCreateGrid::WorkAreas[1], nullptr);
+    EXPECT_EQ(view()->lstTable->item(1)->text(), "Sales.Customers");
+    EXPECT_EQ(frmTableOpen::State().database, nullptr);
+}
+
+TEST_F(TableOpenTest, NextShowingSaysWhenTheChosenFileIsGone) {
+    std::string other = makeSales("Other.mdb", 2);
+    view()->lstTable->setCurrentRow(-1);  // hand over without opening a grid on the file
+    runDialog([&](frmTableOpen& d) {
+        openDatabase(d, other);
+        choose(d, "Orders");
+        d.cmdOpenRecordset->click();
+    });
+    std::string moved = dir.file("Moved.mdb");
+    ASSERT_EQ(std::rename(other.c_str(), moved.c_str()), 0);
+    QString gone;
+    try {
+        engine::DBEngine::OpenDatabase(other);
+    } catch (const engine::Error& e) {
+        gone = QString::fromStdString(e.description());
+    }
+    runDialog([&](frmTableOpen& d) {
+        activate(&d);
+        d.optSource[1]->click();
+        ASSERT_EQ(boxes().size(), 1u);
+        EXPECT_EQ(boxes()[0].text, gone);
+        EXPECT_EQ(d.QryList->count(), 0);
+        // Back in place, the next choice lists it.
+        ASSERT_EQ(std::rename(moved.c_str(), other.c_str()), 0);
+        d.optSource[1]->click();
+        EXPECT_EQ(listed(d), QStringList({"Orders"}));
         d.cmdClose->click();
     });
-    ASSERT_EQ(prompts->messages.size(), 1u);
-    EXPECT_EQ(prompts->messages[0].text, "Please select a database.");
+    EXPECT_EQ(boxes().size(), 1u);
 }
 
 TEST_F(TableOpenTest, FilesThatCannotBeOpenedAreReported) {
