@@ -22,6 +22,10 @@ struct ColumnMeta {
     bool required = false;
     bool allowZeroLength = false;
     bool autoIncrement = false;
+    // A Decimal's total digits and digits after the point. Precision 0: not
+    // recorded (fields made before these were kept), values are kept as given.
+    int precision = 0;
+    int scale = 0;
 };
 
 struct IndexMeta {
