@@ -53,7 +53,7 @@ public:
         ++catalogDepth;
         try {
             sql::EmittedSelect em = sql::emitSelect(sql::parse(q->sql), *this);
-            for (const auto& c : em.columns) s.columns.push_back({c.name, c.type, c.precision, c.scale});
+            for (const auto& c : em.columns) s.columns.push_back({c.name, c.type});
         } catch (...) {
             --catalogDepth;
             throw;

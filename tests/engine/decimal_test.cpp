@@ -140,6 +140,49 @@ TEST_F(DecimalField, ValuesFromAnotherDecimalAreRoundedToTheTargetsScale) {
     EXPECT_EQ(rawQuery(path, "SELECT N FROM Narrow ORDER BY Tag"), (Rows{{"12.3"}, {"-0.1"}}));
 }
 
+// Another program writing to the file meets the same limit on whole digits.
+TEST_F(DecimalField, TheFileItselfRefusesTooManyWholeDigits) {
+    rawExec(path, "INSERT INTO T (Tag, D) VALUES ('max', -999999999.999)");
+    EXPECT_THROW(rawExec(path, "INSERT INTO T (Tag, D) VALUES ('over', 1e9)"), std::runtime_error);
+    EXPECT_EQ(rawQuery(path, "SELECT Tag FROM T"), (Rows{{"max"}}));
+}
+
+TEST(DecimalValue, EveryKindOfValueRoundsToTheScale) {
+    struct Case {
+        Variant in;
+        int precision, scale;
+        const char* text;  // of the Double it gives; nullptr when refused
+        int error = 0;
+    };
+    const std::vector<Case> cases = {
+        {Variant::currencyScaled(12345), 5, 3, "1.235"},  // 1.2345 exactly, not its binary neighbour
+        {Variant::longInt(-42), 4, 2, "-42"},
+        {Variant::longInt(100), 4, 2, nullptr, err::ValueOutOfRange},
+        {Variant::boolean(true), 1, 0, "-1"},
+        {Variant::single(0.1f), 12, 9, "0.1"},  // a Single's own digits, not those of the Double it widens to
+        {Variant::text(" 2.5e-2 "), 3, 2, "0.03"},
+        {Variant::text("1e400"), 28, 0, nullptr, err::ValueOutOfRange},
+        {Variant::text("12abc"), 5, 0, nullptr, err::ConversionError},
+        {Variant::guid("{12345678-ABCD-1234-1234-123456789ABC}"), 5, 0, nullptr, err::ConversionError},
+        {Variant::dbl(0.5), 1, 0, "1"},
+        {Variant::dbl(-0.5), 1, 0, "-1"},
+        {Variant::dbl(9.5), 1, 0, nullptr, err::ValueOutOfRange},
+        {Variant::dbl(-9.994), 3, 2, "-9.99"},
+        {Variant::dbl(9.995), 3, 2, nullptr, err::ValueOutOfRange},
+        {Variant::dbl(1e-30), 28, 28, "0"},
+        {Variant::dbl(0.123456789), 28, 28, "0.123456789"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.in.toText() + " as Decimal(" + std::to_string(c.precision) + "," + std::to_string(c.scale) + ")");
+        Variant out;
+        EXPECT_EQ(errorOf([&] { out = c.in.toDecimal(c.precision, c.scale); }), c.error);
+        if (!c.text) continue;
+        EXPECT_EQ(out.kind(), Variant::Kind::Double);
+        EXPECT_EQ(out.toText(), c.text);
+    }
+    EXPECT_TRUE(Variant().toDecimal(5, 2).isNull());
+}
+
 // ---------------------------------------------------------------- definitions
 
 struct DefinitionCase {
@@ -283,6 +326,28 @@ TEST(DecimalDefinition, AFieldOfAnOlderFileKeepsItsDigits) {
     rs.reset();
     db->Close();
     EXPECT_EQ(rawQuery(path, "SELECT sql FROM sqlite_master ORDER BY name"), schemaBefore);
+}
+
+// A file made by another program that declares DECIMAL(5,2) gets those digits
+// too; its table has no range check of ours, so the engine alone refuses.
+TEST(DecimalDefinition, ADeclaredDecimalOfAnotherProgramsFileIsKeptToo) {
+    TempDir dir;
+    std::string path = dir.file("foreign.db");
+    rawExec(path, "CREATE TABLE Prices (Item TEXT, Amount DECIMAL(5,2)); INSERT INTO Prices VALUES ('a', 1.005)");
+    auto db = DBEngine::OpenDatabase(path);
+    Field& f = db->TableDefs()["Prices"].Fields()["Amount"];
+    EXPECT_EQ(f.Precision(), 5);
+    EXPECT_EQ(f.Scale(), 2);
+    db->Execute("INSERT INTO Prices (Item, Amount) VALUES ('b', 2.345)");
+    auto rs = db->OpenRecordset("Prices");
+    addRow(*rs, {{"Item", Variant("c")}, {"Amount", Variant::dbl(-123.456)}});
+    EXPECT_EQ(errorOf([&] { db->Execute("INSERT INTO Prices (Item, Amount) VALUES ('d', 1000)"); }),
+              err::ValueOutOfRange);
+    EXPECT_EQ(errorOf([&] { addRow(*rs, {{"Item", Variant("e")}, {"Amount", Variant::dbl(999.995)}}); }),
+              err::ValueOutOfRange);
+    rs->CancelUpdate();
+    EXPECT_EQ(rawQuery(path, "SELECT Item, Amount FROM Prices ORDER BY Item"),
+              (Rows{{"a", "1.005"}, {"b", "2.35"}, {"c", "-123.46"}}));
 }
 
 }  // namespace
