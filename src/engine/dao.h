@@ -53,6 +53,13 @@ public:
     void SetType(int type);
     int Size() const { return size_; }
     void SetSize(int size);
+    // Decimal fields: total digits (1-28) and digits after the point (0 to the
+    // precision); a new one has 18 and 0. A stored field made before these were
+    // recorded has 0 and 0 and keeps its values as given. Other types ignore them.
+    int Precision() const { return precision_; }
+    void SetPrecision(int digits);
+    int Scale() const { return scale_; }
+    void SetScale(int digits);
     bool Required() const { return required_; }
     void SetRequired(bool v);
     bool AllowZeroLength() const { return allowZeroLength_; }
@@ -82,6 +89,8 @@ private:
     std::string name_;
     int type_;
     int size_;
+    int precision_ = 0;
+    int scale_ = 0;
     bool required_ = false;
     bool allowZeroLength_ = false;
     long attributes_ = 0;

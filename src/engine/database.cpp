@@ -394,14 +394,22 @@ void Database::Execute(std::string_view sqlText, int) {
             m.type = fieldTypeInfo(oc.type) ? oc.type : dbMemo;
             if (m.type == dbText || m.type == dbChar) m.size = kDefaultTextSize;
             else m.size = fieldTypeInfo(m.type)->fixedSize;
+            if (m.type == dbDecimal) {  // a Decimal column keeps its source's digits, when recorded
+                m.precision = oc.precision;
+                m.scale = oc.scale;
+            }
             m.allowZeroLength = true;
             cols.push_back(m);
         }
         Savepoint sp(c);
         schema::createTable(c, target, cols, {});
         std::string names;
-        for (const auto& m : cols) names += (names.empty() ? "" : ", ") + quoteIdent(m.name);
-        Statement st(c, "INSERT INTO " + quoteIdent(target) + " (" + names + ") " + em.sql);
+        std::vector<sql::ColumnInfo> fields;
+        for (const auto& m : cols) {
+            names += (names.empty() ? "" : ", ") + quoteIdent(m.name);
+            fields.push_back({m.name, m.type, m.precision, m.scale});
+        }
+        Statement st(c, "INSERT INTO " + quoteIdent(target) + " (" + names + ") " + sql::fitToFields(em.sql, fields));
         st.step();
         recordsAffected_ = static_cast<long>(c.changes());
         sp.commit();
@@ -522,6 +530,8 @@ void TableDefCollection::Append(std::shared_ptr<TableDef> td) {
             m.name = f->Name();
             m.type = f->Type();
             m.size = f->Size();
+            m.precision = f->Precision();
+            m.scale = f->Scale();
             m.required = f->Required();
             m.allowZeroLength = f->AllowZeroLength();
             m.autoIncrement = (f->Attributes() & dbAutoIncrField) != 0;

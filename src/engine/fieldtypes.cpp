@@ -95,6 +95,31 @@ int declaredSize(std::string_view declared) {
     return ec == std::errc() && n > 0 ? n : 0;
 }
 
+// "(p)" or "(p,s)" of a declared DECIMAL: its precision and scale, when valid.
+void declaredDigits(std::string_view declared, DeclaredType& out) {
+    const auto open = declared.find('(');
+    if (open == std::string_view::npos) return;
+    const char* p = declared.data() + open + 1;
+    const char* end = declared.data() + declared.size();
+    auto number = [&](int& n) {
+        while (p < end && *p == ' ') ++p;
+        auto [q, ec] = std::from_chars(p, end, n);
+        if (ec != std::errc()) return false;
+        p = q;
+        while (p < end && *p == ' ') ++p;
+        return true;
+    };
+    int precision = 0, scale = 0;
+    if (!number(precision)) return;
+    if (p < end && *p == ',') {
+        ++p;
+        if (!number(scale)) return;
+    }
+    if (p == end || *p != ')' || !validDecimal(precision, scale)) return;
+    out.precision = precision;
+    out.scale = scale;
+}
+
 DeclaredType withFixedSize(int code) { return {code, fieldTypeInfo(code)->fixedSize}; }
 
 }  // namespace
@@ -135,7 +160,9 @@ DeclaredType typeFromDeclared(std::string_view declared) {
     for (const FieldTypeInfo& t : kTypes)
         if (base == t.declType) {
             if (t.code == dbBinary || t.code == dbVarBinary) return {t.code, size};
-            return {t.code, t.fixedSize};
+            DeclaredType out{t.code, t.fixedSize};
+            if (t.code == dbDecimal) declaredDigits(full, out);
+            return out;
         }
 
     // Names whose values read as a particular type whatever their affinity.

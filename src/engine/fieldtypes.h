@@ -62,13 +62,24 @@ std::optional<TypeWordInfo> typeFromWord(std::string_view word);
 
 // The engine type a column of a SQLite file made by another program gets from
 // its declared type (INTEGER, VARCHAR(40), REAL, BLOB, DATETIME...).
+// DECIMAL(p,s) also gives the Decimal field's precision and scale.
 struct DeclaredType {
     int code;
     int size;
+    int precision = 0;  // 0: none declared
+    int scale = 0;
 };
 DeclaredType typeFromDeclared(std::string_view declared);
 
 // Default maximum length of a Text field when none is given.
 constexpr int kDefaultTextSize = 255;
+
+// A Decimal field holds up to 28 digits, 18 when no precision is given; its
+// scale (digits after the point) is 0 to its precision, 0 when not given.
+constexpr int kMaxDecimalPrecision = 28;
+constexpr int kDefaultDecimalPrecision = 18;
+inline bool validDecimal(int precision, int scale) {
+    return precision >= 1 && precision <= kMaxDecimalPrecision && scale >= 0 && scale <= precision;
+}
 
 }  // namespace engine

@@ -123,6 +123,7 @@ Field::Field(std::string name, int type, int size) : name_(std::move(name)), typ
     const FieldTypeInfo* info = fieldTypeInfo(type);
     if ((type == dbText || type == dbChar) && size <= 0) size_ = kDefaultTextSize;
     else if (type != dbText && type != dbChar && info) size_ = info->fixedSize;
+    if (type == dbDecimal) precision_ = kDefaultDecimalPrecision;
 }
 
 void Field::checkChangeable() const {
@@ -141,6 +142,8 @@ void Field::SetType(int type) {
     const FieldTypeInfo* info = fieldTypeInfo(type);
     if (type != dbText && type != dbChar) size_ = info->fixedSize;
     else if (size_ <= 0) size_ = kDefaultTextSize;
+    if (type != dbDecimal) precision_ = scale_ = 0;
+    else if (precision_ == 0) precision_ = kDefaultDecimalPrecision;
 }
 
 void Field::SetSize(int size) {
@@ -150,6 +153,23 @@ void Field::SetSize(int size) {
             throw Error(err::InvalidArgument, "Invalid argument: a Text field holds 1 to 255 characters.");
         size_ = size;
     }
+}
+
+void Field::SetPrecision(int digits) {
+    checkChangeable();
+    if (type_ != dbDecimal) return;
+    if (!validDecimal(digits, scale_))
+        throw Error(err::InvalidArgument, "Invalid argument: a Decimal field holds 1 to " +
+                                              std::to_string(kMaxDecimalPrecision) + " digits, at least its scale.");
+    precision_ = digits;
+}
+
+void Field::SetScale(int digits) {
+    checkChangeable();
+    if (type_ != dbDecimal) return;
+    if (!validDecimal(precision_, digits))
+        throw Error(err::InvalidArgument, "Invalid argument: the scale of a Decimal field is 0 to its precision.");
+    scale_ = digits;
 }
 
 void Field::SetRequired(bool v) {
@@ -280,6 +300,8 @@ void TableDef::attach(const std::shared_ptr<Database>& db, const TableMeta& meta
         if (f) *f = Field(c.name, c.type, c.size);
         else f = std::make_shared<Field>(c.name, c.type, c.size);
         f->size_ = c.size;
+        f->precision_ = c.precision;
+        f->scale_ = c.scale;
         f->required_ = c.required;
         f->allowZeroLength_ = c.allowZeroLength;
         f->attributes_ = (c.autoIncrement ? dbAutoIncrField : 0) |
@@ -334,6 +356,8 @@ void TableDef::attach(const std::shared_ptr<Database>& db, const TableMeta& meta
         c.name = f.Name();
         c.type = f.Type();
         c.size = f.Size();
+        c.precision = f.Precision();
+        c.scale = f.Scale();
         c.required = f.Required();
         c.allowZeroLength = f.AllowZeroLength();
         c.autoIncrement = (f.Attributes() & dbAutoIncrField) != 0;

@@ -215,8 +215,11 @@ void Recordset::buildFields() {
         f->ofRecordset_ = true;
         f->column_ = static_cast<int>(i);
         f->ordinal_ = static_cast<int>(i);
+        f->precision_ = f->scale_ = 0;
         if (c.baseColumn >= 0) {
             const ColumnMeta& m = meta_.columns[static_cast<size_t>(c.baseColumn)];
+            f->precision_ = m.precision;
+            f->scale_ = m.scale;
             f->required_ = m.required;
             f->allowZeroLength_ = m.allowZeroLength;
             f->sourceTable_ = meta_.name;
@@ -560,9 +563,12 @@ Variant Recordset::currentValue(int column) const {
 
 Variant Recordset::convertForColumn(int column, const Variant& v) const {
     const Column& c = columns_[static_cast<size_t>(column)];
+    const ColumnMeta* base = c.baseColumn >= 0 ? &meta_.columns[static_cast<size_t>(c.baseColumn)] : nullptr;
     Variant out;
     try {
-        out = v.convertTo(c.type);
+        // A Decimal with a recorded scale keeps that many places.
+        if (base && base->type == dbDecimal && base->precision > 0) out = v.toDecimal(base->precision, base->scale);
+        else out = v.convertTo(c.type);
     } catch (const Error& e) {
         throw Error(e.number(), e.description() + " The value '" + v.toText() + "' does not fit field '" + c.name + "'.");
     }

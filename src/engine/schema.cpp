@@ -95,9 +95,12 @@ std::string rangeCheck(const ColumnMeta& col) {
     case dbLong: return between("-2147483648", "2147483647");
     case dbCurrency: return between("-922337203685477.5808", "922337203685477.5807");
     case dbSingle: return between("-3.402823466e38", "3.402823466e38");
+    case dbDecimal:
+        // Values are rounded to the scale before they are written; the whole part must fit.
+        if (col.precision > 0) return q + " IS NULL OR abs(" + q + ") < 1e" + std::to_string(col.precision - col.scale);
+        [[fallthrough]];
     case dbDouble:
     case dbNumeric:
-    case dbDecimal:
     case dbFloat: return between("-1.7976931348623157e308", "1.7976931348623157e308");  // not infinite
     default: return {};
     }
@@ -170,6 +173,10 @@ ColumnMeta fromDef(const sql::ColumnDef& d) {
         const FieldTypeInfo* info = fieldTypeInfo(d.type);
         m.size = info ? info->fixedSize : 0;
     }
+    if (d.type == dbDecimal) {
+        m.precision = d.precision;
+        m.scale = d.scale;
+    }
     m.required = d.notNull;
     m.allowZeroLength = true;  // tables made by statements accept empty text
     m.autoIncrement = d.autoIncrement;
@@ -192,6 +199,15 @@ std::vector<sql::CreateIndex> constraintIndexes(const std::string& table,
         out.push_back(std::move(ix));
     }
     return out;
+}
+
+// Precision and scale belong to Decimal fields only, within their limits.
+void checkDigits(ColumnMeta& m) {
+    if (m.type != dbDecimal) m.precision = m.scale = 0;
+    if (m.precision != 0 && !validDecimal(m.precision, m.scale))
+        throw Error(err::SyntaxInFieldDef, "Field '" + m.name + "' needs a precision of 1 to " +
+                                               std::to_string(kMaxDecimalPrecision) +
+                                               " digits and a scale of 0 to its precision.");
 }
 
 [[noreturn]] void noSuchTable(std::string_view name) {
@@ -260,6 +276,8 @@ TableMeta loadTable(Connection& c, const std::string& stored, const std::string&
             DeclaredType dt = typeFromDeclared(st.getText(1));
             m.type = dt.code;
             m.size = dt.size;
+            m.precision = dt.precision;
+            m.scale = dt.scale;
             m.required = st.getInt(2) != 0;
             m.allowZeroLength = true;
             if (st.getInt(3) > 0) {
@@ -313,6 +331,7 @@ TableMeta loadTable(Connection& c, const std::string& stored, const std::string&
             m.required = st.getInt(3) != 0;
             m.allowZeroLength = st.getInt(4) != 0;
             m.autoIncrement = st.getInt(5) != 0;
+            if (m.type != dbDecimal) m.precision = m.scale = 0;
         }
         Statement ix(c, "SELECT IndexName, SQLiteName, Fields, IsPrimary, IsUnique, IgnoreNulls FROM " +
                             quoteIdent(schemaName) + ".MSysIndexes WHERE TableName = ?1");
@@ -370,7 +389,7 @@ sql::SourceInfo sourceInfo(const TableMeta& t) {
     s.kind = sql::SourceInfo::Kind::Table;
     s.name = t.name;
     s.sqliteRef = t.ref();
-    for (const auto& c : t.columns) s.columns.push_back({c.name, c.type});
+    for (const auto& c : t.columns) s.columns.push_back({c.name, c.type, c.precision, c.scale});
     s.rowid = t.rowid;
     s.readOnly = t.system || t.view;
     s.noRead = t.noRead;
@@ -469,6 +488,13 @@ std::string columnDefinition(const ColumnMeta& col, bool rowidAlias) {
     if (!info) throw Error(err::SyntaxInFieldDef, "Field '" + col.name + "' has a type the engine does not know.");
     std::string def = q + " " + info->declType;
     if (col.type == dbText || col.type == dbChar) def += "(" + std::to_string(col.size) + ")";
+    // A Decimal's precision and scale live in its declared type, DECIMAL(p,s),
+    // beside the range check that enforces them: SQLite keeps that text as
+    // written and gives it plain DECIMAL's affinity, and the two cannot
+    // disagree. MSysColumns keeps its shape, so a file made before (plain
+    // DECIMAL: nothing recorded) opens unchanged and keeps its values as given.
+    if (col.type == dbDecimal && col.precision > 0)
+        def += "(" + std::to_string(col.precision) + "," + std::to_string(col.scale) + ")";
     if (info->storage == Storage::Text) def += " COLLATE NOCASE";
     if (col.type == dbBoolean) def += " DEFAULT 0";  // Yes/No is No until set
     if (col.required) def += " CONSTRAINT " + quoteIdent("req|" + col.name) + " CHECK (" + q + " IS NOT NULL)";
@@ -524,6 +550,7 @@ void createTable(Connection& c, const std::string& table, const std::vector<Colu
             throw Error(3191, "Cannot define field '" + d.name + "' more than once in table '" + table + "'.");
         ColumnMeta m = d;
         if ((m.type == dbText || m.type == dbChar) && m.size <= 0) m.size = kDefaultTextSize;
+        checkDigits(m);
         if (m.autoIncrement) {
             if (rowidAlias >= 0)
                 throw Error(err::SyntaxInFieldDef, "Table '" + table + "' can have only one AutoIncrement field.");
@@ -581,6 +608,7 @@ void addColumn(Connection& c, std::string_view table, const ColumnMeta& column) 
                     "An AutoIncrement field can only be defined when its table is created.");
     ColumnMeta col = column;
     if ((col.type == dbText || col.type == dbChar) && col.size <= 0) col.size = kDefaultTextSize;
+    checkDigits(col);
     if (col.required && !c.scalar("SELECT 1 FROM " + t.ref() + " LIMIT 1").isNull())
         throw Error(err::RequiredMissing, "Field '" + col.name + "' cannot be Required: table '" + *stored +
                                               "' already has records, which would hold no value in it.");

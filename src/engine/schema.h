@@ -23,6 +23,10 @@ struct ColumnMeta {
     bool allowZeroLength = false;
     bool autoIncrement = false;
     bool generated = false;  // computed by the table (a generated column of another program): read-only
+    // A Decimal's total digits and digits after the point. Precision 0: not
+    // recorded (fields made before these were kept), values are kept as given.
+    int precision = 0;
+    int scale = 0;
 };
 
 struct IndexMeta {

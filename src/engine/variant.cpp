@@ -475,6 +475,47 @@ Variant Variant::fromText(std::string_view text, int fieldType) {
     return Variant(text).convertTo(fieldType);
 }
 
+Variant Variant::toDecimal(int precision, int scale) const {
+    Decimal d;
+    switch (kind_) {
+    case Kind::Null: return {};
+    case Kind::Boolean:
+    case Kind::Byte:
+    case Kind::Integer:
+    case Kind::Long:
+    case Kind::BigInt: d = *scanDecimal(std::to_string(i_)); break;
+    case Kind::Currency: d = *scanDecimal(currencyText(i_)); break;
+    case Kind::Single: d = decimalOf(static_cast<float>(d_)); break;
+    case Kind::Double:
+    case Kind::Date: d = decimalOf(d_); break;
+    case Kind::Text: d = decimalOrThrow(s_); break;
+    default: conversionError();
+    }
+    // Cut the digits at 10^-scale, rounding the magnitude half up.
+    if (d.exp10 < -scale) {
+        const long long keep = static_cast<long long>(d.digits.size()) + d.exp10 + scale;
+        std::string kept;
+        if (keep >= 0) {
+            kept = d.digits.substr(0, static_cast<size_t>(keep));
+            if (d.digits[static_cast<size_t>(keep)] >= '5') {
+                size_t i = kept.size();
+                while (i > 0 && kept[i - 1] == '9') kept[--i] = '0';
+                if (i == 0) kept.insert(kept.begin(), '1');
+                else ++kept[i - 1];
+            }
+        }
+        d.digits = kept;
+        d.exp10 = -scale;
+    }
+    if (d.digits.empty()) return dbl(0);
+    const long long wholeDigits = static_cast<long long>(d.digits.size()) + d.exp10;
+    if (wholeDigits > precision - scale) overflowError();
+    const std::string text = (d.negative ? "-" : "") + d.digits + "e" + std::to_string(d.exp10);
+    double v = 0;
+    std::from_chars(text.data(), text.data() + text.size(), v);
+    return dbl(v);
+}
+
 bool Variant::operator==(const Variant& other) const {
     if (kind_ != other.kind_) return false;
     switch (kind_) {

@@ -65,6 +65,13 @@ public:
     // non-text types). Throws like convertTo.
     static Variant fromText(std::string_view text, int fieldType);
 
+    // The value a Decimal field of `precision` digits, `scale` of them after the
+    // point, holds: rounded to `scale` places, halves away from zero (from the
+    // shortest decimal form, as Currency rounds), as a Double; Null stays Null.
+    // Throws 3421 when it is no number and 3349 when its whole part needs more
+    // than precision - scale digits.
+    Variant toDecimal(int precision, int scale) const;
+
     // Same kind and same value (Null equals Null): for tests and caches.
     bool operator==(const Variant& other) const;
 

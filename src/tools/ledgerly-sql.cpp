@@ -90,9 +90,12 @@ void run(Database& db, const std::string& statement, bool csv) {
 
 void describe(Database& db, const std::string& table) {
     TableDef& td = db.TableDefs()[table];
-    for (const auto& f : td.Fields())
+    for (const auto& f : td.Fields()) {
         std::cout << f->Name() << '\t' << f->Type() << '\t' << f->Size() << '\t' << yesNo(f->Required()) << '\t'
-                  << yesNo(f->AllowZeroLength()) << '\n';
+                  << yesNo(f->AllowZeroLength());
+        if (f->Precision() > 0) std::cout << '\t' << f->Precision() << ',' << f->Scale();  // a Decimal's digits
+        std::cout << '\n';
+    }
     for (const auto& ix : td.Indexes()) {
         std::cout << "index\t" << ix->Name() << '\t' << yesNo(ix->Primary()) << '\t' << yesNo(ix->Unique()) << '\t'
                   << yesNo(ix->IgnoreNulls());

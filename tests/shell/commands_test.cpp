@@ -108,7 +108,9 @@ TEST_F(CommandsTest, WindowMenuListsTheChildWindowsAndArrangesThem) {
             EXPECT_EQ(t.rows ? w->width() : w->height(), t.rows ? area.width() : area.height());
             covered += w->width() * w->height();
             for (QMdiSubWindow* other : subs)
-                if (other != w) EXPECT_FALSE(w->geometry().intersects(other->geometry()));
+                if (other != w) {
+                    EXPECT_FALSE(w->geometry().intersects(other->geometry()));
+                }
         }
         EXPECT_EQ(covered, area.width() * area.height());
     }

@@ -10,6 +10,8 @@ namespace engine::sql {
 struct ColumnInfo {
     std::string name;  // as stored, case kept
     int type = 0;      // engine field type code (fieldtypes.h); 0 when unknown
+    int precision = 0; // a Decimal's digits and scale; 0 when not recorded
+    int scale = 0;
 };
 
 struct SourceInfo {

@@ -9,6 +9,8 @@ struct ColumnDef {
     std::string name;
     int type = 0;               // engine field type code
     int size = 0;               // Text/Char: declared length (default 255); else 0
+    int precision = 0;          // Decimal: total digits (default 18); else 0
+    int scale = 0;              // Decimal: digits after the point (default 0)
     bool autoIncrement = false; // Counter / AutoIncrement
     bool notNull = false;
     bool primaryKey = false;    // column-level PRIMARY KEY

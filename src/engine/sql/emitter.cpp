@@ -90,6 +90,7 @@ struct Out {
     bool column = false;      // a plain column of a stored table
     std::string columnName;   // plain column of any source: its name
     std::string sourceName;   // and the name its source goes by
+    int precision = 0, scale = 0;  // plain Decimal column: its recorded digits
 };
 
 struct QueryOut {
@@ -409,6 +410,8 @@ Out Emitter::column(const Expr& e, Scope& s) {
                     o.column = src->baseTable;
                     o.columnName = c.name;
                     o.sourceName = src->name;
+                    o.precision = c.precision;
+                    o.scale = c.scale;
                     if (bareColumns_ && !inAggregate_ && sc == &s) bareColumns_->push_back(o.sql);
                     shallowest_ = std::min(shallowest_, sc->depth);
                     return o;
@@ -438,6 +441,8 @@ Out Emitter::column(const Expr& e, Scope& s) {
             o.column = found->baseTable;
             o.columnName = col->name;
             o.sourceName = found->name;
+            o.precision = col->precision;
+            o.scale = col->scale;
             if (bareColumns_ && !inAggregate_ && sc == &s) bareColumns_->push_back(o.sql);
             shallowest_ = std::min(shallowest_, sc->depth);
             return o;
@@ -764,7 +769,7 @@ std::string Emitter::tableRef(const TableRef& t, Scope& scope) {
             aggregatesAllowed_ = savedAllowed;
             text_ = savedText;
             expanding_.pop_back();
-            for (const auto& c : q.columns) src.columns.push_back(ColumnInfo{c.name, c.type});
+            for (const auto& c : q.columns) src.columns.push_back(ColumnInfo{c.name, c.type, c.precision, c.scale});
             text = "(" + q.sql + ") AS " + src.ref;
         }
         scope.sources.push_back(std::move(src));
@@ -775,7 +780,7 @@ std::string Emitter::tableRef(const TableRef& t, Scope& scope) {
         Source src;
         src.name = t.alias;
         src.ref = quoteIdent(t.alias.empty() ? "_sub" + std::to_string(++subqueryCount_) : t.alias);
-        for (const auto& c : q.columns) src.columns.push_back(ColumnInfo{c.name, c.type});
+        for (const auto& c : q.columns) src.columns.push_back(ColumnInfo{c.name, c.type, c.precision, c.scale});
         std::string text = "(" + q.sql + ") AS " + src.ref;
         scope.sources.push_back(std::move(src));
         return text;
@@ -835,7 +840,7 @@ QueryOut Emitter::select(const Select& sel, const std::vector<OrderItem>* order,
                 for (const auto& c : src.columns) {
                     std::string sql = (src.ref.empty() ? "" : src.ref + ".") + quoteIdent(c.name);
                     list.push_back(sql);
-                    out.columns.push_back(OutputColumn{c.name, c.type, src.baseTable ? c.name : ""});
+                    out.columns.push_back(OutputColumn{c.name, c.type, src.baseTable ? c.name : "", c.precision, c.scale});
                     sourceOf.push_back(src.name);
                     aliased.push_back(false);
                     columnItem.push_back(src.baseTable);
@@ -855,6 +860,8 @@ QueryOut Emitter::select(const Select& sel, const std::vector<OrderItem>* order,
         bareColumns_ = nullptr;
         OutputColumn col;
         col.type = v.type;
+        col.precision = v.precision;
+        col.scale = v.scale;
         if (!item.alias.empty()) col.name = item.alias;
         else if (!v.columnName.empty()) col.name = v.columnName;
         else col.name = "Expr" + std::to_string(exprNo++);
@@ -1008,8 +1015,11 @@ QueryOut Emitter::query(const Query& q, Scope* outer) {
                             "The number of columns in the two selected tables or queries of a union query do not "
                             "match.");
             sql += q.unionAll[i - 1] ? " UNION ALL " : " UNION ";
-            for (size_t k = 0; k < out.columns.size(); ++k)
+            for (size_t k = 0; k < out.columns.size(); ++k) {
                 if (out.columns[k].type != part.columns[k].type) out.columns[k].type = 0;
+                if (out.columns[k].precision != part.columns[k].precision || out.columns[k].scale != part.columns[k].scale)
+                    out.columns[k].precision = out.columns[k].scale = 0;
+            }
         }
         sql += q.parts[i]->top ? "SELECT * FROM (" + part.sql + ")" : part.sql;
     }
@@ -1081,13 +1091,36 @@ EmittedSelect emitQueryStatement(const Statement& st, const Catalog& catalog) {
     return out;
 }
 
-// A Yes/No field stores any non-zero number as Yes (-1).
-std::string asYesNo(const std::string& sql) { return "-((" + sql + ") <> 0)"; }
-
-int columnType(const std::vector<ColumnInfo>& columns, const std::string& name) {
+const ColumnInfo& columnInfo(const std::vector<ColumnInfo>& columns, const std::string& name) {
+    static const ColumnInfo none;
     for (const auto& c : columns)
-        if (equalsNoCase(c.name, name)) return c.type;
-    return 0;
+        if (equalsNoCase(c.name, name)) return c;
+    return none;
+}
+
+// What a field does to a value written into it: a Yes/No field stores any
+// non-zero number as Yes (-1); a Decimal field with a recorded scale rounds to it.
+bool changesValues(const ColumnInfo& field) {
+    return field.type == dbBoolean || (field.type == dbDecimal && field.precision > 0);
+}
+
+std::string fitValue(const std::string& sql, const ColumnInfo& field) {
+    if (field.type == dbBoolean) return "-((" + sql + ") <> 0)";
+    if (field.type != dbDecimal || field.precision <= 0) return sql;
+    return "ldg_decimal(" + sql + ", " + std::to_string(field.precision) + ", " + std::to_string(field.scale) + ", " +
+           quoteText(field.name) + ")";
+}
+
+// The rows of a select fitted to the fields they go to, the select's columns named by position.
+std::string fitToFields(const std::string& selectSql, const std::vector<ColumnInfo>& fields) {
+    if (std::none_of(fields.begin(), fields.end(), changesValues)) return selectSql;
+    std::string names, list;
+    for (size_t i = 0; i < fields.size(); ++i) {
+        std::string n = quoteIdent("c" + std::to_string(i + 1));
+        names += (i ? ", " : "") + n;
+        list += (i ? ", " : "") + fitValue(n, fields[i]);
+    }
+    return "WITH \"ledgerly$rows\" (" + names + ") AS (" + selectSql + ") SELECT " + list + " FROM \"ledgerly$rows\"";
 }
 
 EmittedAction emitActionStatement(const Statement& st, const Catalog& catalog) {
@@ -1133,22 +1166,9 @@ EmittedAction emitActionStatement(const Statement& st, const Catalog& catalog) {
             }
             if (cols.size() != q.columns.size())
                 throw Error(kValueCount, "Number of query values and destination fields are not the same.");
-            body = q.sql;
-            // Yes/No destinations take any non-zero number as Yes: read the rows through a converting select.
-            std::set<std::string> names;
-            bool yesNo = false, unique = true;
-            for (size_t i = 0; i < cols.size(); ++i) {
-                yesNo = yesNo || columnType(t.columns, cols[i]) == dbBoolean;
-                unique = unique && names.insert(lowerAscii(q.columns[i].name)).second;
-            }
-            if (yesNo && unique) {
-                std::string list;
-                for (size_t i = 0; i < cols.size(); ++i) {
-                    std::string v = quoteIdent(q.columns[i].name);
-                    list += (i ? ", " : "") + (columnType(t.columns, cols[i]) == dbBoolean ? asYesNo(v) : v);
-                }
-                body = "SELECT " + list + " FROM (" + q.sql + ")";
-            }
+            std::vector<ColumnInfo> targets;
+            for (const auto& c : cols) targets.push_back(columnInfo(t.columns, c));
+            body = fitToFields(q.sql, targets);
         } else {
             if (cols.empty())
                 for (const auto& c : t.columns) cols.push_back(c.name);
@@ -1159,9 +1179,7 @@ EmittedAction emitActionStatement(const Statement& st, const Catalog& catalog) {
                     throw Error(kValueCount, "Number of query values and destination fields are not the same.");
                 body += r ? ", (" : "VALUES (";
                 for (size_t i = 0; i < st.values[r].size(); ++i) {
-                    std::string v = em.value(*st.values[r][i], none).sql;
-                    if (columnType(t.columns, cols[i]) == dbBoolean) v = asYesNo(v);
-                    body += (i ? ", " : "") + v;
+                    body += (i ? ", " : "") + fitValue(em.value(*st.values[r][i], none).sql, columnInfo(t.columns, cols[i]));
                 }
                 body += ")";
             }
@@ -1212,9 +1230,8 @@ EmittedAction emitActionStatement(const Statement& st, const Catalog& catalog) {
             sets.emplace_back(colName, "");
         }
         for (size_t i = 0; i < st.assignments.size(); ++i) {
-            sets[i].second = em.value(*st.assignments[i].value, scope).sql;
-            if (columnType(scope.sources[target].columns, sets[i].first) == dbBoolean)
-                sets[i].second = asYesNo(sets[i].second);
+            sets[i].second = fitValue(em.value(*st.assignments[i].value, scope).sql,
+                                      columnInfo(scope.sources[target].columns, sets[i].first));
         }
         std::string where;
         std::vector<std::string> conds;

@@ -410,6 +410,7 @@ const FunctionDef kInternal[] = {
     {"pow", 2, 2, dbDouble, fnPow},
     {"date_plus", 2, 2, dbDate, fnDatePlus},
     {"date_minus", 2, 2, dbDouble, fnDateMinus},
+    {"decimal", 4, 4, dbDecimal, fnDecimal},
 };
 
 const AggregateDef kAggregates[] = {

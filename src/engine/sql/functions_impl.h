@@ -95,7 +95,7 @@ Scalar fnLike, fnConcat, fnLen, fnLeft, fnRight, fnMid, fnInStr, fnInStrRev, fnT
 // functions_numbers.cpp: operators, conversions, numbers and Format
 Scalar fnBitXor, fnDiv, fnIntDiv, fnMod, fnPow, fnVal, fnCStr, fnCByte, fnCInt, fnCLng, fnCDbl, fnCSng, fnCCur, fnCDec,
     fnCVar, fnCBool, fnHex, fnOct, fnStr, fnIsNumeric, fnAbs, fnSqr, fnInt, fnFix, fnSgn, fnRound, fnExp, fnLog,
-    fnSin, fnCos, fnTan, fnAtn, fnFormat;
+    fnSin, fnCos, fnTan, fnAtn, fnFormat, fnDecimal;
 
 // functions_dates.cpp
 Scalar fnDatePlus, fnDateMinus, fnCDate, fnDateValue, fnTimeValue, fnIsDate, fnYear, fnMonth, fnDay, fnHour,

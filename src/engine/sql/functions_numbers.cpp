@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/error.h"
 #include "engine/sql/functions_impl.h"
 #include "engine/sql/lexer.h"
 
@@ -37,6 +38,26 @@ void fnPow(sqlite3_context* c, int, sqlite3_value** v) {
     double r = std::pow(numberOf(v[0]), numberOf(v[1]));
     if (std::isnan(r) || std::isinf(r)) throw Fail{kInvalidCall};
     sqlite3_result_double(c, r);
+}
+
+// A value bound for a Decimal field, ldg_decimal(value, precision, scale,
+// field): rounded to the field's scale, 3349 when its whole part does not fit.
+// What is no number passes unchanged, for the field's type check to refuse.
+void fnDecimal(sqlite3_context* c, int, sqlite3_value** v) {
+    Variant in;
+    switch (sqlite3_value_type(v[0])) {
+    case SQLITE_INTEGER: in = Variant::bigInt(sqlite3_value_int64(v[0])); break;
+    case SQLITE_FLOAT: in = Variant::dbl(sqlite3_value_double(v[0])); break;
+    case SQLITE_TEXT: in = Variant::text(textOf(v[0])); break;
+    default: return sqlite3_result_value(c, v[0]);
+    }
+    try {
+        Variant out = in.toDecimal(static_cast<int>(sqlite3_value_int(v[1])), static_cast<int>(sqlite3_value_int(v[2])));
+        sqlite3_result_double(c, out.realValue());
+    } catch (const Error& e) {
+        if (e.number() != err::ValueOutOfRange) return sqlite3_result_value(c, v[0]);
+        throw Error(err::ValueOutOfRange, "Numeric field overflow: the value does not fit field '" + textOf(v[3]) + "'.");
+    }
 }
 
 // ---------------------------------------------------------------- conversion

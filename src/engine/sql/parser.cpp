@@ -934,16 +934,24 @@ ColumnDef Parser::columnDef() {
     if (accept("(")) {
         if (peek().kind != Tok::Number) fail();
         double size = std::strtod(next().text.c_str(), nullptr);
+        double scale = 0;
         if (accept(",")) {  // Decimal (precision, scale)
             if (peek().kind != Tok::Number) fail();
-            next();
+            scale = std::strtod(next().text.c_str(), nullptr);
         }
         expect(")");
         if (col.type == dbText || col.type == dbChar) {
             if (size < 1 || size > kDefaultTextSize || size != std::floor(size)) fail();
             col.size = static_cast<int>(size);
         }
+        if (col.type == dbDecimal) {
+            bool whole = size == std::floor(size) && scale == std::floor(scale);
+            if (!whole || size < 1 || size > kMaxDecimalPrecision || scale < 0 || scale > size) fail();
+            col.precision = static_cast<int>(size);
+            col.scale = static_cast<int>(scale);
+        }
     }
+    if (col.type == dbDecimal && col.precision == 0) col.precision = kDefaultDecimalPrecision;
     while (true) {
         if (acceptWord("not")) {
             expectWord("null");

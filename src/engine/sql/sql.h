@@ -51,6 +51,8 @@ struct OutputColumn {
     std::string name;       // the column's name in the result
     int type = 0;           // engine field type code; 0 when the type is not known
     std::string baseColumn; // when the output is a column of the single base table unchanged: its name
+    int precision = 0;      // a Decimal column read unchanged: its digits and scale, when recorded
+    int scale = 0;
 };
 
 struct EmittedSelect {
@@ -77,6 +79,11 @@ struct EmittedAction {
 // INSERT, UPDATE and DELETE. (SELECT ... INTO is carried out by the engine:
 // it creates the table from emitSelect's columns and fills it.)
 EmittedAction emitAction(const Parsed& statement, const Catalog& catalog);
+
+// A SELECT whose output columns go, in order, to `fields`: values bound for a
+// Decimal field with a recorded scale are rounded to it (3349 when too large).
+// The SELECT itself when no field needs that.
+std::string fitToFields(const std::string& selectSql, const std::vector<ColumnInfo>& fields);
 
 // For SELECT ... INTO: the new table's name.
 std::string makeTableTarget(const Parsed& statement);

@@ -159,6 +159,7 @@ INSTANTIATE_TEST_SUITE_P(Conditions, IndexFriendly,
 std::string describe(const ColumnDef& c) {
     std::string s = c.name + " " + std::to_string(c.type);
     if (c.size) s += "(" + std::to_string(c.size) + ")";
+    if (c.precision) s += "(" + std::to_string(c.precision) + "," + std::to_string(c.scale) + ")";
     if (c.autoIncrement) s += " auto";
     if (c.notNull) s += " notnull";
     if (c.primaryKey) s += " pk";
@@ -226,6 +227,9 @@ INSTANTIATE_TEST_SUITE_P(
                 "create T: [A 4] [B 10(255)] {PK_T pk A,B desc}"},
         DdlCase{"CREATE TABLE T (A Long CONSTRAINT One UNIQUE, B Long, UNIQUE (B))",
                 "create T: [A 4 unique] [B 4] { unique B}"},
+        DdlCase{"CREATE TABLE T (A Decimal(12,3), B NUMERIC (5), C Dec, D decimal(28, 28), E Decimal(1,0))",
+                "create T: [A 20(12,3)] [B 20(5,0)] [C 20(18,0)] [D 20(28,28)] [E 20(1,0)]"},
+        DdlCase{"ALTER TABLE T ADD COLUMN P Numeric(9,2) NOT NULL", "alter T add [P 20(9,2) notnull]"},
         DdlCase{"DROP TABLE [Order Details]", "drop Order Details"},
         DdlCase{"ALTER TABLE Orders ADD COLUMN Note Text(30)", "alter Orders add [Note 10(30)]"},
         DdlCase{"ALTER TABLE Orders ADD Note Memo NOT NULL", "alter Orders add [Note 12 notnull]"},
@@ -257,6 +261,11 @@ TEST_P(DataDefinitionErrors, AreRefusedWithTheirNumber) {
 
 INSTANTIATE_TEST_SUITE_P(Statements, DataDefinitionErrors,
                          ::testing::Values(ErrorCase{"CREATE TABLE T (A Bogus)", 3292},
+                                           ErrorCase{"CREATE TABLE T (A Decimal(29))", 3292},
+                                           ErrorCase{"CREATE TABLE T (A Decimal(0))", 3292},
+                                           ErrorCase{"CREATE TABLE T (A Decimal(5,6))", 3292},
+                                           ErrorCase{"CREATE TABLE T (A Decimal(12.5,2))", 3292},
+                                           ErrorCase{"CREATE TABLE T (A Numeric(12,2.5))", 3292},
                                            ErrorCase{"CREATE TABLE T (A Text(0))", 3292},
                                            ErrorCase{"CREATE TABLE T (A Text(256))", 3292},
                                            ErrorCase{"CREATE TABLE T (A)", 3292},
