@@ -792,8 +792,12 @@ Out Emitter::domain(const Expr& e, const FunctionDef& f, Scope& s) {
     if (!exprText || !domainText) notPreparable(e, f);
     std::string criteria;
     std::vector<Splice> splices;
-    bool hasCriteria = e.args.size() > 2;
+    // Null or blank criteria select every row, as no criteria does.
+    bool hasCriteria = e.args.size() > 2 &&
+                       !(e.args[2]->kind == Expr::Kind::Literal && e.args[2]->lit == Expr::Lit::Null);
     if (hasCriteria && !buildCriteria(*e.args[2], s, criteria, splices)) notPreparable(e, f);
+    if (hasCriteria && splices.empty() && criteria.find_first_not_of(" \t\r\n") == std::string::npos)
+        hasCriteria = false;
     std::string shownCriteria = hasCriteria && splices.empty() ? criteria : hasCriteria ? around(*e.args[2]) : "";
 
     // "[Order Details]" names the domain as Order Details does.

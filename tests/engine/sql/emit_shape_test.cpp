@@ -191,6 +191,22 @@ INSTANTIATE_TEST_SUITE_P(
                  "DLast(\"Freight\", \"Orders\", \"CustomerID = Customers.CustomerID\") FROM Customers",
                  "INDEX ByCustomer"}));
 
+// DFirst, DLast and DLookup take the domain's rows in stored order, also when
+// an index on the criteria field hands them over in another order.
+TEST(DomainOrder, FirstLastAndLookupFollowStoredOrderWhateverIndexServesTheCriteria) {
+    sqltest::SampleDb db;
+    ASSERT_EQ(sqlite3_exec(db.db(), "CREATE INDEX ByFreight ON Orders (Freight);", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    auto stored = db.query("SELECT OrderID FROM Orders WHERE Freight > 0 ORDER BY rowid");
+    ASSERT_EQ(stored.rows.size(), 6u);
+    auto out = db.run("SELECT DFirst(\"OrderID\", \"Orders\", \"Freight > 0\"), "
+                      "DLast(\"OrderID\", \"Orders\", \"Freight > 0\"), DLookup(\"OrderID\", \"Orders\", \"Freight > 0\")");
+    ASSERT_EQ(out.error, 0) << out.errorText;
+    ASSERT_EQ(out.rows.size(), 1u);
+    EXPECT_EQ(out.rows[0], (std::vector<std::string>{stored.rows.front()[0], stored.rows.back()[0],
+                                                     stored.rows.front()[0]}));
+}
+
 // ---------------------------------------------------------------- data definition
 
 // A readable form of what the parser hands the schema layer.
