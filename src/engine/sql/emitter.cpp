@@ -123,6 +123,11 @@ std::optional<std::string> constantText(const Expr& e) {
     return std::nullopt;
 }
 
+std::string trimBlanks(std::string_view t) {
+    size_t b = t.find_first_not_of(" \t\r\n"), z = t.find_last_not_of(" \t\r\n");
+    return b == std::string_view::npos ? std::string() : std::string(t.substr(b, z - b + 1));
+}
+
 // The pieces of a chain of &, nested chains included, in order.
 void concatPieces(const Expr& e, std::vector<const Expr*>& out) {
     if (e.kind == Expr::Kind::Binary && e.text == "&") {
@@ -796,14 +801,11 @@ Out Emitter::domain(const Expr& e, const FunctionDef& f, Scope& s) {
     bool hasCriteria = e.args.size() > 2 &&
                        !(e.args[2]->kind == Expr::Kind::Literal && e.args[2]->lit == Expr::Lit::Null);
     if (hasCriteria && !buildCriteria(*e.args[2], s, criteria, splices)) notPreparable(e, f);
-    if (hasCriteria && splices.empty() && criteria.find_first_not_of(" \t\r\n") == std::string::npos)
-        hasCriteria = false;
+    if (hasCriteria && splices.empty() && trimBlanks(criteria).empty()) hasCriteria = false;
     std::string shownCriteria = hasCriteria && splices.empty() ? criteria : hasCriteria ? around(*e.args[2]) : "";
 
     // "[Order Details]" names the domain as Order Details does.
-    std::string name = *domainText;
-    size_t b = name.find_first_not_of(" \t"), z = name.find_last_not_of(" \t");
-    name = b == std::string::npos ? std::string() : name.substr(b, z - b + 1);
+    std::string name = trimBlanks(*domainText);
     if (name.size() >= 2 && name.front() == '[' && name.back() == ']') name = name.substr(1, name.size() - 2);
 
     bool savedAllowed = aggregatesAllowed_, savedIn = inAggregate_;
@@ -825,10 +827,7 @@ Out Emitter::domain(const Expr& e, const FunctionDef& f, Scope& s) {
     Source& src = inner.sources.back();
     src.name = name;  // the criteria may qualify fields with the domain's name
 
-    std::string trimmedExpr = *exprText;
-    trimmedExpr.erase(0, std::min(trimmedExpr.size(), trimmedExpr.find_first_not_of(" \t")));
-    while (!trimmedExpr.empty() && (trimmedExpr.back() == ' ' || trimmedExpr.back() == '\t')) trimmedExpr.pop_back();
-    bool star = equalsNoCase(fname, "DCount") && trimmedExpr == "*";
+    bool star = equalsNoCase(fname, "DCount") && trimBlanks(*exprText) == "*";
     Out a;
     ExprPtr x;
     if (!star) {
