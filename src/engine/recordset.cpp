@@ -741,7 +741,8 @@ void Recordset::Delete() {
 // -------------------------------------------------------------- find & seek
 
 std::string Recordset::criteriaSql(std::string_view criteria) const {
-    return sql::emitCondition(criteria, findSource_);
+    auto catalog = db_->catalog();
+    return sql::emitCondition(criteria, findSource_, catalog.get());
 }
 
 bool Recordset::findFrom(std::string_view criteria, std::int64_t start, bool forward) {

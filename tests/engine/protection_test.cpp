@@ -47,6 +47,8 @@ TEST_F(Protected, EngineTablesAreReadOnlyAndThePasswordTableUnreadable) {
         {"SELECT Name FROM Salaries WHERE Name In (SELECT Value FROM MSysAccess)", err::NoReadPermission},
         {"SELECT * INTO Copy FROM MSysAccess", err::NoReadPermission},
         {"DELETE FROM MSysAccess", err::NoReadPermission},
+        {"SELECT * FROM Salaries WHERE DCount(\"*\", \"MSysAccess\") > 0", err::NoReadPermission},
+        {"UPDATE Salaries SET Name = DLookup(\"Value\", \"[MSysAccess]\")", err::NoReadPermission},
         {"DELETE FROM MSysColumns", err::ReadOnly},
         {"UPDATE MSysQueries SET SQL = 'x'", err::ReadOnly},
         {"INSERT INTO MSysLinks VALUES ('L', ';DATABASE=x', 'T')", err::ReadOnly},
@@ -68,6 +70,8 @@ TEST_F(Protected, EngineTablesAreReadOnlyAndThePasswordTableUnreadable) {
                   number)
             << statement;
     EXPECT_EQ(errorOf([&] { s->OpenRecordset("MSysAccess"); }), err::NoReadPermission);
+    EXPECT_EQ(errorOf([&] { s->OpenRecordset("Salaries")->FindFirst("DCount('*', 'MSysAccess') > 0"); }),
+              err::NoReadPermission);
     EXPECT_EQ(errorOf([&] { s->TableDefs().Delete("MSysQueries"); }), err::ReadOnly);
     auto columns = s->OpenRecordset("MSysColumns");
     EXPECT_FALSE(columns->Updatable());

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <set>
 
 #include "engine/error.h"
@@ -100,6 +101,43 @@ struct QueryOut {
     std::string baseTable, baseAlias, selectList, fromClause, whereClause, orderBy;
 };
 
+// A value of the enclosing statement joined into a domain function's criteria
+// text with &; the built text names it by a placeholder.
+struct Splice {
+    std::string name;
+    Out value;
+    bool used = false;
+};
+
+// Text known when the statement is prepared: a text literal, or such literals joined by &.
+std::optional<std::string> constantText(const Expr& e) {
+    if (e.kind == Expr::Kind::Literal && e.lit == Expr::Lit::Text) return e.text;
+    if (e.kind == Expr::Kind::Binary && e.text == "&") {
+        std::string out;
+        for (const auto& a : e.args) {
+            auto t = constantText(*a);
+            if (!t) return std::nullopt;
+            out += *t;
+        }
+        return out;
+    }
+    return std::nullopt;
+}
+
+std::string trimBlanks(std::string_view t) {
+    size_t b = t.find_first_not_of(" \t\r\n"), z = t.find_last_not_of(" \t\r\n");
+    return b == std::string_view::npos ? std::string() : std::string(t.substr(b, z - b + 1));
+}
+
+// The pieces of a chain of &, nested chains included, in order.
+void concatPieces(const Expr& e, std::vector<const Expr*>& out) {
+    if (e.kind == Expr::Kind::Binary && e.text == "&") {
+        for (const auto& a : e.args) concatPieces(*a, out);
+        return;
+    }
+    out.push_back(&e);
+}
+
 bool containsAggregate(const Expr& e) {
     if (e.kind == Expr::Kind::Call && findAggregate(e.text) && !findFunction(e.text)) return true;
     for (const auto& a : e.args)
@@ -145,6 +183,10 @@ private:
     static Out combine(const std::string& op, Out a, Out b);
     Out call(const Expr& e, Scope& s);
     Out aggregate(const Expr& e, const AggregateDef& def, Scope& s);
+    static Out aggregateOf(const AggregateDef& def, const Out& a, bool distinct);
+    Out domain(const Expr& e, const FunctionDef& f, Scope& s);
+    bool buildCriteria(const Expr& e, Scope& s, std::string& text, std::vector<Splice>& splices);
+    [[noreturn]] void notPreparable(const Expr& e, const FunctionDef& f) const;
     // `setOperation`: a part of a UNION, whose rows are compared as wholes.
     QueryOut select(const Select& sel, const std::vector<OrderItem>* order, Scope* outer, bool setOperation = false);
     QueryOut subquery(const Query& q, Scope* outer, bool oneColumn);
@@ -227,6 +269,8 @@ private:
     int shallowest_ = 1 << 30;  // depth of the outermost scope a column was read from
     // Columns read outside aggregates, for the GROUP BY check.
     std::vector<std::string>* bareColumns_ = nullptr;
+    std::vector<Splice>* splices_ = nullptr;  // values joined into the criteria being emitted
+    int domainCount_ = 0;
 };
 
 Source* Emitter::findSource(Scope& scope, std::string_view name) {
@@ -398,6 +442,14 @@ QueryOut Emitter::subquery(const Query& q, Scope* outer, bool oneColumn) {
 }
 
 Out Emitter::column(const Expr& e, Scope& s) {
+    if (splices_ && e.qualifier.empty()) {
+        for (auto& sp : *splices_) {
+            if (sp.name == e.text) {
+                sp.used = true;
+                return sp.value;
+            }
+        }
+    }
     for (Scope* sc = &s; sc; sc = sc->outer) {
         if (!e.qualifier.empty()) {
             Source* src = findSource(*sc, e.qualifier);
@@ -637,7 +689,12 @@ Out Emitter::aggregate(const Expr& e, const AggregateDef& def, Scope& s) {
     inAggregate_ = true;
     Out a = value(*e.args[0], s);
     inAggregate_ = false;
-    o.sql = std::string(def.sqlName) + "(" + (e.distinct ? "DISTINCT " : "") + a.sql + ")";
+    return aggregateOf(def, a, e.distinct);
+}
+
+Out Emitter::aggregateOf(const AggregateDef& def, const Out& a, bool distinct) {
+    Out o;
+    o.sql = std::string(def.sqlName) + "(" + (distinct ? "DISTINCT " : "") + a.sql + ")";
     o.type = def.resultType == kTypeOfArg0 ? a.type : def.resultType;
     if (equalsNoCase(def.name, "Sum") || equalsNoCase(def.name, "Avg")) {
         if (a.type == dbCurrency) {
@@ -646,6 +703,186 @@ Out Emitter::aggregate(const Expr& e, const AggregateDef& def, Scope& s) {
         } else if (equalsNoCase(def.name, "Sum") && numericResult(a.type, dbLong) == dbLong) {
             o.type = dbLong;
         }
+    }
+    return o;
+}
+
+[[noreturn]] void Emitter::notPreparable(const Expr& e, const FunctionDef& f) const {
+    throw Error(err::SyntaxInExpression,
+                std::string(f.name) + " in query expression '" + around(e) +
+                    "' cannot be prepared: its expression and domain must be literal text, and a value joined "
+                    "into its criteria must stand where a value can (text values inside quotes).");
+}
+
+// The criteria text of a domain function as written, or built with & from text
+// and values of the enclosing statement: "OrderID = " & [OrderID]. Each value
+// becomes a placeholder the emitter reads as that value. A value inside quotes
+// turns the quoted text into a concatenation ('' & value & ''), inside #...#
+// into CDate of one. False when a value stands where none can (inside a
+// [name], or unquoted text that would be read as part of the expression).
+bool Emitter::buildCriteria(const Expr& e, Scope& s, std::string& text, std::vector<Splice>& splices) {
+    if (auto t = constantText(e)) {
+        text = *t;
+        return true;
+    }
+    std::vector<const Expr*> pieces;
+    concatPieces(e, pieces);
+    enum class State { Plain, Quoted, Bracket } state = State::Plain;
+    char quote = 0;
+    size_t openAt = 0;         // where the open quoted text starts in `text`
+    bool openSpliced = false;  // a value was joined into it
+    for (const Expr* piece : pieces) {
+        if (piece->kind == Expr::Kind::Literal && piece->lit == Expr::Lit::Text) {
+            const std::string& lit = piece->text;
+            for (size_t i = 0; i < lit.size(); ++i) {
+                char c = lit[i];
+                switch (state) {
+                case State::Plain:
+                    if (c == '\'' || c == '"' || c == '#') {
+                        state = State::Quoted;
+                        quote = c;
+                        openAt = text.size();
+                        openSpliced = false;
+                    } else if (c == '[') {
+                        state = State::Bracket;
+                    }
+                    text += c;
+                    break;
+                case State::Bracket:
+                    if (c == ']') state = State::Plain;
+                    text += c;
+                    break;
+                case State::Quoted:
+                    if (c != quote) {
+                        text += c;
+                    } else if (quote != '#' && i + 1 < lit.size() && lit[i + 1] == quote) {
+                        text += c;
+                        text += c;
+                        ++i;
+                    } else {
+                        if (!openSpliced) text += c;
+                        else text += quote == '#' ? std::string("')") : std::string(1, quote) + ")";
+                        state = State::Plain;
+                    }
+                    break;
+                }
+            }
+            continue;
+        }
+        if (state == State::Bracket) return false;
+        Splice sp;
+        sp.name = "\x02" + std::to_string(splices.size() + 1);
+        sp.value = value(*piece, s);
+        if (state == State::Plain) {
+            // Unquoted text would be read as part of the criteria, not as a value.
+            if (isTextType(sp.value.type)) return false;
+            text += " [" + sp.name + "] ";
+        } else {
+            if (!openSpliced) {
+                if (quote == '#') text.replace(openAt, 1, "CDate('");
+                else text.insert(openAt, "(");
+                openSpliced = true;
+            }
+            std::string q = quote == '#' ? "'" : std::string(1, quote);
+            text += q + " & [" + sp.name + "] & " + q;
+        }
+        splices.push_back(std::move(sp));
+    }
+    return true;
+}
+
+// DSum("expr", "domain", "criteria") and its companions: a scalar subquery over
+// the domain, correlated with the enclosing row where the criteria names its
+// fields. Names in the criteria are the domain's fields first, then those of
+// the enclosing statement.
+Out Emitter::domain(const Expr& e, const FunctionDef& f, Scope& s) {
+    const std::string fname = f.name;
+    auto exprText = constantText(*e.args[0]);
+    auto domainText = constantText(*e.args[1]);
+    if (!exprText || !domainText) notPreparable(e, f);
+    std::string criteria;
+    std::vector<Splice> splices;
+    // Null or blank criteria select every row, as no criteria does.
+    bool hasCriteria = e.args.size() > 2 &&
+                       !(e.args[2]->kind == Expr::Kind::Literal && e.args[2]->lit == Expr::Lit::Null);
+    if (hasCriteria && !buildCriteria(*e.args[2], s, criteria, splices)) notPreparable(e, f);
+    if (hasCriteria && splices.empty() && trimBlanks(criteria).empty()) hasCriteria = false;
+    std::string shownCriteria = hasCriteria && splices.empty() ? criteria : hasCriteria ? around(*e.args[2]) : "";
+
+    // "[Order Details]" names the domain as Order Details does.
+    std::string name = trimBlanks(*domainText);
+    if (name.size() >= 2 && name.front() == '[' && name.back() == ']') name = name.substr(1, name.size() - 2);
+
+    bool savedAllowed = aggregatesAllowed_, savedIn = inAggregate_;
+    auto* savedBare = bareColumns_;
+    auto* savedSplices = splices_;
+    std::string_view savedText = text_;
+    aggregatesAllowed_ = true;
+    inAggregate_ = false;
+    bareColumns_ = nullptr;
+
+    Scope inner;
+    inner.outer = &s;
+    inner.depth = s.depth + 1;
+    TableRef t;
+    t.kind = TableRef::Kind::Named;
+    t.name = name;
+    t.alias = "$domain" + std::to_string(++domainCount_);  // never the name of an enclosing source
+    std::string from = tableRef(t, inner);
+    Source& src = inner.sources.back();
+    src.name = name;  // the criteria may qualify fields with the domain's name
+
+    bool star = equalsNoCase(fname, "DCount") && trimBlanks(*exprText) == "*";
+    Out a;
+    ExprPtr x;
+    if (!star) {
+        x = parseExpression(*exprText, err::SyntaxInExpression);
+        text_ = *exprText;
+        inAggregate_ = true;  // an aggregate inside is refused as inside another
+        a = value(*x, inner);
+        inAggregate_ = false;
+    }
+    std::string where;
+    ExprPtr c;
+    if (hasCriteria) {
+        try {
+            c = parseExpression(criteria, err::SyntaxInExpression);
+        } catch (const Error&) {
+            throw Error(err::SyntaxInExpression,
+                        "Syntax error in the criteria of " + fname + ": '" + shownCriteria + "'.");
+        }
+        text_ = criteria;
+        splices_ = &splices;
+        aggregatesAllowed_ = false;
+        where = cond(*c, inner).sql;
+        splices_ = savedSplices;
+    }
+    text_ = savedText;
+    aggregatesAllowed_ = savedAllowed;
+    inAggregate_ = savedIn;
+    bareColumns_ = savedBare;
+    for (const auto& sp : splices)
+        if (!sp.used) notPreparable(e, f);  // it ended up inside a name or text
+
+    std::string body = " FROM " + from + (where.empty() ? "" : " WHERE " + where);
+    // The domain's natural order: its rows in the order they were stored.
+    std::string rowOrder = src.baseTable && !src.rowid.empty() ? src.ref + "." + src.rowid : "";
+    Out o;
+    if (equalsNoCase(fname, "DLookup")) {
+        o.sql = "(SELECT " + a.sql + body + (rowOrder.empty() ? "" : " ORDER BY " + rowOrder) + " LIMIT 1)";
+        o.type = a.type;
+    } else if ((equalsNoCase(fname, "DFirst") || equalsNoCase(fname, "DLast")) && !rowOrder.empty()) {
+        bool last = equalsNoCase(fname, "DLast");
+        o.sql = "(SELECT " + a.sql + body + " ORDER BY " + rowOrder + (last ? " DESC" : "") + " LIMIT 1)";
+        o.type = a.type;
+    } else if (star) {
+        o.sql = "(SELECT count(*)" + body + ")";
+        o.type = dbLong;
+    } else {
+        const AggregateDef* def = findAggregate(fname.substr(1));
+        Out r = aggregateOf(*def, a, false);
+        o.sql = "(SELECT " + r.sql + body + ")";
+        o.type = r.type;
     }
     return o;
 }
@@ -713,6 +950,7 @@ Out Emitter::call(const Expr& e, Scope& s) {
         o.sql += " END";
         return o;
     }
+    case Special::Domain: return domain(e, *f, s);
     case Special::Aggregate:
     case Special::None: break;
     }
@@ -1291,11 +1529,13 @@ EmittedAction emitActionStatement(const Statement& st, const Catalog& catalog) {
     return out;
 }
 
-std::string emitCriteria(const Expr& criteria, const SourceInfo& source) {
-    Emitter em(nullptr, {});
+std::string emitCriteria(const Expr& criteria, const SourceInfo& source, const Catalog* catalog,
+                         std::string_view text) {
+    Emitter em(catalog, text);
     Scope scope;
     Source src;
     src.name = source.name;
+    src.ref = source.sqliteRef;  // qualified, so a domain subquery in the criteria reads this row's fields
     src.columns = source.columns;
     src.baseTable = source.kind == SourceInfo::Kind::Table;
     src.tableName = source.name;

@@ -11,6 +11,7 @@ namespace engine::sql {
 
 EmittedSelect emitQueryStatement(const ast::Statement& st, const Catalog& catalog);
 EmittedAction emitActionStatement(const ast::Statement& st, const Catalog& catalog);
-std::string emitCriteria(const ast::Expr& criteria, const SourceInfo& source);
+std::string emitCriteria(const ast::Expr& criteria, const SourceInfo& source, const Catalog* catalog,
+                         std::string_view text);
 
 }  // namespace engine::sql

@@ -21,6 +21,7 @@ enum class Special {
     Nz,        // COALESCE
     Switch,
     Choose,
+    Domain,    // DSum("expr", "domain", "criteria"): a scalar subquery over the domain
 };
 
 using ScalarImpl = void (*)(sqlite3_context*, int, sqlite3_value**);

@@ -67,10 +67,10 @@ std::string makeTableTarget(const Parsed& statement) {
     return t.query->parts[0]->into;
 }
 
-std::string emitCondition(std::string_view criteria, const SourceInfo& source) {
+std::string emitCondition(std::string_view criteria, const SourceInfo& source, const Catalog* catalog) {
     constexpr int kSyntaxInCriteria = 3077;
     ast::ExprPtr e = parseExpression(criteria, kSyntaxInCriteria);
-    return emitCriteria(*e, source);
+    return emitCriteria(*e, source, catalog, criteria);
 }
 
 std::string quoteIdent(std::string_view name) {

@@ -90,8 +90,9 @@ std::string makeTableTarget(const Parsed& statement);
 
 // A criteria text (as given to FindFirst or typed after WHERE) emitted as a
 // SQLite condition over the columns of `source`, which the caller's statement
-// names by `source.sqliteRef`.
-std::string emitCondition(std::string_view criteria, const SourceInfo& source);
+// names by `source.sqliteRef`. Domain functions in it (DCount...) find their
+// tables through `catalog`.
+std::string emitCondition(std::string_view criteria, const SourceInfo& source, const Catalog* catalog = nullptr);
 
 // Quote a name for SQLite: "Order Details" (doubling any inner quote).
 std::string quoteIdent(std::string_view name);

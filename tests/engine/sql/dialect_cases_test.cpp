@@ -121,7 +121,7 @@ TEST_P(Dialect, Case) {
         auto source = db.catalog().find(c.findTable);
         ASSERT_TRUE(source) << c.findTable;
         try {
-            std::string cond = emitCondition(c.findCriteria, *source);
+            std::string cond = emitCondition(c.findCriteria, *source, &db.catalog());
             out = db.query("SELECT rowid FROM " + source->sqliteRef + " WHERE " + cond + " ORDER BY rowid");
         } catch (const Error& e) {
             out.error = e.number();

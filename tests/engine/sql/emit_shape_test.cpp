@@ -1,6 +1,6 @@
 // What emitSelect, emitAction and emitCondition hand to the engine beyond the
 // SQL text: row addressing of single-table selects, linked-table references,
-// index-friendly conditions, and the data-definition structures.
+// index-friendly conditions and domain lookups, and the data-definition structures.
 #include <gtest/gtest.h>
 
 #include <variant>
@@ -152,6 +152,60 @@ INSTANTIATE_TEST_SUITE_P(Conditions, IndexFriendly,
                                            PlanCase{"[Ship Name] Like 'Ern*'", "INDEX ShipName"},
                                            PlanCase{"Shipped = True", "INDEX Shipped"},
                                            PlanCase{"[Ship Name] Is Null", "INDEX ShipName"}));
+
+// A domain function whose criteria compares an indexed field with a value of
+// the outer row costs one index search per outer row, never a scan of the domain.
+class DomainLookup : public ::testing::TestWithParam<PlanCase> {};
+
+TEST_P(DomainLookup, SearchesTheDomainThroughItsIndex) {
+    sqltest::SampleDb db;
+    ASSERT_EQ(sqlite3_exec(db.db(),
+                           "CREATE INDEX ByOrder ON \"Order Details\" (OrderID);"
+                           "CREATE INDEX ByCustomer ON Orders (CustomerID);",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    EmittedSelect e = emitSelect(parse(GetParam().where), db.catalog());
+    auto plan = db.query("EXPLAIN QUERY PLAN " + e.sql);
+    std::string text;
+    int scans = 0;
+    for (const auto& r : plan.rows) {
+        text += r.back() + "\n";
+        if (r.back().rfind("SCAN", 0) == 0) ++scans;
+    }
+    EXPECT_NE(text.find(GetParam().index), std::string::npos) << e.sql << "\n" << text;
+    EXPECT_EQ(scans, 1) << "only the outer table is read whole\n" << e.sql << "\n" << text;
+    EXPECT_EQ(text.find("TEMP B-TREE"), std::string::npos) << e.sql << "\n" << text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Criteria, DomainLookup,
+    ::testing::Values(
+        PlanCase{"SELECT OrderID, DSum(\"Quantity\", \"[Order Details]\", \"OrderID = \" & [OrderID]) FROM Orders",
+                 "INDEX ByOrder"},
+        PlanCase{"SELECT CustomerID, DCount(\"*\", \"Orders\", \"CustomerID = [Customers].[CustomerID]\") FROM Customers",
+                 "INDEX ByCustomer"},
+        PlanCase{"SELECT CustomerID FROM Customers WHERE DSum(\"Freight\", \"Orders\", \"CustomerID = '\" & "
+                 "[CustomerID] & \"'\") > 10",
+                 "INDEX ByCustomer"},
+        PlanCase{"SELECT CustomerID, DLookup(\"OrderDate\", \"Orders\", \"CustomerID = '\" & CustomerID & \"'\"), "
+                 "DLast(\"Freight\", \"Orders\", \"CustomerID = Customers.CustomerID\") FROM Customers",
+                 "INDEX ByCustomer"}));
+
+// DFirst, DLast and DLookup take the domain's rows in stored order, also when
+// an index on the criteria field hands them over in another order.
+TEST(DomainOrder, FirstLastAndLookupFollowStoredOrderWhateverIndexServesTheCriteria) {
+    sqltest::SampleDb db;
+    ASSERT_EQ(sqlite3_exec(db.db(), "CREATE INDEX ByFreight ON Orders (Freight);", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    auto stored = db.query("SELECT OrderID FROM Orders WHERE Freight > 0 ORDER BY rowid");
+    ASSERT_EQ(stored.rows.size(), 6u);
+    auto out = db.run("SELECT DFirst(\"OrderID\", \"Orders\", \"Freight > 0\"), "
+                      "DLast(\"OrderID\", \"Orders\", \"Freight > 0\"), DLookup(\"OrderID\", \"Orders\", \"Freight > 0\")");
+    ASSERT_EQ(out.error, 0) << out.errorText;
+    ASSERT_EQ(out.rows.size(), 1u);
+    EXPECT_EQ(out.rows[0], (std::vector<std::string>{stored.rows.front()[0], stored.rows.back()[0],
+                                                     stored.rows.front()[0]}));
+}
 
 // ---------------------------------------------------------------- data definition
 
