@@ -1,10 +1,10 @@
-#include <QApplication>
 #include <QIcon>
 
 #include "grids/workareas.h"
+#include "shell/guardedapplication.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    GuardedApplication app(argc, argv);
     QApplication::setOrganizationName("Ledgerly");
     QApplication::setApplicationName("Ledgerly");
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == "hicolor") QIcon::setThemeName("Adwaita");

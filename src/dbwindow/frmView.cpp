@@ -19,6 +19,29 @@
 #include "shell/prompts.h"
 #include "shell/twips.h"
 
+namespace {
+
+// Every handler of this window that reaches the engine ends on an engine
+// error with its message; the steps after the failing one do not run.
+template <class F>
+void trapped(F&& body) {
+    try {
+        body();
+    } catch (const engine::Error& e) {
+        Prompts::message(QString::fromStdString(e.description()));
+    }
+}
+
+// The hourglass while it lives; an error ending the handler restores the pointer too.
+struct WaitCursor {
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+}  // namespace
+
 frmView::frmView(QWidget* parent) : QWidget(parent) {
     setObjectName("frmView");
     setWindowTitle("View");
@@ -61,13 +84,15 @@ QString frmView::Placeholder(int slot) {
 }
 
 void frmView::Form_Load() {
-    QWidget* frame = parentWidget() ? parentWidget() : this;
-    frame->resize(Twips::toPixelsX(8130), Twips::toPixelsY(3330));
-    lstTable->clear();
-    for (int k = 0; k < 12; ++k) lstTable->addItem(Placeholder(k));
-    moduleCreateGrid::WorkAreas.fill(nullptr);
-    lstTable->setCurrentRow(0);
-    lstTable_Click();
+    trapped([this] {
+        QWidget* frame = parentWidget() ? parentWidget() : this;
+        frame->resize(Twips::toPixelsX(8130), Twips::toPixelsY(3330));
+        lstTable->clear();
+        for (int k = 0; k < 12; ++k) lstTable->addItem(Placeholder(k));
+        moduleCreateGrid::WorkAreas.fill(nullptr);
+        lstTable->setCurrentRow(0);
+        lstTable_Click();
+    });
 }
 
 void frmView::setGridButtons(bool enabled) {
@@ -81,45 +106,53 @@ void frmView::SelectLine(int slot) {
 }
 
 void frmView::lstTable_Click() {
-    GridNO = static_cast<short>(lstTable->currentRow());
-    moduleCreateGrid::CurrentWA = GridNO;
-    CGrid = GetGrid::GetGridWindow(GridNO);
-    if (RelationsSetting.toBool()) return;  // the relation dialogs take the child pick
-    frmMain* main = frmMain::instance();
-    if (!CGrid) {
-        setGridButtons(false);
-        if (main) main->SetStatusText("");
-        EnableMenus::DisableGridMenus();
-        return;
-    }
-    if (CGrid->successful.toBool()) {
-        setGridButtons(true);
-        if (main) main->SetStatusText(CGrid->StatusLine());
-        EnableMenus::DisableGridMenus();
-        EnableMenus::EnableGridMenus(CGrid->RSetType);
-    }
+    trapped([this] {
+        GridNO = static_cast<short>(lstTable->currentRow());
+        moduleCreateGrid::CurrentWA = GridNO;
+        CGrid = GetGrid::GetGridWindow(GridNO);
+        if (RelationsSetting.toBool()) return;  // the relation dialogs take the child pick
+        frmMain* main = frmMain::instance();
+        if (!CGrid) {
+            setGridButtons(false);
+            if (main) main->SetStatusText("");
+            EnableMenus::DisableGridMenus();
+            return;
+        }
+        if (CGrid->successful.toBool()) {
+            setGridButtons(true);
+            if (main) main->SetStatusText(CGrid->StatusLine());
+            EnableMenus::DisableGridMenus();
+            EnableMenus::EnableGridMenus(CGrid->RSetType);
+        }
+    });
 }
 
 void frmView::Form_Activate() {
-    frmMain* main = frmMain::instance();
-    if (!CGrid) {
+    trapped([this] {
+        frmMain* main = frmMain::instance();
+        if (!CGrid) {
+            EnableMenus::DisableGridMenus();
+            if (main) main->SetStatusText("");
+            return;
+        }
+        if (main) main->SetStatusText(CGrid->StatusLine());
         EnableMenus::DisableGridMenus();
-        if (main) main->SetStatusText("");
-        return;
-    }
-    if (main) main->SetStatusText(CGrid->StatusLine());
-    EnableMenus::DisableGridMenus();
-    EnableMenus::EnableGridMenus(CGrid->RSetType);
+        EnableMenus::EnableGridMenus(CGrid->RSetType);
+    });
 }
 
 void frmView::UpdateOpen(const QVariant&, const QVariant&, const QVariant& RSName, const QVariant&) {
-    if (GridNO >= 0 && GridNO < lstTable->count()) lstTable->item(GridNO)->setText(RSName.toString());
-    setGridButtons(true);
+    trapped([&] {
+        if (GridNO >= 0 && GridNO < lstTable->count()) lstTable->item(GridNO)->setText(RSName.toString());
+        setGridButtons(true);
+    });
 }
 
 void frmView::UpdateClose() {
-    setGridButtons(false);
-    if (frmMain* main = frmMain::instance()) main->SetStatusText("");
+    trapped([this] {
+        setGridButtons(false);
+        if (frmMain* main = frmMain::instance()) main->SetStatusText("");
+    });
 }
 
 void frmView::cmdOpen_Click() {
@@ -136,31 +169,35 @@ void frmView::dropRelationsTo(frmGrid* closing) {
 }
 
 void frmView::ReleaseSlot(int slot) {
-    frmGrid* closing = GetGrid::GetGridWindow(slot);
-    if (!closing) return;
-    dropRelationsTo(closing);
-    if (CGrid == closing) CGrid = nullptr;
-    closing->DoClose();
-    moduleCreateGrid::WorkAreas[static_cast<size_t>(slot)] = nullptr;
-    RelationsManager::RefreshRelations();
+    trapped([this, slot] {
+        frmGrid* closing = GetGrid::GetGridWindow(slot);
+        if (!closing) return;
+        dropRelationsTo(closing);
+        if (CGrid == closing) CGrid = nullptr;
+        closing->DoClose();
+        moduleCreateGrid::WorkAreas[static_cast<size_t>(slot)] = nullptr;
+        RelationsManager::RefreshRelations();
+    });
 }
 
 void frmView::closeSlot(int slot, bool windowClosing) {
-    // Relations in which the closing grid is the child go first.
-    frmGrid* closing = GetGrid::GetGridWindow(slot);
-    dropRelationsTo(closing);
-    if (slot >= 0 && slot <= 11) {
-        if (closing) {
-            if (windowClosing) closing->ReleaseRecordset();
-            else closing->DoClose();
+    trapped([this, slot, windowClosing] {
+        // Relations in which the closing grid is the child go first.
+        frmGrid* closing = GetGrid::GetGridWindow(slot);
+        dropRelationsTo(closing);
+        if (slot >= 0 && slot <= 11) {
+            if (closing) {
+                if (windowClosing) closing->ReleaseRecordset();
+                else closing->DoClose();
+            }
+            moduleCreateGrid::WorkAreas[static_cast<size_t>(slot)] = nullptr;
+            lstTable->item(slot)->setText(Placeholder(slot));
         }
-        moduleCreateGrid::WorkAreas[static_cast<size_t>(slot)] = nullptr;
-        lstTable->item(slot)->setText(Placeholder(slot));
-    }
-    CGrid = nullptr;
-    UpdateClose();
-    EnableMenus::DisableGridMenus();
-    RelationsManager::RefreshRelations();
+        CGrid = nullptr;
+        UpdateClose();
+        EnableMenus::DisableGridMenus();
+        RelationsManager::RefreshRelations();
+    });
 }
 
 void frmView::cmdClose_Click() { closeSlot(moduleCreateGrid::CurrentWA, false); }
@@ -178,12 +215,15 @@ bool frmView::CloseGridFromFrame(frmGrid* grid) {
 }
 
 void frmView::cmdRefresh_Click() {
-    frmGrid* grid = GetGrid::GetGridWindow(moduleCreateGrid::CurrentWA);
-    if (!grid) return;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    grid->NeedsRefresh();
-    QApplication::restoreOverrideCursor();
-    if (CGrid) CGrid->setFocus();
+    trapped([this] {
+        frmGrid* grid = GetGrid::GetGridWindow(moduleCreateGrid::CurrentWA);
+        if (!grid) return;
+        {
+            WaitCursor wait;
+            grid->NeedsRefresh();
+        }
+        if (CGrid) CGrid->setFocus();
+    });
 }
 
 void frmView::cmdSQL_Click() {

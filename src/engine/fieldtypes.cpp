@@ -12,27 +12,27 @@ namespace {
 // (INT -> integer, CHAR/TEXT -> text, BLOB -> none, FLOA/DOUB -> real, else
 // numeric) and so that each code reads back from its own declared type.
 constexpr FieldTypeInfo kTypes[] = {
-    {dbBoolean, "dbYesNo", "YesNo", 1, "YESNO", Storage::Integer, true},
-    {dbByte, "dbByte", "Byte", 1, "TINYINT", Storage::Integer, true},
-    {dbInteger, "dbInteger", "Integer", 2, "SMALLINT", Storage::Integer, true},
-    {dbLong, "dbLong", "Long", 4, "INTEGER", Storage::Integer, true},
-    {dbCurrency, "dbCurrency", "Currency", 8, "CURRENCY", Storage::Real, true},
-    {dbSingle, "dbSingle", "Single", 4, "FLOAT4", Storage::Real, true},
-    {dbDouble, "dbDouble", "Double", 8, "DOUBLE", Storage::Real, true},
-    {dbDate, "dbDate", "Date", 8, "DATETIME", Storage::Text, false},
-    {dbBinary, "dbBinary", "Binary", 0, "BINARY", Storage::Blob, false},
-    {dbText, "dbText", "Text", 0, "VARCHAR", Storage::Text, false},
-    {dbLongBinary, "dbLongBinary", "LongBinary", 0, "BLOB", Storage::Blob, false},
-    {dbMemo, "dbMemo", "Memo", 0, "TEXT", Storage::Text, false},
-    {dbGUID, "dbGUID", "GUID", 16, "GUIDTEXT", Storage::Text, false},
-    {dbBigInt, "dbBigInt", "BigInt", 8, "BIGINT", Storage::Integer, true},
-    {dbVarBinary, "dbVarBinary", "VarBinary", 0, "VARBINARY", Storage::Blob, false},
-    {dbChar, "dbChar", "Char", 0, "FIXEDCHAR", Storage::Text, false},
-    {dbNumeric, "dbNumeric", "Numeric", 17, "NUMERIC", Storage::Real, true},
-    {dbDecimal, "dbDecimal", "Decimal", 17, "DECIMAL", Storage::Real, true},
-    {dbFloat, "dbFloat", "Float", 8, "FLOAT8", Storage::Real, true},
-    {dbTime, "dbTime", "Time", 8, "TIMEONLY", Storage::Text, false},
-    {dbTimeStamp, "dbTimeStamp", "TimeStamp", 8, "DATETIMESTAMP", Storage::Text, false},
+    {dbBoolean, "dbYesNo", "Yes/No", "YesNo", 1, "YESNO", Storage::Integer, true},
+    {dbByte, "dbByte", "Byte", "Byte", 1, "TINYINT", Storage::Integer, true},
+    {dbInteger, "dbInteger", "Integer", "Integer", 2, "SMALLINT", Storage::Integer, true},
+    {dbLong, "dbLong", "Long Integer", "Long", 4, "INTEGER", Storage::Integer, true},
+    {dbCurrency, "dbCurrency", "Currency", "Currency", 8, "CURRENCY", Storage::Real, true},
+    {dbSingle, "dbSingle", "Single", "Single", 4, "FLOAT4", Storage::Real, true},
+    {dbDouble, "dbDouble", "Double", "Double", 8, "DOUBLE", Storage::Real, true},
+    {dbDate, "dbDate", "Date/Time", "Date", 8, "DATETIME", Storage::Text, false},
+    {dbBinary, "dbBinary", "Binary", "Binary", 0, "BINARY", Storage::Blob, false},
+    {dbText, "dbText", "Text", "Text", 0, "VARCHAR", Storage::Text, false},
+    {dbLongBinary, "dbLongBinary", "OLE Object", "LongBinary", 0, "BLOB", Storage::Blob, false},
+    {dbMemo, "dbMemo", "Memo", "Memo", 0, "TEXT", Storage::Text, false},
+    {dbGUID, "dbGUID", "Replication ID", "GUID", 16, "GUIDTEXT", Storage::Text, false},
+    {dbBigInt, "dbBigInt", "Large Number", "BigInt", 8, "BIGINT", Storage::Integer, true},
+    {dbVarBinary, "dbVarBinary", "Binary", "VarBinary", 0, "VARBINARY", Storage::Blob, false},
+    {dbChar, "dbChar", "Text", "Char", 0, "FIXEDCHAR", Storage::Text, false},
+    {dbNumeric, "dbNumeric", "Decimal", "Numeric", 17, "NUMERIC", Storage::Real, true},
+    {dbDecimal, "dbDecimal", "Decimal", "Decimal", 17, "DECIMAL", Storage::Real, true},
+    {dbFloat, "dbFloat", "Double", "Float", 8, "FLOAT8", Storage::Real, true},
+    {dbTime, "dbTime", "Date/Time", "Time", 8, "TIMEONLY", Storage::Text, false},
+    {dbTimeStamp, "dbTimeStamp", "Date/Time", "TimeStamp", 8, "DATETIMESTAMP", Storage::Text, false},
 };
 
 char upper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
@@ -133,6 +133,11 @@ const FieldTypeInfo* fieldTypeInfo(int code) {
 std::string typeWord(int code) {
     const FieldTypeInfo* info = fieldTypeInfo(code);
     return info ? info->sqlWord : "";
+}
+
+std::string userTypeName(int code) {
+    const FieldTypeInfo* info = fieldTypeInfo(code);
+    return info ? info->userName : "";
 }
 
 std::optional<TypeWordInfo> typeFromWord(std::string_view word) {

@@ -37,6 +37,7 @@ enum class Storage { Integer, Real, Text, Blob };
 struct FieldTypeInfo {
     int code;
     const char* label;      // "dbText"
+    const char* userName;   // "Long Integer": the name users know the type by
     const char* sqlWord;    // "Text": the label without "db"
     int fixedSize;          // Size of the field; Text and Char use their declared size
     const char* declType;   // declared type of the SQLite column
@@ -49,6 +50,9 @@ const FieldTypeInfo* fieldTypeInfo(int code);
 
 // The SQL type word of a code ("Text" for 10); empty for an unknown code.
 std::string typeWord(int code);
+
+// The name users know a type by ("Long Integer" for 4); empty for an unknown code.
+std::string userTypeName(int code);
 
 // The type code a CREATE TABLE type word stands for, synonyms included
 // (Char, VarChar, String, Short, Int, Real, Float, Number, Money, DateTime,

@@ -3,9 +3,12 @@
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMdiSubWindow>
 #include <QTableView>
 #include <QVBoxLayout>
+
+#include <functional>
 
 #include "dbwindow/frmView.h"
 #include "grids/datacontrol.h"
@@ -33,6 +36,35 @@ engine::Bookmark bookmarkFrom(const QVariant& v) {
     return engine::Bookmark(raw.constData(), static_cast<size_t>(raw.size()));
 }
 
+// A key that would start an edit: printable text without Ctrl, Alt or Meta, F2,
+// or a double click.
+bool isEditAttempt(QAbstractItemView::EditTrigger trigger, const QEvent* event) {
+    if (trigger == QAbstractItemView::DoubleClicked || trigger == QAbstractItemView::EditKeyPressed) return true;
+    if (trigger != QAbstractItemView::AnyKeyPressed || !event || event->type() != QEvent::KeyPress) return false;
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
+    return !key->text().isEmpty() && key->text().at(0).isPrint();
+}
+
+// The grid control: an attempt to edit a cell that cannot be changed is
+// reported, not silently dropped.
+class GridView : public QTableView {
+public:
+    using QTableView::QTableView;
+    using QTableView::edit;
+    std::function<void(const QModelIndex&)> onReadOnlyEdit;
+
+protected:
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override {
+        if (QTableView::edit(index, trigger, event)) return true;
+        if (!onReadOnlyEdit || !index.isValid() || !(editTriggers() & trigger) || !isEditAttempt(trigger, event) ||
+            (model()->flags(index) & Qt::ItemIsEditable))
+            return false;
+        onReadOnlyEdit(index);
+        return true;  // the key is used up: typed text does not search the grid
+    }
+};
+
 }  // namespace
 
 frmGrid::frmGrid(QWidget* parent) : QWidget(parent) {
@@ -40,9 +72,14 @@ frmGrid::frmGrid(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_DeleteOnClose);
     Data1 = new DataControl(this);
     Data1->setObjectName("Data1");
-    DBGrid1 = new QTableView(this);
+    auto* view = new GridView(this);
+    view->onReadOnlyEdit = [this](const QModelIndex& index) { ExplainReadOnly(index); };
+    DBGrid1 = view;
     DBGrid1->setObjectName("DBGrid1");
     model_ = new RecordsetModel(this);
+    // Said once the editor has closed and the cell shows the stored value again.
+    connect(model_, &RecordsetModel::editRefused, this, [](const QString& message) { Prompts::message(message); },
+            Qt::QueuedConnection);
     DBGrid1->setModel(model_);
     // Fixed row heights: a million rows cost the view nothing until they show.
     DBGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -158,6 +195,13 @@ void frmGrid::DBGrid1_RowColChange() {
     PreviousRow = current;
     if (RSetType.toInt() == 2)
         if (frmMain* main = frmMain::instance()) main->SetStatusText(StatusLine());
+}
+
+void frmGrid::ExplainReadOnly(const QModelIndex& index) {
+    // In the status bar, not a box: every further key would raise it again.
+    const QString reason = model_->readOnlyReason(index);
+    frmMain* main = frmMain::instance();
+    if (!reason.isEmpty() && main) main->SetStatusText(reason);
 }
 
 void frmGrid::closeEvent(QCloseEvent* event) {

@@ -13,6 +13,7 @@
 class ClassRelation;
 class DataControl;
 class QMdiSubWindow;
+class QModelIndex;
 class QTableView;
 class RecordsetModel;
 
@@ -100,6 +101,8 @@ private:
     void sizeToColumns();
     void followRecordset();
     void showError(const engine::Error& e, const QString& suffix);
+    // A cell that cannot be changed was typed into: the status bar says why.
+    void ExplainReadOnly(const QModelIndex& index);
 
     RecordsetModel* model_ = nullptr;
     bool closing_ = false;      // DoClose is unloading the window

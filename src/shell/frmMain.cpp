@@ -24,6 +24,8 @@
 #include <QToolBar>
 #include <QUrl>
 
+#include <cmath>
+
 #include "dbwindow/frmView.h"
 #include "grids/frmGrid.h"
 #include "shell/enablemenus.h"
@@ -47,13 +49,15 @@ struct SettingsStore : QSettings {
     SettingsStore() : QSettings(QStringLiteral("Ledgerly"), QStringLiteral("Ledgerly")) { beginGroup("Settings"); }
 };
 
-// A setting in twips; text that is no number is an error of the load handler.
+// A setting in twips. A value that is no number (or none a screen could hold)
+// counts as missing: that one edge takes its default, the others their values.
 double twipsSetting(QSettings& s, const char* key, double fallback) {
+    constexpr double kLimit = 1e7;  // about 7000 inches
     QVariant v = s.value(key);
     if (!v.isValid()) return fallback;
     bool ok = false;
     double d = v.toString().toDouble(&ok);
-    if (!ok) throw engine::Error(13, QString("Type mismatch: the setting %1 is not a number.").arg(key).toStdString());
+    if (!ok || !std::isfinite(d) || std::fabs(d) > kLimit) return fallback;
     return d;
 }
 

@@ -356,29 +356,4 @@ TEST_F(GridFollowTest, EditingACellWritesTheTable) {
     EXPECT_TRUE(prompts->messages.empty());
 }
 
-TEST_F(GridFollowTest, RefusedValuesShowTheEngineMessageAndKeepTheStoredValue) {
-    struct Case {
-        int column;
-        const char* field;
-        const char* value;
-    } cases[] = {{1, "Customer", "ABCDEFGHIJKL"}, {2, "Qty", "abc"}};
-    for (const Case& c : cases) {
-        prompts->messages.clear();
-        QString expected = engineMessage([&] {
-            auto rs = openDb(path)->OpenRecordset("Orders");
-            rs->Edit();
-            rs->Fields(c.field).SetValue(engine::Variant::fromText(c.value, rs->Fields(c.field).Type()));
-            rs->Update();
-        });
-        QModelIndex cell = model->index(2, c.column);
-        QString before = cell.data().toString();
-        EXPECT_FALSE(model->setData(cell, c.value, Qt::EditRole)) << c.field;
-        ASSERT_EQ(prompts->messages.size(), 1u) << c.field;
-        EXPECT_EQ(prompts->messages[0].text, expected) << c.field;
-        EXPECT_EQ(model->index(2, c.column).data().toString(), before) << c.field;
-        EXPECT_EQ(grid->rs1->EditMode(), engine::dbEditNone) << c.field;
-    }
-    EXPECT_EQ(storedCustomer(3), "C3");
-}
-
 }  // namespace

@@ -10,6 +10,7 @@
 #include <QToolBar>
 
 #include <filesystem>
+#include <iterator>
 
 #include "dbwindow/frmView.h"
 #include "grids/frmGrid.h"
@@ -160,20 +161,44 @@ TEST_F(StartupTest, CloseWhileMaximizedStoresTheMaximizedRectangle) {
     EXPECT_NEAR(s.value("MainHeight").toString().toDouble(), Twips::fromPixelsY(g.height()), 0.5);
 }
 
-TEST_F(StartupTest, SettingThatIsNoNumberGivesOneMessageAndStopsTheStart) {
-    {
-        Settings s;
-        s.setValue("MainWidth", "wide");
+// A stored value that is no number, or none a screen could hold, counts as
+// missing: its edge takes the default, the others their stored values, and the
+// start runs to its end.
+TEST_F(StartupTest, ASettingThatIsNoNumberCountsAsMissing) {
+    struct Key {
+        const char* name;
+        double stored, fallback;
+        int (*toPixels)(double);
+    } keys[] = {
+        {"MainLeft", 1500, 1000, Twips::toPixelsX}, {"MainTop", 750, 1000, Twips::toPixelsY},
+        {"MainWidth", 9000, 6500, Twips::toPixelsX}, {"MainHeight", 8000, 6500, Twips::toPixelsY},
+        {"ViewLeft", 300, 1000, Twips::toPixelsX},  {"ViewTop", 450, 1000, Twips::toPixelsY},
+    };
+    for (const Key& bad : keys) {
+        for (const char* garbage : {"wide", "", "12abc", "nan", "1e12"}) {
+            SCOPED_TRACE(std::string(bad.name) + " = \"" + garbage + "\"");
+            {
+                Settings s;
+                for (const Key& k : keys) s.setValue(k.name, QString::number(k.stored));
+                s.setValue(bad.name, garbage);
+            }
+            prompts->messages.clear();
+            start();
+            ASSERT_NE(main(), nullptr);
+            EXPECT_TRUE(prompts->messages.empty()) << prompts->lastText().toStdString();
+            ASSERT_NE(view(), nullptr);
+            EXPECT_TRUE(view()->parentWidget()->isVisible());
+            EXPECT_NE(main()->AppDB, nullptr);
+            EXPECT_NE(main()->RecentFiles, nullptr);
+            const QRect g = main()->geometry();
+            const QPoint v = view()->parentWidget()->pos();
+            const int actual[] = {g.x(), g.y(), g.width(), g.height(), v.x(), v.y()};
+            for (size_t i = 0; i < std::size(keys); ++i)
+                expectNear(actual[i], keys[i].toPixels(&keys[i] == &bad ? keys[i].fallback : keys[i].stored),
+                           keys[i].name);
+            stop();
+        }
     }
-    start();
-    ASSERT_NE(main(), nullptr);
-    ASSERT_EQ(prompts->messages.size(), 1u);
-    EXPECT_EQ(prompts->messages[0].caption, "Ledgerly");
-    EXPECT_EQ(prompts->messages[0].buttons, Prompts::Buttons::OK);
-    // The steps after the failing one did not run.
-    EXPECT_EQ(view(), nullptr);
-    EXPECT_EQ(main()->AppDB, nullptr);
-    EXPECT_EQ(main()->RecentFiles, nullptr);
 }
 
 TEST_F(StartupTest, MissingScratchDatabaseGivesTheEngineMessageAndTheAppRuns) {

@@ -1,12 +1,13 @@
-// Test main for window tests: one QApplication on the offscreen platform, and
-// settings kept in a folder of this process alone (ctest runs tests side by
-// side, and none may see another's or the user's settings).
-#include <QApplication>
+// Test main for window tests: the program's own application object (with its
+// event-loop guard) on the offscreen platform, and settings kept in a folder of
+// this process alone (ctest runs tests side by side, and none may see another's
+// or the user's settings).
 #include <QSettings>
 #include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
+#include "shell/guardedapplication.h"
 #include "support/tempdir.h"
 
 int main(int argc, char** argv) {
@@ -16,7 +17,7 @@ int main(int argc, char** argv) {
     const QString folder = QString::fromStdString(settings.path().string());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
-    QApplication app(argc, argv);
+    GuardedApplication app(argc, argv);
     QApplication::setOrganizationName("Ledgerly");
     QApplication::setApplicationName("Ledgerly");
     ::testing::InitGoogleTest(&argc, argv);
