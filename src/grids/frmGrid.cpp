@@ -4,10 +4,13 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <functional>
 
 #include "dbwindow/frmView.h"
@@ -129,19 +132,70 @@ double frmGrid::HeightTwips() const { return Twips::fromPixelsY(subWindow() ? su
 void frmGrid::MoveTwips(double left, double top, double w, double h) {
     QWidget* frame = subWindow() ? static_cast<QWidget*>(subWindow()) : this;
     frame->setGeometry(Twips::toPixelsX(left), Twips::toPixelsY(top), Twips::toPixelsX(w), Twips::toPixelsY(h));
+    KeepInsideFrame();
 }
 
 void frmGrid::SetWidthTwips(double w) {
     QWidget* frame = subWindow() ? static_cast<QWidget*>(subWindow()) : this;
     frame->resize(Twips::toPixelsX(w), frame->height());
+    KeepInsideFrame();
 }
+
+void frmGrid::KeepInsideFrame() {
+    QMdiSubWindow* sub = subWindow();
+    QMdiArea* area = sub ? sub->mdiArea() : nullptr;
+    if (!area || area->viewport()->rect().isEmpty()) return;
+    QRect visible = area->viewport()->rect();
+    QRect g = sub->geometry();
+    g.setSize(g.size().boundedTo(visible.size()));
+    g.moveLeft(std::clamp(g.left(), 0, visible.width() - g.width()));
+    g.moveTop(std::clamp(g.top(), 0, visible.height() - g.height()));
+    if (g != sub->geometry()) sub->setGeometry(g);
+}
+
+namespace {
+
+// Where a new window of `size` at height `top` goes: beside the windows that
+// are not grids (the database window) when there is room, else from the left;
+// then the first position, a title bar's height apart, that no other window's
+// corner takes, the way MDI frames stagger new children.
+int freeLeft(QMdiSubWindow* self, int top, QSize size) {
+    QMdiArea* area = self->mdiArea();
+    QRect visible = area->viewport()->rect();
+    int step = self->style()->pixelMetric(QStyle::PM_TitleBarHeight) + 4;
+    int start = 0;
+    QList<int> taken;
+    for (QMdiSubWindow* w : area->subWindowList()) {
+        if (w == self || !w->isVisible()) continue;
+        if (!qobject_cast<frmGrid*>(w->widget())) {
+            QRect band(0, top, visible.width(), size.height());
+            if (w->geometry().intersects(band) && w->geometry().right() + 1 + size.width() <= visible.width())
+                start = std::max(start, w->geometry().right() + 1);
+        } else if (std::abs(w->y() - top) < step) {
+            taken << w->x();
+        }
+    }
+    for (int x = start, tries = 0; tries < 64; x += step, ++tries) {
+        if (x + size.width() > visible.width()) x = 0;
+        bool used = std::any_of(taken.begin(), taken.end(), [&](int t) { return std::abs(t - x) < step / 2; });
+        if (!used) return x;
+    }
+    return start;
+}
+
+}  // namespace
 
 // ------------------------------------------------------------------- events
 
 void frmGrid::Form_Load() {
     QWidget* frame = subWindow() ? static_cast<QWidget*>(subWindow()) : this;
-    frame->setGeometry(frame->x(), Twips::toPixelsY(kLoadTop), Twips::toPixelsX(kLoadWidth), Twips::toPixelsY(kLoadHeight));
-    if (QMdiSubWindow* sub = subWindow()) sub->installEventFilter(this);
+    QSize size(Twips::toPixelsX(kLoadWidth), Twips::toPixelsY(kLoadHeight));
+    int top = Twips::toPixelsY(kLoadTop);
+    QMdiSubWindow* sub = subWindow();
+    int left = sub && sub->mdiArea() ? freeLeft(sub, top, size) : frame->x();
+    frame->setGeometry(left, top, size.width(), size.height());
+    KeepInsideFrame();
+    if (sub) sub->installEventFilter(this);
 }
 
 bool frmGrid::eventFilter(QObject* watched, QEvent* event) {

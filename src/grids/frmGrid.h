@@ -89,6 +89,9 @@ public:
     double HeightTwips() const;
     void MoveTwips(double left, double top, double width, double height);
     void SetWidthTwips(double width);
+    // Moves the window inside the frame's visible area (its title bar and
+    // buttons in reach), keeping its size where it fits.
+    void KeepInsideFrame();
 
     QMdiSubWindow* subWindow() const;
 
