@@ -220,6 +220,7 @@ private:
     bool system_ = false;
     std::weak_ptr<Database> db_;  // set once stored
     bool gone_ = false;           // its table was deleted: using it gives 3420
+    void checkAlive() const;
 };
 
 class TableDefCollection : public Collection<TableDef> {

@@ -266,9 +266,13 @@ std::shared_ptr<Field> TableDef::CreateField(std::string name, int type, int siz
 
 std::shared_ptr<Index> TableDef::CreateIndex(std::string name) { return std::make_shared<Index>(std::move(name)); }
 
-long TableDef::RecordCount() const {
-    auto db = db_.lock();
+void TableDef::checkAlive() const {
     if (gone_) throw Error(err::DatabaseClosed, "Object invalid or no longer set: table '" + name_ + "' was deleted.");
+}
+
+long TableDef::RecordCount() const {
+    checkAlive();
+    auto db = db_.lock();
     if (!db) return 0;
     TableMeta meta = db->tableMeta(name_);
     Variant n = db->connection().scalar("SELECT count(*) FROM " + meta.ref());
@@ -276,8 +280,8 @@ long TableDef::RecordCount() const {
 }
 
 std::shared_ptr<Recordset> TableDef::OpenRecordset() {
+    checkAlive();
     auto db = db_.lock();
-    if (gone_) throw Error(err::DatabaseClosed, "Object invalid or no longer set: table '" + name_ + "' was deleted.");
     if (!db) invalidOperation("the table is not stored in a database yet.");
     return db->OpenRecordset(name_);
 }

@@ -98,12 +98,7 @@ void Recordset::openTable(const std::string& table) {
         columns_.push_back({c.name, c.type, c.size, static_cast<int>(i)});
         cols += ", " + quoteIdent(c.name);
     }
-    rowidExpr_ = rowid;
-    keysSql_ = "SELECT " + rowid + " FROM " + meta_.ref() + " ORDER BY " + rowid;
-    pageSql_ = "SELECT " + rowid + cols + " FROM " + meta_.ref() + " WHERE " + rowid + " IN (" +
-               placeholders(kPageRows) + ")";
-    rowSql_ = "SELECT " + rowid + cols + " FROM " + meta_.ref() + " WHERE " + rowid + " = ?";
-    findBase_ = "SELECT " + rowid + " FROM " + meta_.ref() + " WHERE ";
+    keyedStatements(rowid, meta_.ref(), cols);
     findSource_ = schema::sourceInfo(meta_);
 }
 
@@ -181,11 +176,15 @@ void Recordset::openQuery(const std::string& sqlText) {
         snapshotTable_.clear();
         throw;
     }
+    keyedStatements(key, ref, cols);
+}
+
+void Recordset::keyedStatements(const std::string& key, const std::string& table, const std::string& cols) {
     rowidExpr_ = key;
-    keysSql_ = "SELECT " + key + " FROM " + ref + " ORDER BY " + key;
-    pageSql_ = "SELECT " + key + cols + " FROM " + ref + " WHERE " + key + " IN (" + placeholders(kPageRows) + ")";
-    rowSql_ = "SELECT " + key + cols + " FROM " + ref + " WHERE " + key + " = ?";
-    findBase_ = "SELECT " + key + " FROM " + ref + " WHERE ";
+    keysSql_ = "SELECT " + key + " FROM " + table + " ORDER BY " + key;
+    pageSql_ = "SELECT " + key + cols + " FROM " + table + " WHERE " + key + " IN (" + placeholders(kPageRows) + ")";
+    rowSql_ = "SELECT " + key + cols + " FROM " + table + " WHERE " + key + " = ?";
+    findBase_ = "SELECT " + key + " FROM " + table + " WHERE ";
 }
 
 void Recordset::loadKeys() {

@@ -112,6 +112,8 @@ private:
     Recordset() = default;
     void openTable(const std::string& table);
     void openQuery(const std::string& sqlText);
+    // The statements that read one table's rows by its key (`cols` starts with ", ").
+    void keyedStatements(const std::string& key, const std::string& table, const std::string& cols);
     void loadKeys();
     void buildFields();
     void requireOpen() const;

@@ -108,18 +108,21 @@ std::string rangeCheck(const ColumnMeta& col) {
 
 std::string typeCheck(const ColumnMeta& col) {
     std::string q = quoteIdent(col.name);
-    auto range = [&](const char*, const char*) { return "typeof(" + q + ") IN ('integer','null')"; };
     switch (col.type) {
     case dbBoolean: return q + " IS NULL OR " + q + " IN (0, -1)";
-    case dbGUID:
-        return q + " IS NULL OR (typeof(" + q + ")='text' AND " + q +
-               " GLOB '{[0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f]-"
-               "[0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f]-[0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f]-[0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f]-"
-               "[0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f]}')";
-    case dbBigInt: return "typeof(" + q + ") IN ('integer','null')";
-    case dbByte: return range("0", "255");
-    case dbInteger: return range("-32768", "32767");
-    case dbLong: return range("-2147483648", "2147483647");
+    case dbGUID: {
+        // {8-4-4-4-12 hexadecimal digits}
+        std::string pattern = "{";
+        for (int digits : {8, 4, 4, 4, 12}) {
+            if (pattern.size() > 1) pattern += '-';
+            for (int i = 0; i < digits; ++i) pattern += "[0-9A-Fa-f]";
+        }
+        return q + " IS NULL OR (typeof(" + q + ")='text' AND " + q + " GLOB '" + pattern + "}')";
+    }
+    case dbBigInt:
+    case dbByte:
+    case dbInteger:
+    case dbLong: return "typeof(" + q + ") IN ('integer','null')";
     case dbCurrency:
     case dbSingle:
     case dbDouble:

@@ -419,31 +419,21 @@ void frmMain::mnuWindowCascade_Click() {
     }
 }
 
-// Children one above the other, each the full width.
-void frmMain::mnuWindowTileHorizontal_Click() {
+// Tiles the children in equal bands: rows one above another, or columns side by side.
+void frmMain::Tile(bool rows) {
     const auto windows = arrangeable(mdiArea, QMdiArea::CreationOrder);
-    if (windows.isEmpty()) return;
     QRect area = mdiArea->viewport()->rect();
     int n = static_cast<int>(windows.size());
+    int length = rows ? area.height() : area.width();
     for (int i = 0; i < n; ++i) {
         windows[i]->showNormal();
-        int top = area.height() * i / n, bottom = area.height() * (i + 1) / n;
-        windows[i]->setGeometry(0, top, area.width(), bottom - top);
+        int from = length * i / n, to = length * (i + 1) / n;
+        windows[i]->setGeometry(rows ? QRect(0, from, area.width(), to - from) : QRect(from, 0, to - from, area.height()));
     }
 }
 
-// Children side by side in columns, each the full height.
-void frmMain::mnuWindowTileVertical_Click() {
-    const auto windows = arrangeable(mdiArea, QMdiArea::CreationOrder);
-    if (windows.isEmpty()) return;
-    QRect area = mdiArea->viewport()->rect();
-    int n = static_cast<int>(windows.size());
-    for (int i = 0; i < n; ++i) {
-        windows[i]->showNormal();
-        int left = area.width() * i / n, right = area.width() * (i + 1) / n;
-        windows[i]->setGeometry(left, 0, right - left, area.height());
-    }
-}
+void frmMain::mnuWindowTileHorizontal_Click() { Tile(true); }
+void frmMain::mnuWindowTileVertical_Click() { Tile(false); }
 
 void frmMain::mnuViewWindow_Click() {
     if (view_ && view_->parentWidget()) mdiArea->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(view_->parentWidget()));

@@ -63,6 +63,7 @@ public:
     // Start and shut-down.
     void Form_Load();
     QRect FirstRunGeometry(const QRect& stored) const;
+    void Tile(bool rows);
     void Form_QueryUnload();
     void Form_Unload();
 
