@@ -17,6 +17,12 @@ using namespace enginetest;
 
 namespace {
 
+void editField(Recordset& rs, const std::string& field, const Variant& value) {
+    rs.Edit();
+    rs.Fields(field).SetValue(value);
+    rs.Update();
+}
+
 void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
@@ -108,8 +114,8 @@ TEST(OpenDatabase, OpeningChangesNothingInTheFile) {
     DBEngine::OpenDatabase(foreign)->Execute("UPDATE T SET B = 'y'");
     EXPECT_EQ(rawQuery(foreign, "PRAGMA journal_mode").at(0).at(0), "delete");
 
-    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(locked, false, false, ";pwd=wrong"); }), err::BadPassword);
-    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(locked, false, true, ";pwd=wrong"); }), err::BadPassword);
+    for (bool readOnly : {false, true})
+        EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(locked, false, readOnly, ";pwd=wrong"); }), err::BadPassword);
     EXPECT_EQ(bytesOf(locked), lockedBefore);
 }
 
@@ -162,9 +168,8 @@ TEST(OpenDatabase, PasswordIsCheckedChangedAndRemoved) {
     std::string path = dir.file("locked.db");
     DBEngine::CreateDatabase(path, ";pwd=secret")->Close();
 
-    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path); }), err::BadPassword);
-    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path, false, false, ";pwd=wrong"); }), err::BadPassword);
-    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path, false, false, ";pwd=Secret"); }), err::BadPassword);
+    for (const char* connect : {"", ";pwd=wrong", ";pwd=Secret"})
+        EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path, false, false, connect); }), err::BadPassword) << connect;
     auto db = DBEngine::OpenDatabase(path, false, false, ";pwd=secret");
 
     EXPECT_EQ(errorOf([&] { db->NewPassword("wrong", "other"); }), err::BadPassword);
@@ -232,10 +237,8 @@ TEST(OpenDatabase, ExclusiveOpenKeepsOtherProcessesOutButNotThisOne) {
     // Every grid of this program opens its own connection.
     auto again = DBEngine::OpenDatabase(path);
     EXPECT_TRUE(again->IsOpen());
-    EXPECT_EQ(openInChild(path, false), err::FileInUse - 3000);
-    EXPECT_EQ(openInChild(path, true), err::FileInUse - 3000);
-    // The parent still holds the file after the children tried.
-    EXPECT_EQ(openInChild(path, false), err::FileInUse - 3000);
+    for (bool exclusive : {false, true, false})  // the last: still held after the children tried
+        EXPECT_EQ(openInChild(path, exclusive), err::FileInUse - 3000) << exclusive;
 
     holder->Close();
     EXPECT_EQ(openInChild(path, false), 0);
@@ -251,7 +254,6 @@ TEST(OpenDatabase, CreatingOverAnExistingFileIsRefused) {
     EXPECT_EQ(errorOf([&] { DBEngine::CreateDatabase(path); }), 3204);
 }
 
-// ------------------------------------------------------------ two databases
 
 class TwoDatabases : public ::testing::Test {
 protected:
@@ -274,9 +276,7 @@ TEST_F(TwoDatabases, ChangesOfOneAreSeenByTheOthersNextRecordset) {
     EXPECT_EQ(column(*rb, "Code"), std::vector<std::string>{"x1"});
 
     rb->MoveFirst();
-    rb->Edit();
-    rb->Fields("Code").SetValue("y1");
-    rb->Update();
+    editField(*rb, "Code", "y1");
     EXPECT_EQ(column(*a->OpenRecordset("Items"), "Code"), std::vector<std::string>{"y1"});
 }
 
@@ -294,7 +294,6 @@ TEST_F(TwoDatabases, NeitherBlocksTheOtherForRecordWrites) {
     EXPECT_EQ(b->TableDefs()["Items"].RecordCount(), 10);
 }
 
-// ------------------------------------------------------------ transactions
 
 TEST_F(TwoDatabases, RollbackUndoesAndCommitKeeps) {
     auto rs = a->OpenRecordset("Items");
@@ -341,7 +340,6 @@ TEST_F(TwoDatabases, LoopThatStopsOnAnErrorKeepsWhatWasDone) {
     EXPECT_EQ(column(*b->OpenRecordset("Items"), "Code"), (std::vector<std::string>{"a", "b"}));
 }
 
-// ------------------------------------------------------------ foreign files
 
 TEST(ForeignFile, TableMadeByPlainSqliteOpensWithSensibleTypesAndCanBeEdited) {
     TempDir dir;
@@ -388,10 +386,6 @@ TEST(ForeignFile, TableMadeByPlainSqliteOpensWithSensibleTypesAndCanBeEdited) {
                   {"1", "Ann", "2.5", "first"}, {"2", "Bob", "3.75", "edited"}, {"10", "Cy", "<null>", "<null>"}}));
 }
 
-}  // namespace
-
-namespace {
-
 // Views, tables without row ids and generated columns of files made by other programs.
 TEST(ForeignFile, ViewsKeyedTablesAndGeneratedColumns) {
     TempDir dir;
@@ -420,9 +414,7 @@ TEST(ForeignFile, ViewsKeyedTablesAndGeneratedColumns) {
     auto keyed = db->OpenRecordset("Keyed");
     EXPECT_EQ(column(*keyed, "V"), (std::vector<std::string>{"x", "y"}));
     keyed->MoveLast();
-    keyed->Edit();
-    keyed->Fields("V").SetValue(Variant::text("z"));
-    keyed->Update();
+    editField(*keyed, "V", Variant::text("z"));
     addRow(*keyed, {{"K", Variant::longInt(15)}, {"V", Variant::text("n")}});
     keyed->SetBookmark(keyed->LastModified());
     EXPECT_EQ(keyed->Fields("V").Value().toText(), "n");

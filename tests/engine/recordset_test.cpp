@@ -12,10 +12,15 @@ using namespace enginetest;
 
 namespace {
 
+void editField(Recordset& rs, const std::string& field, const Variant& value) {
+    rs.Edit();
+    rs.Fields(field).SetValue(value);
+    rs.Update();
+}
+
 using Strings = std::vector<std::string>;
 using Rows = std::vector<std::vector<std::string>>;
 
-// ------------------------------------------------------- values and fields
 
 class Typed : public ::testing::Test {
 protected:
@@ -114,24 +119,24 @@ TEST_F(Typed, CurrencySumsAreExact) {
 }
 
 TEST_F(Typed, StatementsCannotBreakTheTypesEither) {
-    struct Case {
-        const char* sql;
-        int error;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<std::pair<const char*, int>> cases = {
         {"INSERT INTO T (Req, Num) VALUES ('a', 'abc')", err::ConversionError},
         {"INSERT INTO T (Req, Short) VALUES ('a', 'toolong')", err::FieldTooSmall},
         {"INSERT INTO T (Short) VALUES ('a')", err::RequiredMissing},
         {"INSERT INTO T (Req, Strict) VALUES ('a', '')", err::ZeroLength},
         {"INSERT INTO T (Req, Num) VALUES ('a', '42')", 0},
     };
-    for (const auto& c : cases) EXPECT_EQ(errorOf([&] { db->Execute(c.sql); }), c.error) << c.sql;
+    for (const auto& [sql, error] : cases) EXPECT_EQ(errorOf([&] { db->Execute(sql); }), error) << sql;
     EXPECT_EQ(rawQuery(path, "SELECT typeof(Num), Num FROM T"), (Rows{{"integer", "42"}}));
 }
 
-TEST(Fields, CreateTableAllowsEmptyTextAndObjectModelFieldsDoNot) {
+class Fields : public ::testing::Test {
+protected:
     TempDir dir;
-    auto db = DBEngine::CreateDatabase(dir.file("z.db"));
+    std::shared_ptr<Database> db = DBEngine::CreateDatabase(dir.file("f.db"));
+};
+
+TEST_F(Fields, CreateTableAllowsEmptyTextAndObjectModelFieldsDoNot) {
     db->Execute("CREATE TABLE Notes (N Text(10))");
     addTable(*db, "Dao", {{"N", dbText, 10}});
     EXPECT_TRUE(db->TableDefs()["Notes"].Fields()["N"].AllowZeroLength());
@@ -140,34 +145,26 @@ TEST(Fields, CreateTableAllowsEmptyTextAndObjectModelFieldsDoNot) {
     EXPECT_EQ(errorOf([&] { addRow(*db->OpenRecordset("Dao"), {{"N", ""}}); }), err::ZeroLength);
 }
 
-TEST(Fields, UniqueAndPrimaryIndexesIgnoreCase) {
-    TempDir dir;
-    auto db = DBEngine::CreateDatabase(dir.file("u.db"));
+TEST_F(Fields, UniqueAndPrimaryIndexesIgnoreCase) {
     addTable(*db, "P", {{"Code", dbText, 10}, {"Other", dbText, 10}},
              {{"PrimaryKey", {"Code"}, true}, {"OtherIdx", {"Other"}, false, true}});
     auto rs = db->OpenRecordset("P");
     addRow(*rs, {{"Code", "abc"}, {"Other", "x"}});
-    struct Case {
-        Row row;
-        int error;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<std::pair<Row, int>> cases = {
         {{{"Code", "abc"}, {"Other", "y"}}, err::DuplicateKey},
         {{{"Code", "ABC"}, {"Other", "y"}}, err::DuplicateKey},
         {{{"Code", "def"}, {"Other", "X"}}, err::DuplicateKey},
         {{{"Code", "def"}, {"Other", "y"}}, 0},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(errorOf([&] { addRow(*rs, c.row); }), c.error) << c.row[0].second.toText();
+    for (const auto& [row, error] : cases) {
+        EXPECT_EQ(errorOf([&] { addRow(*rs, row); }), error) << row[0].second.toText();
         if (rs->EditMode() != dbEditNone) rs->CancelUpdate();
     }
     EXPECT_EQ(errorOf([&] { db->Execute("INSERT INTO P (Code) VALUES ('Abc')"); }), err::DuplicateKey);
     EXPECT_EQ(rs->RecordCount(), 2);
 }
 
-TEST(Fields, AutoNumbersAreGivenNotSetAndNeverReused) {
-    TempDir dir;
-    auto db = DBEngine::CreateDatabase(dir.file("a.db"));
+TEST_F(Fields, AutoNumbersAreGivenNotSetAndNeverReused) {
     addTable(*db, "C", {{"ID", dbLong, 0, dbAutoIncrField}, {"Name", dbText, 10}}, {{"PrimaryKey", {"ID"}, true}});
     auto rs = db->OpenRecordset("C");
     for (const char* n : {"a", "b", "c"}) addRow(*rs, {{"Name", n}});
@@ -189,7 +186,6 @@ TEST(Fields, AutoNumbersAreGivenNotSetAndNeverReused) {
     EXPECT_EQ(column(*db->OpenRecordset("C"), "ID"), (Strings{"1", "2", "4"}));
 }
 
-// ------------------------------------------------------------- navigation
 
 class People : public ::testing::Test {
 protected:
@@ -270,14 +266,12 @@ TEST_F(People, BookmarksSurviveEditsAddsAndDeletes) {
     rs->SetAbsolutePosition(4);
     Bookmark cy = rs->Bookmark();
 
-    rs->Edit();
-    rs->Fields("Age").SetValue(31);
-    rs->Update();
+    editField(*rs, "Age", 31);
     addRow(*rs, {{"Name", "Gus"}});
-    rs->SetAbsolutePosition(0);
-    rs->Delete();
-    rs->SetAbsolutePosition(0);  // Bob now
-    rs->Delete();
+    for (int i = 0; i < 2; ++i) {  // Eve, then Bob
+        rs->SetAbsolutePosition(0);
+        rs->Delete();
+    }
 
     rs->SetBookmark(dan);
     EXPECT_EQ(name(*rs), "Dan");
@@ -376,7 +370,6 @@ TEST_F(People, AddNewKeepsTheCurrentRecordAndAppends) {
     EXPECT_EQ(errorOf([&] { rs->CancelUpdate(); }), err::UpdateWithoutEdit);
 }
 
-// --------------------------------------------------------------------- find
 
 TEST_F(People, FindMovesOrLeavesTheRecordAlone) {
     auto rs = db->OpenRecordset("People");
@@ -415,7 +408,6 @@ TEST_F(People, FindMovesOrLeavesTheRecordAlone) {
     EXPECT_TRUE(rs->NoMatch());
 }
 
-// ------------------------------------------------------------ index & seek
 
 TEST_F(People, IndexOrdersAtOnceAndKeepsTheCurrentRecord) {
     auto rs = db->OpenRecordset("People");
@@ -453,16 +445,12 @@ TEST_F(People, IndexOrdersAtOnceAndKeepsTheCurrentRecord) {
 
     // An edit of an indexed field moves the record and it stays current.
     rs->FindFirst("Name = 'Ann'");
-    rs->Edit();
-    rs->Fields("Name").SetValue("Zed");
-    rs->Update();
+    editField(*rs, "Name", "Zed");
     rs->MoveNext();
     EXPECT_TRUE(rs->EOF_());
     rs->MovePrevious();
     EXPECT_EQ(name(*rs), "Zed");
-    rs->Edit();
-    rs->Fields("Name").SetValue("Ann");
-    rs->Update();
+    editField(*rs, "Name", "Ann");
 
     // A record added under an index takes its place in the order.
     rs->SetIndex("NameIdx");
@@ -546,12 +534,8 @@ TEST_F(People, RollbackUndoesWhatOpenRecordsetsShow) {
     auto dyn = db->OpenRecordset("SELECT Name FROM People ORDER BY Name");
     std::string first = name(*rs);
     db->BeginTrans();
-    rs->Edit();
-    rs->Fields("Name").SetValue(Variant("Zed"));
-    rs->Update();
-    rs->AddNew();
-    rs->Fields("Name").SetValue(Variant("Newcomer"));
-    rs->Update();
+    editField(*rs, "Name", Variant("Zed"));
+    addRow(*rs, {{"Name", Variant("Newcomer")}});
     EXPECT_EQ(rs->RecordCount(), 7);
     EXPECT_EQ(name(*rs), "Zed");
     db->Rollback();
@@ -574,7 +558,6 @@ TEST_F(People, AFieldKeptAfterItsRecordsetIsGoneRaises3420) {
     EXPECT_EQ(errorOf([&] { kept->SetValue(Variant("x")); }), err::DatabaseClosed);
 }
 
-// ---------------------------------------------------------------- dynasets
 
 TEST_F(People, DynasetOverOneTableIsUpdatable) {
     auto rs = db->OpenRecordset("SELECT Name, Age FROM People WHERE City = 'Oslo' ORDER BY Age DESC, Name");
@@ -582,9 +565,7 @@ TEST_F(People, DynasetOverOneTableIsUpdatable) {
     EXPECT_EQ(rs->Type(), dbOpenDynaset);
     EXPECT_EQ(column(*rs, "Name"), (Strings{"Dan", "Cy", "Eve"}));
     rs->MoveLast();
-    rs->Edit();
-    rs->Fields("Age").SetValue(60);
-    rs->Update();
+    editField(*rs, "Age", 60);
     addRow(*rs, {{"Name", "Hal"}, {"Age", 1}});
     EXPECT_EQ(rawQuery(path, "SELECT Name, Age, City FROM People WHERE Name IN ('Eve', 'Hal') ORDER BY Name"),
               (Rows{{"Eve", "60", "Oslo"}, {"Hal", "1", "<null>"}}));

@@ -14,6 +14,12 @@ using namespace enginetest;
 
 namespace {
 
+void editField(Recordset& rs, const std::string& field, const Variant& value) {
+    rs.Edit();
+    rs.Fields(field).SetValue(value);
+    rs.Update();
+}
+
 std::string lower(std::string s) {
     for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
@@ -119,9 +125,7 @@ TEST_F(Collections, FieldsAppendAndDeleteOnAStoredTable) {
     auto rs = other->OpenRecordset("T");
     EXPECT_TRUE(rs->Fields("Extra").Value().isNull());
     EXPECT_EQ(rs->Fields("Name").Value().toText(), "first");
-    rs->Edit();
-    rs->Fields("Extra").SetValue(5);
-    rs->Update();
+    editField(*rs, "Extra", 5);
     EXPECT_EQ(rawQuery(path, "SELECT Extra FROM T"), (std::vector<std::vector<std::string>>{{"5"}}));
 }
 
@@ -160,13 +164,12 @@ TEST_F(Collections, IndexesAppendDeleteAndDescendingFields) {
 TEST_F(Collections, StoredDefinitionsCannotBeChangedInPlace) {
     addTable(*db, "T", {{"Name", dbText, 10}});
     Field& f = db->TableDefs()["T"].Fields()["Name"];
-    EXPECT_EQ(errorOf([&] { f.SetSize(20); }), err::InvalidOperation);
-    EXPECT_EQ(errorOf([&] { f.SetType(dbLong); }), err::InvalidOperation);
+    for (auto change : {std::function<void()>([&] { f.SetSize(20); }), std::function<void()>([&] { f.SetType(dbLong); })})
+        EXPECT_EQ(errorOf(change), err::InvalidOperation);
     EXPECT_EQ(db->TableDefs()["T"].Fields()["Name"].Size(), 10);
     EXPECT_EQ(errorOf([&] { addTable(*db, "t", {{"x", dbLong}}); }), err::TableExists);
 }
 
-// ------------------------------------------------------------------ links
 
 TEST_F(Collections, LinkedTableReadsAndWritesTheOtherFile) {
     std::string otherPath = dir.file("other.db");
@@ -191,9 +194,7 @@ TEST_F(Collections, LinkedTableReadsAndWritesTheOtherFile) {
     EXPECT_EQ(errorOf([&] { addRow(*rs, {{"ID", 2}, {"Name", "twice"}}); }), err::DuplicateKey);
     rs->CancelUpdate();
     rs->MoveFirst();
-    rs->Edit();
-    rs->Fields("Name").SetValue("changed");
-    rs->Update();
+    editField(*rs, "Name", "changed");
     EXPECT_EQ(rawQuery(otherPath, "SELECT ID, Name FROM Source ORDER BY ID"),
               (std::vector<std::vector<std::string>>{{"1", "changed"}, {"2", "added here"}}));
     // The link survives closing and reopening the database.
@@ -217,7 +218,6 @@ TEST_F(Collections, LinkToMissingSourceIsRefused) {
     EXPECT_EQ(db->TableDefs().Find("L"), nullptr);
 }
 
-// ---------------------------------------------------------------- queries
 
 class Queries : public Collections {
 protected:
@@ -260,8 +260,8 @@ TEST_F(Queries, SavedAtOnceEnumeratedByNameAndNamesAreUnique) {
     auto other = DBEngine::OpenDatabase(path);
     EXPECT_EQ(names(other->QueryDefs()), (std::vector<std::string>{"Alpha", "beta"}));
     EXPECT_EQ(other->QueryDefs()["ALPHA"].SQL(), "SELECT ID FROM Orders");
-    EXPECT_EQ(errorOf([&] { db->CreateQueryDef("BETA", "SELECT 1 FROM Orders"); }), err::ObjectExists);
-    EXPECT_EQ(errorOf([&] { db->CreateQueryDef("orders", "SELECT 1 FROM Orders"); }), err::ObjectExists);
+    for (const char* taken : {"BETA", "orders"})
+        EXPECT_EQ(errorOf([&] { db->CreateQueryDef(taken, "SELECT 1 FROM Orders"); }), err::ObjectExists) << taken;
 
     db->QueryDefs().Delete("beta");
     EXPECT_EQ(names(DBEngine::OpenDatabase(path)->QueryDefs()), std::vector<std::string>{"Alpha"});
@@ -283,8 +283,9 @@ TEST_F(Queries, SelectQueryHasFieldsAndOpensByName) {
 
 TEST_F(Queries, ParameterQueryCannotBeOpened) {
     db->CreateQueryDef("Ask", "PARAMETERS [Which] Text; SELECT * FROM Orders WHERE Customer = [Which]");
-    EXPECT_EQ(errorOf([&] { db->OpenRecordset("Ask"); }), err::TooFewParameters);
-    EXPECT_EQ(errorOf([&] { db->QueryDefs()["Ask"].OpenRecordset(); }), err::TooFewParameters);
+    for (auto open : {std::function<void()>([&] { db->OpenRecordset("Ask"); }),
+                      std::function<void()>([&] { db->QueryDefs()["Ask"].OpenRecordset(); })})
+        EXPECT_EQ(errorOf(open), err::TooFewParameters);
 }
 
 TEST_F(Queries, ActionQueryRunsAndCountsItsRows) {
@@ -293,10 +294,6 @@ TEST_F(Queries, ActionQueryRunsAndCountsItsRows) {
     EXPECT_EQ(q->RecordsAffected(), 2);
     EXPECT_EQ(db->OpenRecordset("Orders")->RecordCount(), 1);
 }
-
-}  // namespace
-
-namespace {
 
 // References handed out by the collections stay good across every re-read;
 // an object whose table or query was deleted says so (3420) when used.
