@@ -66,12 +66,10 @@ TEST_F(GridWindowTest, TableOpensIntoTheSelectedSlotWithItsMembers) {
     ASSERT_TRUE(grid->rs1 && grid->db1);
     EXPECT_EQ(grid->rs1->RecordCount(), 1000);
     EXPECT_EQ(grid->Data1->Recordset(), grid->rs1);
-    // The stored bookmark is the first record's.
     grid->rs1->MoveLast();
     grid->MoveToBM();
     EXPECT_EQ(grid->rs1->AbsolutePosition(), 0);
     EXPECT_FALSE(grid->RepositionBM.toString().isEmpty());
-    // The database window follows.
     EXPECT_EQ(view()->lstTable->item(3)->text(), "Sales.Orders");
     EXPECT_EQ(view()->lstTable->currentRow(), 3);
     EXPECT_EQ(view()->GridNO, 3);
@@ -96,7 +94,6 @@ TEST_F(GridWindowTest, QueryGridSplitsItsSqlAndShowsItsPosition) {
     EXPECT_EQ(grid->rs1->RecordCount(), 15);
     EXPECT_EQ(grid->DBGrid1->model()->index(0, 2).data().toString(), "20");
     EXPECT_EQ(main()->StatusText(), "  Sales.Big  Record: 0/15  ");
-    // A row change in a query grid updates the position text.
     grid->DBGrid1->setCurrentIndex(grid->DBGrid1->model()->index(4, 1));
     EXPECT_EQ(main()->StatusText(), "  Sales.Big  Record: 4/15  ");
 }
@@ -186,7 +183,6 @@ TEST_F(GridWindowTest, WindowWidthIsColumnWidthsPlusMarginCapped) {
     EXPECT_NEAR(narrow->WidthTwips(), narrowCols + 660, 1440.0 / Twips::dpiX() + 0.5);
     EXPECT_GE(wide->columnwidth.toDouble() + 660, 10215);
     EXPECT_NEAR(wide->WidthTwips(), 10215, 1440.0 / Twips::dpiX() + 0.5);
-    // The column widths add up to the member.
     double sum = 0;
     for (int c = 0; c < narrow->NumCols; ++c) sum += Twips::fromPixelsX(narrow->DBGrid1->columnWidth(c));
     EXPECT_NEAR(sum, narrowCols, 0.5);
@@ -232,31 +228,24 @@ TEST_F(GridWindowTest, UnpermittedFileAddsTheAdvice) {
               expected + "Try opening a local drive table first to set permissions then try opening this table again.");
 }
 
-TEST_F(GridWindowTest, RowsOnScreenChangedElsewhereShowAsTheyAreNow) {
-    std::string path = makeSales("Sales.mdb", 30);
-    frmGrid* grid = openTable(0, path, "Orders");
-    ASSERT_NE(grid, nullptr);
-    QAbstractItemModel* model = grid->DBGrid1->model();
-    ASSERT_EQ(model->index(2, 0).data().toString(), "3");  // read into the grid's cache
-    auto other = openDb(path);
-    other->Execute("DELETE FROM Orders WHERE OrderID = 3");
-    other->Execute("UPDATE Orders SET Qty = 999 WHERE OrderID = 4");
-    grid->DBGrid1->viewport()->repaint();  // the grid looks again before it paints
-    EXPECT_EQ(model->index(2, 0).data().toString(), "#Deleted");
-    EXPECT_EQ(model->index(3, 2).data().toString(), "999");
-}
-
-TEST_F(GridWindowTest, RowDeletedElsewhereReadsDeleted) {
+// Rows on screen are looked at again before painting; a far row is read for
+// the first time after the change.
+TEST_F(GridWindowTest, RowsChangedElsewhereShowAsTheyAreNow) {
     std::string path = makeSales("Sales.mdb", 1000);
     frmGrid* grid = openTable(0, path, "Orders");
     ASSERT_NE(grid, nullptr);
-    // A row far from the rows on screen, read for the first time after the delete.
-    openDb(path)->Execute("DELETE FROM Orders WHERE OrderID = 701");
     QAbstractItemModel* model = grid->DBGrid1->model();
-    EXPECT_EQ(model->index(700, 0).data().toString(), "#Deleted");
-    EXPECT_EQ(model->index(700, 2).data().toString(), "#Deleted");
-    EXPECT_EQ(model->index(699, 0).data().toString(), "700");
-    EXPECT_EQ(model->index(701, 0).data().toString(), "702");
+    ASSERT_EQ(model->index(2, 0).data().toString(), "3");
+    for (const char* sql : {"DELETE FROM Orders WHERE OrderID = 3", "UPDATE Orders SET Qty = 999 WHERE OrderID = 4",
+                            "DELETE FROM Orders WHERE OrderID = 701"})
+        openDb(path)->Execute(sql);
+    grid->DBGrid1->viewport()->repaint();
+    const struct {
+        int row, col;
+        const char* text;
+    } cells[] = {{2, 0, "#Deleted"}, {3, 2, "999"},  {700, 0, "#Deleted"},
+                 {700, 2, "#Deleted"}, {699, 0, "700"}, {701, 0, "702"}};
+    for (const auto& c : cells) EXPECT_EQ(model->index(c.row, c.col).data().toString(), c.text) << c.row;
     EXPECT_EQ(model->rowCount(), 1000);
 }
 
@@ -264,23 +253,21 @@ TEST_F(GridWindowTest, GridWindowsStayInTheNormalState) {
     std::string path = makeSales();
     frmGrid* grid = openTable(0, path, "Orders");
     ASSERT_NE(grid, nullptr);
-    QRect before = grid->subWindow()->geometry();
-    grid->subWindow()->showMaximized();
+    QMdiSubWindow* w = grid->subWindow();
+    const QSize before = w->size();
+    w->showMaximized();
     settle();
-    EXPECT_FALSE(grid->subWindow()->isMaximized());
-    EXPECT_EQ(grid->subWindow()->size(), before.size()) << "after maximize";
-    grid->subWindow()->showMinimized();
+    EXPECT_FALSE(w->isMaximized());
+    EXPECT_EQ(w->size(), before) << "after maximize";
+    w->showMinimized();
     settle();
-    EXPECT_FALSE(grid->subWindow()->isMinimized());
-    EXPECT_EQ(grid->subWindow()->size(), before.size()) << "after minimize";
+    EXPECT_FALSE(w->isMinimized());
+    EXPECT_EQ(w->size(), before) << "after minimize";
 }
 
 TEST_F(GridWindowTest, FailedRefreshSaysCheckYourSyntaxAndLeavesTheGridUnfinished) {
     std::string path = makeSales();
-    {
-        auto db = openDb(path);
-        db->Execute("CREATE TABLE Extra (A Long)");
-    }
+    openDb(path)->Execute("CREATE TABLE Extra (A Long)");
     frmGrid* grid = openQuery(0, path, "SELECT * FROM Extra", "Extra");
     ASSERT_NE(grid, nullptr);
     QString expected = engineMessage([&] {
@@ -298,8 +285,6 @@ TEST_F(GridWindowTest, FailedRefreshSaysCheckYourSyntaxAndLeavesTheGridUnfinishe
     EXPECT_EQ(main()->StatusText(), status);
 }
 
-// ------------------------------------------------- grid and recordset in step
-
 class GridFollowTest : public GridWindowTest {
 protected:
     void SetUp() override {
@@ -309,7 +294,6 @@ protected:
         ASSERT_NE(grid, nullptr);
         model = grid->DBGrid1->model();
     }
-    // Customer of the row with this OrderID, read through a fresh connection.
     std::string storedCustomer(int id) {
         auto rs = openDb(path)->OpenRecordset("SELECT Customer FROM Orders WHERE OrderID = " + std::to_string(id));
         return rs->Fields(0).Value().toText();
@@ -332,8 +316,7 @@ TEST_F(GridFollowTest, BookmarksAndRecordNumbersMoveTheCurrentCell) {
     grid->StoreBM();
     grid->DBGrid1->setCurrentIndex(model->index(20, 2));
     grid->MoveToBM();
-    EXPECT_EQ(grid->DBGrid1->currentIndex().row(), 7);
-    EXPECT_EQ(grid->DBGrid1->currentIndex().column(), 2);
+    EXPECT_EQ(grid->DBGrid1->currentIndex(), model->index(7, 2));
     EXPECT_EQ(grid->rs1->AbsolutePosition(), 7);
     grid->GotoRecordNumber(12);
     EXPECT_EQ(grid->DBGrid1->currentIndex().row(), 12);
@@ -341,13 +324,10 @@ TEST_F(GridFollowTest, BookmarksAndRecordNumbersMoveTheCurrentCell) {
     EXPECT_TRUE(prompts->messages.empty());
 }
 
-TEST_F(GridFollowTest, NoNewRowLine) {
+TEST_F(GridFollowTest, NoNewRowLineAndEditingACellWritesTheTable) {
     EXPECT_EQ(model->rowCount(), grid->rs1->RecordCount());
     EXPECT_EQ(model->columnCount(), 3);
     EXPECT_EQ(model->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), "Customer");
-}
-
-TEST_F(GridFollowTest, EditingACellWritesTheTable) {
     QModelIndex cell = model->index(3, 1);
     EXPECT_TRUE(model->flags(cell) & Qt::ItemIsEditable);
     EXPECT_TRUE(model->setData(cell, "Zed", Qt::EditRole));

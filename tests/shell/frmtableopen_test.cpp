@@ -98,6 +98,24 @@ protected:
         QRect r = b->style()->subElementRect(QStyle::SE_RadioButtonClickRect, &opt, b);
         QTest::mouseClick(b, Qt::LeftButton, {}, r.center());
     }
+    // Selects work area `slot` and opens `name` from the sales file, listed as a table or a query.
+    void openInto(int slot, const QString& name, bool query = false) {
+        selectLine(slot);
+        runDialog([&](frmTableOpen& d) {
+            openDatabase(d, path);
+            if (query) d.optSource[2]->click();
+            choose(d, name);
+            d.cmdOpenRecordset->click();
+        });
+    }
+    static QString engineError(const std::string& file, const std::string& connect = {}) {
+        try {
+            engine::DBEngine::OpenDatabase(file, false, false, connect);
+        } catch (const engine::Error& e) {
+            return QString::fromStdString(e.description());
+        }
+        return {};
+    }
     // Messages other than input prompts.
     std::vector<ScriptedPrompts::Message> boxes() const {
         std::vector<ScriptedPrompts::Message> out;
@@ -105,7 +123,6 @@ protected:
             if (m.caption != "Password Required") out.push_back(m);
         return out;
     }
-    // StatusName of rows 1 to 6 of the recent list, read through a fresh connection.
     QStringList recentNames() {
         auto db = openDb(dir.file("TempTables.mdb"));
         auto rs = db->OpenRecordset("SELECT StatusName FROM RecentFiles ORDER BY MIndex");
@@ -116,7 +133,7 @@ protected:
     std::string path;
 };
 
-TEST_F(TableOpenTest, OpenDatabaseListsUserTablesOnly) {
+TEST_F(TableOpenTest, OpenDatabaseListsUserTablesThenSelectAndUnionQueriesWithTheirSql) {
     runDialog([&](frmTableOpen& d) {
         EXPECT_EQ(d.windowTitle(), "Open a Recordset");
         openDatabase(d, path);
@@ -125,28 +142,19 @@ TEST_F(TableOpenTest, OpenDatabaseListsUserTablesOnly) {
         EXPECT_EQ(frmTableOpen::State().datasource, 1);
         EXPECT_EQ(listed(d), QStringList({"Customers", "msysLower", "Orders"}));
         EXPECT_EQ(d.txtSQL->toPlainText(), "");
-        d.cmdClose->click();
-    });
-    EXPECT_TRUE(boxes().empty());
-    EXPECT_EQ(frmTableOpen::State().LastDatabase.toStdString(), path);
-}
-
-TEST_F(TableOpenTest, QueriesListsSelectAndUnionQueriesAndShowsTheirSql) {
-    runDialog([&](frmTableOpen& d) {
-        openDatabase(d, path);
         d.optSource[2]->click();
         EXPECT_EQ(listed(d), QStringList({"Ask", "Big", "Both"}));
         choose(d, "Big");
         EXPECT_EQ(d.txtSQL->toPlainText(), "SELECT * FROM Orders WHERE Qty > 10 ORDER BY Qty");
         choose(d, "Both");
         EXPECT_EQ(d.txtSQL->toPlainText(), "SELECT Customer FROM Orders UNION SELECT Name FROM Customers");
-        // Back to the tables: the SQL box is cleared.
         d.optSource[1]->click();
         EXPECT_EQ(d.txtSQL->toPlainText(), "");
         EXPECT_EQ(listed(d).size(), 3);
         d.cmdClose->click();
     });
     EXPECT_TRUE(boxes().empty());
+    EXPECT_EQ(frmTableOpen::State().LastDatabase.toStdString(), path);
 }
 
 TEST_F(TableOpenTest, OpenTableFillsTheSelectedSlotAndTheRecentList) {
@@ -179,38 +187,27 @@ TEST_F(TableOpenTest, OpenTableFillsTheSelectedSlotAndTheRecentList) {
 }
 
 TEST_F(TableOpenTest, RecentListMovesDownAndKeepsKnownNames) {
-    auto openInto = [&](int slot, const QString& name, bool query) {
-        selectLine(slot);
-        runDialog([&](frmTableOpen& d) {
-            openDatabase(d, path);
-            if (query) d.optSource[2]->click();
-            choose(d, name);
-            d.cmdOpenRecordset->click();
-        });
-    };
-    openInto(0, "Orders", false);
+    openInto(0, "Orders");
     openInto(1, "Big", true);
     EXPECT_EQ(recentNames(), QStringList({"Sales.Big", "Sales.Orders", "", "", "", ""}));
+    auto recent = openDb(dir.file("TempTables.mdb"));
     {
-        auto rs = openDb(dir.file("TempTables.mdb"))
-                      ->OpenRecordset("SELECT DBPath, RSetType, TableName, MenuIndex FROM RecentFiles WHERE MIndex = 2");
+        auto rs = recent->OpenRecordset("SELECT DBPath, RSetType, TableName FROM RecentFiles WHERE MIndex = 2");
         EXPECT_EQ(rs->Fields("DBPath").Value().toText(), path);
         EXPECT_EQ(rs->Fields("RSetType").Value().toText(), "1");
         EXPECT_EQ(rs->Fields("TableName").Value().toText(), "Orders");
     }
     {
-        // Row 1 holds the newest grid's rectangle.
         frmGrid* grid = moduleCreateGrid::WorkAreas[1];
         ASSERT_NE(grid, nullptr);
-        auto rs = openDb(dir.file("TempTables.mdb"))
-                      ->OpenRecordset("SELECT PTop, PLeft, PWidth, PHeigth, MenuIndex FROM RecentFiles WHERE MIndex = 1");
+        auto rs = recent->OpenRecordset("SELECT PTop, PLeft, PWidth, PHeigth, MenuIndex FROM RecentFiles WHERE MIndex = 1");
         EXPECT_NEAR(std::stod(rs->Fields("PWidth").Value().toText()), grid->WidthTwips(), 1);
         EXPECT_NEAR(std::stod(rs->Fields("PHeigth").Value().toText()), grid->HeightTwips(), 1);
         EXPECT_NEAR(std::stod(rs->Fields("PTop").Value().toText()), grid->TopTwips(), 1);
         EXPECT_NEAR(std::stod(rs->Fields("PLeft").Value().toText()), grid->LeftTwips(), 1);
         EXPECT_EQ(rs->Fields("MenuIndex").Value().toText(), "1");
     }
-    openInto(2, "Orders", false);
+    openInto(2, "Orders");
     EXPECT_EQ(recentNames(), QStringList({"Sales.Big", "Sales.Orders", "", "", "", ""}));
     EXPECT_EQ(main()->mnuRecentFile[1]->text(), "Sales.Big");
     EXPECT_EQ(main()->mnuRecentFile[2]->text(), "Sales.Orders");
@@ -297,12 +294,7 @@ TEST_F(TableOpenTest, BadQueryTextFailsOnceAndRecordsNothing) {
 TEST_F(TableOpenTest, PasswordIsAskedOnceAndAWrongOneLeavesTheList) {
     std::string secret = makeSales("Secret.mdb", 3, ";pwd=abc");
     std::string other = makeSales("Other.mdb", 2, ";pwd=xyz");
-    std::string expected;
-    try {
-        engine::DBEngine::OpenDatabase(secret, false, false, ";pwd=wrong");
-    } catch (const engine::Error& e) {
-        expected = e.description();
-    }
+    QString expected = engineError(secret, ";pwd=wrong");
     runDialog([&](frmTableOpen& d) {
         openDatabase(d, path);
         QStringList before = listed(d);
@@ -312,9 +304,8 @@ TEST_F(TableOpenTest, PasswordIsAskedOnceAndAWrongOneLeavesTheList) {
         ASSERT_EQ(prompts->messages.size(), 2u);
         EXPECT_EQ(prompts->messages[0].text, "Please enter the database password:");
         EXPECT_EQ(prompts->messages[0].caption, "Password Required");
-        EXPECT_EQ(prompts->messages[1].text.toStdString(), expected);
+        EXPECT_EQ(prompts->messages[1].text, expected);
         EXPECT_EQ(listed(d), before);
-        // The right password lists the file's tables.
         prompts->messages.clear();
         prompts->inputs.push_back(QString("abc"));
         openDatabase(d, secret);
@@ -336,8 +327,13 @@ TEST_F(TableOpenTest, PasswordIsAskedOnceAndAWrongOneLeavesTheList) {
     });
 }
 
-TEST_F(TableOpenTest, MembersSurviveASecondShowing) {
+TEST_F(TableOpenTest, FirstCancelledFileDialogChangesNothingAndMembersSurviveASecondShowing) {
     runDialog([&](frmTableOpen& d) {
+        prompts->files.push_back(std::nullopt);
+        d.cmdOpenDbase->click();
+        EXPECT_EQ(d.QryList->count(), 0);
+        EXPECT_EQ(d.windowTitle(), "Open a Recordset");
+        EXPECT_TRUE(prompts->messages.empty());
         openDatabase(d, path);
         d.cmdClose->click();
     });
@@ -352,17 +348,6 @@ TEST_F(TableOpenTest, MembersSurviveASecondShowing) {
         d.cmdClose->click();
     });
     EXPECT_TRUE(boxes().empty());
-}
-
-TEST_F(TableOpenTest, FirstCancelledFileDialogChangesNothing) {
-    runDialog([&](frmTableOpen& d) {
-        prompts->files.push_back(std::nullopt);
-        d.cmdOpenDbase->click();
-        EXPECT_EQ(d.QryList->count(), 0);
-        EXPECT_EQ(d.windowTitle(), "Open a Recordset");
-        d.cmdClose->click();
-    });
-    EXPECT_TRUE(prompts->messages.empty());
 }
 
 TEST_F(TableOpenTest, DoubleClickOpensTheLine) {
@@ -474,19 +459,13 @@ TEST_F(TableOpenTest, NextShowingSaysWhenTheChosenFileIsGone) {
     });
     std::string moved = dir.file("Moved.mdb");
     ASSERT_EQ(std::rename(other.c_str(), moved.c_str()), 0);
-    QString gone;
-    try {
-        engine::DBEngine::OpenDatabase(other);
-    } catch (const engine::Error& e) {
-        gone = QString::fromStdString(e.description());
-    }
+    QString gone = engineError(other);
     runDialog([&](frmTableOpen& d) {
         activate(&d);
         d.optSource[1]->click();
         ASSERT_EQ(boxes().size(), 1u);
         EXPECT_EQ(boxes()[0].text, gone);
         EXPECT_EQ(d.QryList->count(), 0);
-        // Back in place, the next choice lists it.
         ASSERT_EQ(std::rename(moved.c_str(), other.c_str()), 0);
         d.optSource[1]->click();
         EXPECT_EQ(listed(d), QStringList({"Orders"}));
@@ -514,12 +493,7 @@ TEST_F(TableOpenTest, FilesThatCannotBeOpenedAreReported) {
                                  "retry to open this database."});
     runDialog([&](frmTableOpen& d) {
         for (const Case& c : cases) {
-            QString description;
-            try {
-                engine::DBEngine::OpenDatabase(c.file);
-            } catch (const engine::Error& e) {
-                description = QString::fromStdString(e.description());
-            }
+            QString description = engineError(c.file);
             prompts->messages.clear();
             openDatabase(d, c.file);
             ASSERT_EQ(prompts->messages.size(), 1u) << c.file;

@@ -34,71 +34,27 @@ struct MenuItem {
 
 // In menu order, top to bottom.
 const MenuItem kMenuItems[] = {
-    {"mnuFile", "&File", ""},
-    {"mnuFileNew", "&New", "Ctrl+N"},
-    {"mnuFileOpen", "&Open...", "Ctrl+O"},
-    {"mnuFileClose", "&Close", ""},
-    {"mnuFileSave", "&Save", ""},
-    {"mnuFileSaveAs", "Save &As...", ""},
-    {"mnuFilePageSetup", "Page Set&up...", ""},
-    {"mnuFilePrint", "&Print...", ""},
-    {"mnuFileExit", "E&xit", ""},
-    {"mnuEdit", "&Edit", ""},
-    {"mnuEditCut", "Cu&t", "Ctrl+X"},
-    {"mnuEditCopy", "&Copy", "Ctrl+C"},
-    {"mnuEditPaste", "&Paste", "Ctrl+V"},
-    {"mnuView", "&View", ""},
-    {"mnuViewToolbar", "&Toolbar", ""},
-    {"mnuViewStatusBar", "Status &Bar", ""},
-    {"mnuFont", "Font", ""},
-    {"mnuRecord", "&Record", ""},
-    {"mnuAddRecords", "Add", ""},
-    {"mnuDelete", "Delete", ""},
-    {"mnuFind", "Find", ""},
-    {"mnuSeek", "Seek", ""},
-    {"mnuSetBM", "Set Bookmark", ""},
-    {"mnuMovetoBM", "Move to Bookmark", ""},
-    {"mnuMovetoRecord", "Move to Record No.", ""},
-    {"mnuTable", "&Table", ""},
-    {"mnuOpenRecordset", "Open Recordset", ""},
-    {"mnuSetup", "Setup", ""},
-    {"mnuUpdateTable", "Update Table", ""},
-    {"mnuUpdateTableJoin", "Update Table Join", ""},
-    {"mnuAppendfromTable", "Append from Table", ""},
-    {"mnuAppendfromText", "Append from Text", ""},
-    {"mnuCopytoTable", "Copy to Table", ""},
-    {"mnuCopytoText", "Copy to Text", ""},
-    {"mnuStatistics", "Statistics", ""},
-    {"mnuMakeaQuery", "Query Builder", ""},
-    {"mnuQueryManager", "Query Manager", ""},
-    {"mnuTableStructure", "Table Structure", ""},
-    {"mnuImportFoxPro", "Import FoxPro Table into Access 2000", ""},
-    {"mnuDeleteRelationTree", "DeleteRelationTree", ""},
-    {"mnuDeleteRelation", "Delete", ""},
-    {"mnuWindow", "&Window", ""},
-    {"mnuWindowCascade", "&Cascade", ""},
-    {"mnuWindowTileHorizontal", "Tile &Horizontal", ""},
-    {"mnuWindowTileVertical", "Tile &Vertical", ""},
-    {"mnuViewWindow", "View Window", ""},
-    {"mnuHelp", "&Help", ""},
-    {"mnuHelpContents", "&Contents", ""},
+    {"mnuFile", "&File", ""}, {"mnuFileNew", "&New", "Ctrl+N"}, {"mnuFileOpen", "&Open...", "Ctrl+O"},
+    {"mnuFileClose", "&Close", ""}, {"mnuFileSave", "&Save", ""}, {"mnuFileSaveAs", "Save &As...", ""},
+    {"mnuFilePageSetup", "Page Set&up...", ""}, {"mnuFilePrint", "&Print...", ""}, {"mnuFileExit", "E&xit", ""},
+    {"mnuEdit", "&Edit", ""}, {"mnuEditCut", "Cu&t", "Ctrl+X"}, {"mnuEditCopy", "&Copy", "Ctrl+C"},
+    {"mnuEditPaste", "&Paste", "Ctrl+V"}, {"mnuView", "&View", ""}, {"mnuViewToolbar", "&Toolbar", ""},
+    {"mnuViewStatusBar", "Status &Bar", ""}, {"mnuFont", "Font", ""}, {"mnuRecord", "&Record", ""},
+    {"mnuAddRecords", "Add", ""}, {"mnuDelete", "Delete", ""}, {"mnuFind", "Find", ""}, {"mnuSeek", "Seek", ""},
+    {"mnuSetBM", "Set Bookmark", ""}, {"mnuMovetoBM", "Move to Bookmark", ""},
+    {"mnuMovetoRecord", "Move to Record No.", ""}, {"mnuTable", "&Table", ""},
+    {"mnuOpenRecordset", "Open Recordset", ""}, {"mnuSetup", "Setup", ""}, {"mnuUpdateTable", "Update Table", ""},
+    {"mnuUpdateTableJoin", "Update Table Join", ""}, {"mnuAppendfromTable", "Append from Table", ""},
+    {"mnuAppendfromText", "Append from Text", ""}, {"mnuCopytoTable", "Copy to Table", ""},
+    {"mnuCopytoText", "Copy to Text", ""}, {"mnuStatistics", "Statistics", ""},
+    {"mnuMakeaQuery", "Query Builder", ""}, {"mnuQueryManager", "Query Manager", ""},
+    {"mnuTableStructure", "Table Structure", ""}, {"mnuImportFoxPro", "Import FoxPro Table into Access 2000", ""},
+    {"mnuDeleteRelationTree", "DeleteRelationTree", ""}, {"mnuDeleteRelation", "Delete", ""},
+    {"mnuWindow", "&Window", ""}, {"mnuWindowCascade", "&Cascade", ""},
+    {"mnuWindowTileHorizontal", "Tile &Horizontal", ""}, {"mnuWindowTileVertical", "Tile &Vertical", ""},
+    {"mnuViewWindow", "View Window", ""}, {"mnuHelp", "&Help", ""}, {"mnuHelpContents", "&Contents", ""},
     {"mnuHelpAbout", "&About ", ""},
 };
-
-// The caption and shortcut of a menu (QMenu) or item (QAction) by name.
-bool captionOf(QObject* root, const QString& name, QString& caption, QKeySequence& shortcut) {
-    if (auto* m = root->findChild<QMenu*>(name)) {
-        caption = m->title();
-        shortcut = {};
-        return true;
-    }
-    if (auto* a = root->findChild<QAction*>(name)) {
-        caption = a->text();
-        shortcut = a->shortcut();
-        return true;
-    }
-    return false;
-}
 
 class MenuTest : public AppFixture {
 protected:
@@ -112,11 +68,11 @@ protected:
 
 TEST_F(MenuTest, CaptionsAndShortcutsFollowTheMenuTable) {
     for (const MenuItem& item : kMenuItems) {
-        QString caption;
-        QKeySequence shortcut;
-        ASSERT_TRUE(captionOf(main(), item.name, caption, shortcut)) << "missing " << item.name;
-        EXPECT_EQ(caption, QString::fromUtf8(item.caption)) << item.name;
-        EXPECT_EQ(shortcut, QKeySequence(QString::fromUtf8(item.shortcut))) << item.name;
+        auto* menu = main()->findChild<QMenu*>(item.name);
+        auto* a = main()->findChild<QAction*>(item.name);
+        ASSERT_TRUE(menu || a) << "missing " << item.name;
+        EXPECT_EQ(menu ? menu->title() : a->text(), QString::fromUtf8(item.caption)) << item.name;
+        EXPECT_EQ(menu ? QKeySequence() : a->shortcut(), QKeySequence(QString::fromUtf8(item.shortcut))) << item.name;
     }
 }
 
@@ -128,9 +84,8 @@ TEST_F(MenuTest, MenuBarHoldsTheTopMenusInOrderAndNotThePopUp) {
 }
 
 TEST_F(MenuTest, FileMenuOrderWithSeparatorsAndHiddenItems) {
-    QList<QAction*> items = main()->mnuFile->actions();
     QStringList names;
-    for (QAction* a : items) names << a->objectName();
+    for (QAction* a : main()->mnuFile->actions()) names << a->objectName();
     EXPECT_EQ(names, QStringList({"mnuFileNew", "mnuFileOpen", "mnuFileClose", "mnuFileBar0", "mnuFileSave",
                                   "mnuFileSaveAs", "mnuFileBar1", "mnuFilePageSetup", "mnuFilePrint", "mnuFileBar4",
                                   "mnuRecentFile1", "mnuRecentFile2", "mnuRecentFile3", "mnuRecentFile4",
@@ -138,10 +93,9 @@ TEST_F(MenuTest, FileMenuOrderWithSeparatorsAndHiddenItems) {
     for (const char* bar : {"mnuFileBar0", "mnuFileBar1", "mnuFileBar4", "mnuFileBar5"})
         EXPECT_TRUE(action(bar)->isSeparator()) << bar;
     EXPECT_FALSE(action("mnuFileBar4")->isVisible());
-    for (int i = 1; i <= 6; ++i) {
-        QAction* a = main()->mnuRecentFile[static_cast<size_t>(i)];
-        EXPECT_EQ(a->text(), QString("RecentFile%1").arg(i));
-        EXPECT_FALSE(a->isVisible()) << i;
+    for (size_t i = 1; i <= 6; ++i) {
+        EXPECT_EQ(main()->mnuRecentFile[i]->text(), QString("RecentFile%1").arg(i));
+        EXPECT_FALSE(main()->mnuRecentFile[i]->isVisible()) << i;
     }
     EXPECT_TRUE(action("mnuHelpBar0")->isSeparator());
 }
@@ -154,14 +108,12 @@ TEST_F(MenuTest, ViewTogglesFollowTheirCheckMarks) {
     for (const Toggle& t : toggles) {
         QAction* a = action(t.item);
         ASSERT_TRUE(a->isCheckable()) << t.item;
-        EXPECT_TRUE(a->isChecked()) << t.item;
-        EXPECT_TRUE(t.bar->isVisible()) << t.item;
-        a->trigger();
-        EXPECT_FALSE(a->isChecked()) << t.item;
-        EXPECT_FALSE(t.bar->isVisible()) << t.item;
-        a->trigger();
-        EXPECT_TRUE(a->isChecked()) << t.item;
-        EXPECT_TRUE(t.bar->isVisible()) << t.item;
+        EXPECT_TRUE(a->isChecked() && t.bar->isVisible()) << t.item;
+        for (bool shown : {false, true}) {
+            a->trigger();
+            EXPECT_EQ(a->isChecked(), shown) << t.item;
+            EXPECT_EQ(t.bar->isVisible(), shown) << t.item;
+        }
     }
     // Hidden from the frame's own context menu, the bar takes its check mark along.
     QAction* fromFrame = main()->tbToolBar->toggleViewAction();
@@ -173,9 +125,8 @@ TEST_F(MenuTest, ViewTogglesFollowTheirCheckMarks) {
 }
 
 TEST_F(MenuTest, ToolbarHasSeventeenPositionsInOrder) {
-    const QStringList expected = {"New",  "Open",   "Save",      "-",          "Print",  "-",
-                                  "Cut",  "Copy",   "Paste",     "-",          "Bold",   "Italic",
-                                  "Underline", "-", "Align Left", "Center", "Align Right"};
+    const QStringList expected = {"New",  "Open",   "Save",      "-", "Print",      "-",      "Cut",        "Copy", "Paste",
+                                  "-",    "Bold",   "Italic",    "Underline", "-", "Align Left", "Center", "Align Right"};
     QList<QAction*> actions = main()->tbToolBar->actions();
     ASSERT_EQ(actions.size(), 17);
     int buttons = 0;
@@ -206,80 +157,62 @@ TEST_F(MenuTest, StatusBarHasFourPanels) {
     }
 }
 
-// ------------------------------------------------------------ enabling rules
-
-const char* const kCommon[] = {"mnuEditCopy",  "mnuEditCut", "mnuEditPaste",  "mnuCopytoTable",
-                               "mnuCopytoText", "mnuSetup",  "mnuMovetoBM",   "mnuSetBM",
-                               "mnuStatistics", "mnuUpdateTable", "mnuUpdateTableJoin"};
+const char* const kCommon[] = {"mnuEditCopy", "mnuEditCut",  "mnuEditPaste", "mnuCopytoTable", "mnuCopytoText", "mnuSetup",
+                               "mnuMovetoBM", "mnuSetBM", "mnuStatistics", "mnuUpdateTable", "mnuUpdateTableJoin"};
 const char* const kQueryOnly[] = {"mnuFind", "mnuMovetoRecord"};
 const char* const kTableOnly[] = {"mnuAddRecords", "mnuAppendfromTable", "mnuAppendfromText", "mnuDelete",
                                   "mnuSeek"};
 
 class EnableMenusTest : public MenuTest {
 protected:
-    void expectState(const char* const* names, size_t n, bool enabled, const char* when) {
-        for (size_t i = 0; i < n; ++i) EXPECT_EQ(action(names[i])->isEnabled(), enabled) << names[i] << " " << when;
+    template <size_t N>
+    void expectState(const char* const (&names)[N], bool enabled, const char* when) {
+        for (const char* n : names) EXPECT_EQ(action(n)->isEnabled(), enabled) << n << " " << when;
     }
 };
 
-TEST_F(EnableMenusTest, TableGridSelectionEnablesCommonAndTableCommands) {
+TEST_F(EnableMenusTest, SelectedLineEnablesTheCommandsOfItsGrid) {
+    struct Case {
+        const char* when;
+        int line;
+        bool common, query, table;
+    } cases[] = {{"table grid", 2, true, false, true}, {"query grid", 3, true, true, false},
+                 {"empty slot", 5, false, false, false}, {"empty slot 0", 0, false, false, false}};
     std::string path = makeSales();
     ASSERT_NE(openTable(2, path, "Orders"), nullptr);
-    selectLine(0);
-    expectState(kCommon, std::size(kCommon), false, "empty slot");
-    selectLine(2);
-    expectState(kCommon, std::size(kCommon), true, "table grid");
-    expectState(kTableOnly, std::size(kTableOnly), true, "table grid");
-    expectState(kQueryOnly, std::size(kQueryOnly), false, "table grid");
-}
-
-TEST_F(EnableMenusTest, QueryGridSelectionEnablesFindAndMoveToRecord) {
-    std::string path = makeSales();
     ASSERT_NE(openQuery(3, path, "SELECT * FROM Orders", "All"), nullptr);
-    selectLine(0);
-    selectLine(3);
-    expectState(kCommon, std::size(kCommon), true, "query grid");
-    expectState(kQueryOnly, std::size(kQueryOnly), true, "query grid");
-    expectState(kTableOnly, std::size(kTableOnly), false, "query grid");
+    for (const Case& c : cases) {
+        if (!c.common) EnableMenus::EnableGridMenus(1), EnableMenus::EnableGridMenus(2);
+        selectLine(c.line);
+        expectState(kCommon, c.common, c.when);
+        expectState(kQueryOnly, c.query, c.when);
+        expectState(kTableOnly, c.table, c.when);
+        if (!c.common) EXPECT_EQ(main()->StatusText(), "") << c.when;
+    }
 }
 
 TEST_F(EnableMenusTest, GridActivationNeverDisables) {
     std::string path = makeSales();
-    frmGrid* table = openTable(0, path, "Orders");
     frmGrid* query = openQuery(1, path, "SELECT * FROM Orders", "All");
-    ASSERT_TRUE(table && query);
+    ASSERT_TRUE(openTable(0, path, "Orders") && query);
     selectLine(0);
     EXPECT_TRUE(action("mnuSeek")->isEnabled());
-    // The query grid's own activation enables its commands and leaves the others.
     EnableMenus::EnableGridMenus(query->RSetType);
-    expectState(kTableOnly, std::size(kTableOnly), true, "after query grid activation");
-    expectState(kQueryOnly, std::size(kQueryOnly), true, "after query grid activation");
-}
-
-TEST_F(EnableMenusTest, EmptySlotDisablesAllEighteen) {
-    std::string path = makeSales();
-    ASSERT_NE(openTable(0, path, "Orders"), nullptr);
-    EnableMenus::EnableGridMenus(2);
-    selectLine(5);
-    expectState(kCommon, std::size(kCommon), false, "empty slot");
-    expectState(kQueryOnly, std::size(kQueryOnly), false, "empty slot");
-    expectState(kTableOnly, std::size(kTableOnly), false, "empty slot");
-    EXPECT_EQ(main()->StatusText(), "");
+    expectState(kTableOnly, true, "after query grid activation");
+    expectState(kQueryOnly, true, "after query grid activation");
 }
 
 TEST_F(EnableMenusTest, DocumentCommandsSwitchTogetherWithTheToolbar) {
     const char* const docs[] = {"mnuEditCopy", "mnuEditCut", "mnuEditPaste", "mnuFilePrint",
                                 "mnuFileSaveAs", "mnuFileSave", "mnuFileClose", "mnuFilePageSetup"};
     EnableMenus::EnableDocumentMenus();
-    expectState(docs, std::size(docs), true, "enabled");
+    expectState(docs, true, "enabled");
     EXPECT_TRUE(main()->tbToolBar->isEnabled());
     EnableMenus::DisableDocumentMenus();
-    expectState(docs, std::size(docs), false, "disabled");
+    expectState(docs, false, "disabled");
     EXPECT_FALSE(main()->tbToolBar->isEnabled());
     EXPECT_TRUE(action("mnuFileNew")->isEnabled());
 }
-
-// ---------------------------------------------------------------- GetGrid
 
 TEST_F(MenuTest, GetGridWindowFindsOnlySlotsZeroToEleven) {
     std::string path = makeSales();
@@ -290,28 +223,15 @@ TEST_F(MenuTest, GetGridWindowFindsOnlySlotsZeroToEleven) {
         QVariant slot;
         frmGrid* expected;
     } cases[] = {
-        {QVariant(0), a},
-        {QVariant(static_cast<short>(11)), l},
-        {QVariant(11.0), l},
-        {QVariant(11.0f), l},
-        {QVariant(static_cast<qlonglong>(0)), a},
-        {QVariant(static_cast<unsigned short>(11)), l},
-        {QVariant(5), nullptr},
-        {QVariant(12), nullptr},
-        {QVariant(-1), nullptr},
-        {QVariant(0.5), nullptr},
-        {QVariant(QString("0")), nullptr},
-        {QVariant(QString("A")), nullptr},
-        {QVariant(), nullptr},
+        {QVariant(0), a}, {QVariant(static_cast<short>(11)), l}, {QVariant(11.0), l}, {QVariant(11.0f), l},
+        {QVariant(static_cast<qlonglong>(0)), a}, {QVariant(static_cast<unsigned short>(11)), l},
+        {QVariant(5), nullptr}, {QVariant(12), nullptr}, {QVariant(-1), nullptr}, {QVariant(0.5), nullptr},
+        {QVariant(QString("0")), nullptr}, {QVariant(QString("A")), nullptr}, {QVariant(), nullptr},
     };
     for (const Case& c : cases)
         EXPECT_EQ(GetGrid::GetGridWindow(c.slot), c.expected) << c.slot.toString().toStdString() << " ("
                                                               << c.slot.typeName() << ")";
 }
-
-}  // namespace
-
-namespace {
 
 TEST_F(MenuTest, HelpContentsWithoutTheGuideSaysWhereItLooked) {
     main()->mnuHelpContents->trigger();
@@ -321,11 +241,6 @@ TEST_F(MenuTest, HelpContentsWithoutTheGuideSaysWhereItLooked) {
     EXPECT_EQ(prompts->messages.back().icon, Prompts::Icon::Exclamation);
 }
 
-}  // namespace
-
-namespace {
-
-// The guide opens in the program's own help window and its links work there.
 TEST_F(MenuTest, HelpContentsShowsTheGuideInTheProgramsOwnWindow) {
     std::filesystem::create_directories(dir.path() / "docs");
     std::ofstream(dir.path() / "docs/index.html")
@@ -336,25 +251,23 @@ TEST_F(MenuTest, HelpContentsShowsTheGuideInTheProgramsOwnWindow) {
     EXPECT_TRUE(prompts->messages.empty());
     auto* help = qobject_cast<frmHelp*>(QApplication::activeWindow());
     ASSERT_NE(help, nullptr) << "the help window is shown and active";
-    EXPECT_TRUE(help->txtGuide->toPlainText().contains("Guide"));
+    auto shows = [&](const char* text) { return help->txtGuide->toPlainText().contains(text); };
+    EXPECT_TRUE(shows("Guide"));
     EXPECT_FALSE(help->cmdBack->isEnabled());
 
-    // Following the guide's own link, then Back and Forward.
     QTextCursor link = help->txtGuide->document()->find("More");
     ASSERT_FALSE(link.isNull());
     QTextCursor inside(help->txtGuide->document());
     inside.setPosition(link.selectionStart() + 1);
-    QPoint at = help->txtGuide->cursorRect(inside).center();
-    QTest::mouseClick(help->txtGuide->viewport(), Qt::LeftButton, {}, at);
-    EXPECT_TRUE(help->txtGuide->toPlainText().contains("More about grids"));
-    ASSERT_TRUE(help->cmdBack->isEnabled());
-    help->cmdBack->click();
-    EXPECT_TRUE(help->txtGuide->toPlainText().contains("Guide"));
-    ASSERT_TRUE(help->cmdForward->isEnabled());
-    help->cmdForward->click();
-    EXPECT_TRUE(help->txtGuide->toPlainText().contains("More about grids"));
-    help->cmdContents->click();
-    EXPECT_TRUE(help->txtGuide->toPlainText().contains("Guide"));
+    QTest::mouseClick(help->txtGuide->viewport(), Qt::LeftButton, {}, help->txtGuide->cursorRect(inside).center());
+    EXPECT_TRUE(shows("More about grids"));
+    const std::pair<QToolButton*, const char*> steps[] = {
+        {help->cmdBack, "Guide"}, {help->cmdForward, "More about grids"}, {help->cmdContents, "Guide"}};
+    for (const auto& [button, text] : steps) {
+        ASSERT_TRUE(button->isEnabled()) << text;
+        button->click();
+        EXPECT_TRUE(shows(text)) << text;
+    }
 
     // A second Contents reuses the one window.
     main()->mnuHelpContents->trigger();
