@@ -463,6 +463,15 @@ void Database::Rollback() {
     if (transactionDepth_ == 0)
         throw Error(err::CommitWithoutBegin, "You tried to commit or roll back a transaction without first beginning a transaction.");
     --transactionDepth_;
+    // AutoNumbers given inside the transaction stay used, so a number never
+    // names two different records; the file's sequence would roll back with it.
+    std::vector<std::pair<std::string, std::int64_t>> given;
+    try {
+        Statement st(c, "SELECT name, seq FROM main.sqlite_sequence");
+        while (st.step()) given.emplace_back(st.getText(0), st.getInt(1));
+    } catch (const Error&) {
+        given.clear();  // no AutoNumber in the file yet
+    }
     if (transactionDepth_ == 0) c.exec("ROLLBACK");
     else {
         std::string sp = "ledgerly_trans_" + std::to_string(transactionDepth_);
@@ -470,6 +479,22 @@ void Database::Rollback() {
         c.exec("RELEASE " + sp);
     }
     c.noteRollback();
+    try {
+        for (const auto& [table, seq] : given) {
+            for (const char* sqlText :
+                 {"UPDATE main.sqlite_sequence SET seq = ?1 WHERE name = ?2 AND seq < ?1",
+                  "INSERT INTO main.sqlite_sequence (name, seq) SELECT ?2, ?1 WHERE NOT EXISTS "
+                  "(SELECT 1 FROM main.sqlite_sequence WHERE name = ?2) AND EXISTS "
+                  "(SELECT 1 FROM main.sqlite_master WHERE type = 'table' AND name = ?2)"}) {
+                Statement st(c, sqlText);
+                st.bindInt(1, seq);
+                st.bindText(2, table);
+                st.step();
+            }
+        }
+    } catch (const Error&) {
+        // A file that cannot be written now keeps its own sequence.
+    }
 }
 
 // ------------------------------------------------------------ TableDefs

@@ -46,6 +46,7 @@ constexpr int TooManyTransactions = 3003;
 constexpr int CommitWithoutBegin = 3034;
 constexpr int DatabaseClosed = 3420;     // object invalid or no longer set
 constexpr int BookmarkInvalid = 3159;
+constexpr int DataChanged = 3197;       // the record changed after it was read
 constexpr int NoSuchIndex = 3800;
 constexpr int CantDeleteField = 3281;
 constexpr int ValueOutOfRange = 3349;    // numeric field overflow

@@ -84,22 +84,75 @@ std::shared_ptr<Recordset> Recordset::open(const std::shared_ptr<Database>& db, 
 void Recordset::openTable(const std::string& table) {
     meta_ = db_->tableMeta(table);
     if (meta_.noRead) schema::refuseRead(meta_.name);
-    if (meta_.rowid.empty()) {
+    if (meta_.rowid.empty() && !meta_.withoutRowid) {
         // Every name of the row key is taken by a field: read the rows once.
         openQuery("SELECT * FROM [" + meta_.name + "]");
         return;
     }
     type_ = dbOpenTable;
     updatable_ = !meta_.system && !db_->readOnly();
-    const std::string& rowid = meta_.rowid;
     std::string cols;
     for (size_t i = 0; i < meta_.columns.size(); ++i) {
         const auto& c = meta_.columns[i];
         columns_.push_back({c.name, c.type, c.size, static_cast<int>(i)});
         cols += ", " + quoteIdent(c.name);
     }
-    keyedStatements(rowid, meta_.ref(), cols);
+    keyFrom_ = meta_.ref();
+    if (meta_.rowid.empty()) {
+        keyedStatements(openKeyMap(), keyFrom_, cols);
+    } else {
+        keyedStatements(meta_.rowid, keyFrom_, cols);
+        keyWhere_ = meta_.rowid + " = ?";
+    }
     findSource_ = schema::sourceInfo(meta_);
+}
+
+std::string Recordset::openKeyMap() {
+    // A table keyed by text (or by several fields) has no integer row key: a
+    // temporary map numbers its primary keys, and rows are read through it.
+    Connection& conn = db_->connection();
+    mapKeyFields_.clear();
+    {
+        Statement st(conn, "SELECT name FROM pragma_table_info(?1, ?2) WHERE pk > 0 ORDER BY pk");
+        st.bindText(1, meta_.sqliteName);
+        st.bindText(2, meta_.schema);
+        while (st.step()) mapKeyFields_.push_back(st.getText(0));
+    }
+    if (mapKeyFields_.empty()) throw Error(err::ReadOnly, "Table '" + meta_.name + "' has neither row ids nor a primary key.");
+    snapshotTable_ = "ledgerly_keys_" + std::to_string(++snapshotCounter);
+    mapRef_ = "temp." + quoteIdent(snapshotTable_);
+    std::string defs = quoteIdent("ledgerly$k") + " INTEGER PRIMARY KEY", slots, fields, on;
+    for (size_t i = 0; i < mapKeyFields_.size(); ++i) {
+        std::string slot = quoteIdent("ledgerly$p" + std::to_string(i + 1));
+        defs += ", " + slot;
+        slots += (i ? ", " : "") + slot;
+        fields += (i ? ", " : "") + quoteIdent(mapKeyFields_[i]);
+        on += (i ? " AND " : "") + meta_.ref() + "." + quoteIdent(mapKeyFields_[i]) + " = m." + slot;
+    }
+    conn.exec("CREATE TEMP TABLE " + quoteIdent(snapshotTable_) + " (" + defs + ")");
+    conn.exec("INSERT INTO " + mapRef_ + " (" + slots + ") SELECT " + fields + " FROM " + meta_.ref() + " ORDER BY " + fields);
+    keyFrom_ = mapRef_ + " AS m JOIN " + meta_.ref() + " ON " + on;
+    keyWhere_ = "(" + fields + ") = (SELECT " + slots + " FROM " + mapRef_ + " WHERE " + quoteIdent("ledgerly$k") + " = ?)";
+    return "m." + quoteIdent("ledgerly$k");
+}
+
+void Recordset::noteMappedKey(std::int64_t key, const std::vector<Variant>& row) {
+    // A mapped row added or given a new key: the map follows its key fields.
+    std::string slots, marks;
+    for (size_t i = 0; i < mapKeyFields_.size(); ++i) {
+        slots += ", " + quoteIdent("ledgerly$p" + std::to_string(i + 1));
+        marks += ", ?";
+    }
+    Statement st(db_->connection(), "INSERT OR REPLACE INTO " + mapRef_ + " (" + quoteIdent("ledgerly$k") + slots +
+                                        ") VALUES (?" + marks + ")");
+    if (key > 0) st.bindInt(1, key);
+    for (size_t i = 0; i < mapKeyFields_.size(); ++i) {
+        int col = -1;
+        for (size_t c = 0; c < columns_.size(); ++c)
+            if (schema::iequals(columns_[c].name, mapKeyFields_[i])) col = static_cast<int>(c);
+        st.bind(static_cast<int>(i) + 2, col < 0 ? Variant() : row[static_cast<size_t>(col)]);
+    }
+    st.step();
 }
 
 void Recordset::openQuery(const std::string& sqlText) {
@@ -128,6 +181,7 @@ void Recordset::openQuery(const std::string& sqlText) {
             columns_.push_back(c);
         }
         rowidExpr_ = em.baseAlias + "." + meta_.rowid;
+        keyWhere_ = meta_.rowid + " = ?";
         std::string where = em.whereClause.empty() ? "" : " WHERE " + em.whereClause;
         keysSql_ = "SELECT " + rowidExpr_ + " FROM " + em.fromClause + where +
                    (em.orderBy.empty() ? "" : " ORDER BY " + em.orderBy);
@@ -190,6 +244,7 @@ void Recordset::keyedStatements(const std::string& key, const std::string& table
 void Recordset::loadKeys() {
     // Rows read from now on are as of this version: a later change elsewhere shows at the next refresh.
     seenDataVersion_ = db_->connection().dataVersion();
+    seenChanges_ = db_->connection().totalChanges();
     std::vector<std::int64_t> keys;
     keys.reserve(std::max<std::size_t>(keys_.keys().size(), 1024));
     {
@@ -284,7 +339,55 @@ void Recordset::leaveEdit() {
     editMode_ = dbEditNone;
     buffer_.clear();
     changed_.clear();
+    editOriginal_.clear();
     editRow_ = -1;
+}
+
+std::int64_t Recordset::giveFreshRowid(std::int64_t rowid) {
+    // SQLite gives the id of a deleted last row to the next row added, and a
+    // bookmark of the deleted row would find the new one. Move the new row to
+    // an id this recordset never held, unless the id is a field of the table.
+    Connection& conn = db_->connection();
+    Statement key(conn, "SELECT count(*), total(pk = 1 AND upper(type) = 'INTEGER') FROM pragma_table_info(?1, ?2) WHERE pk > 0");
+    key.bindText(1, meta_.sqliteName);
+    key.bindText(2, meta_.schema);
+    if (key.step() && key.getInt(0) == 1 && key.getInt(1) == 1) return rowid;
+    const auto& keys = keys_.keys();
+    std::int64_t fresh = *std::max_element(keys.begin(), keys.end());
+    Statement top(conn, "SELECT max(" + meta_.rowid + ") FROM " + meta_.ref());
+    if (top.step()) fresh = std::max(fresh, top.getInt(0));
+    Statement move(conn, "UPDATE " + meta_.ref() + " SET " + meta_.rowid + " = ? WHERE " + meta_.rowid + " = ?");
+    move.bindInt(1, fresh + 1);
+    move.bindInt(2, rowid);
+    move.step();
+    return fresh + 1;
+}
+
+bool Recordset::writtenSinceRead() {
+    Connection& conn = db_->connection();
+    return conn.dataVersion() != seenDataVersion_ || conn.totalChanges() != seenChanges_;
+}
+
+bool Recordset::unchangedSince(std::int64_t index, const std::vector<Variant>& read) {
+    // A row id names a record only until it is deleted: a row added later may
+    // take it. Compare the stored fields with what was read before writing.
+    Statement& st = db_->connection().cached(rowSql_);
+    st.bindInt(1, keys_.key(index));
+    bool found = false, same = true;
+    try {
+        found = st.step();
+        for (size_t c = 0; found && c < columns_.size() && c < read.size(); ++c)
+            if (columns_[c].baseColumn >= 0 && !(st.get(static_cast<int>(c) + 1, columns_[c].type) == read[c])) same = false;
+    } catch (...) {
+        st.reset();
+        throw;
+    }
+    st.reset();
+    if (!found) return false;
+    if (same) return true;
+    invalidateRow(index);
+    throw Error(err::DataChanged, "Data has changed; operation stopped. Another user changed this record after it was read: "
+                                  "read it again before you change it.");
 }
 
 // ----------------------------------------------------------------- position
@@ -521,6 +624,14 @@ void Recordset::refreshCachedRow(std::int64_t index, const std::vector<size_t>& 
     for (size_t c : changed) it->second.rows[slot][c] = buffer_[c];
 }
 
+const std::vector<Variant>* Recordset::heldRow(std::int64_t index) const {
+    if (singleRowIndex_ == index) return &singleRow_;
+    auto it = pages_.find(index / kPageRows);
+    if (it == pages_.end()) return nullptr;
+    size_t slot = static_cast<size_t>(index % kPageRows);
+    return slot < it->second.present.size() && it->second.present[slot] ? &it->second.rows[slot] : nullptr;
+}
+
 void Recordset::invalidateRow(std::int64_t index) {
     if (singleRowIndex_ == index) singleRowIndex_ = -1;
     std::int64_t pageNo = index / kPageRows;
@@ -533,6 +644,7 @@ bool Recordset::RefreshIfChangedElsewhere() {
     bool changed = seenDataVersion_ >= 0 && version != seenDataVersion_;
     seenDataVersion_ = version;
     if (!changed) return false;
+    seenChanges_ = db_->connection().totalChanges();
     pages_.clear();
     pageOrder_.clear();
     singleRowIndex_ = -1;
@@ -607,10 +719,16 @@ void Recordset::Edit() {
     requireUpdatable();
     reorderIfNeeded();
     requireCurrent();
-    if (!currentRow()) recordDeleted();
+    // An edit starts from the record as it is now; a change made after this
+    // point is caught by Update.
+    if (writtenSinceRead()) invalidateRow(cur_);
+    const std::vector<Variant>* row = currentRow();
+    if (!row) recordDeleted();
+    std::vector<Variant> original = *row;
     leaveEdit();
     editMode_ = dbEditInProgress;
     editRow_ = cur_;
+    editOriginal_ = std::move(original);
     buffer_.assign(columns_.size(), Variant());
     changed_.assign(columns_.size(), false);
 }
@@ -686,7 +804,14 @@ void Recordset::Update() {
         st.step();
         st.reset();
         std::int64_t rowid = conn.lastInsertRowid();
-        if (meta_.withoutRowid) {
+        if (!mapRef_.empty()) {
+            noteMappedKey(0, buffer_);
+            rowid = conn.lastInsertRowid();
+        } else if (!meta_.withoutRowid && keys_.find(rowid) >= 0) {
+            rowid = giveFreshRowid(rowid);
+        }
+        seenChanges_ = conn.totalChanges();
+        if (meta_.withoutRowid && mapRef_.empty()) {
             // Keyed by its integer primary key: the new row's key is the value given.
             for (size_t i = 0; i < columns_.size(); ++i)
                 if (quoteIdent(meta_.columns[static_cast<size_t>(columns_[i].baseColumn)].name) == meta_.rowid)
@@ -701,18 +826,38 @@ void Recordset::Update() {
         return;
     }
     if (!set.empty()) {
+        if (writtenSinceRead()) {
+            std::vector<Variant> original = editOriginal_;
+            bool present = false;
+            try {
+                present = unchangedSince(editRow_, original);
+            } catch (const Error&) {
+                leaveEdit();
+                throw;
+            }
+            if (!present) {
+                leaveEdit();
+                recordDeleted();
+            }
+        }
         std::string assigns;
         for (size_t i : set)
             assigns += (assigns.empty() ? "" : ", ") + quoteIdent(meta_.columns[static_cast<size_t>(columns_[i].baseColumn)].name) + " = ?";
-        Statement& st = conn.cached("UPDATE " + ref + " SET " + assigns + " WHERE " + meta_.rowid + " = ?");
+        Statement& st = conn.cached("UPDATE " + ref + " SET " + assigns + " WHERE " + keyWhere_);
         int p = 1;
         for (size_t i : set) st.bind(p++, buffer_[i]);
         st.bindInt(p, keys_.key(editRow_));
         st.step();
         st.reset();
+        seenChanges_ = conn.totalChanges();
         if (conn.changes() == 0) {
             leaveEdit();
             recordDeleted();
+        }
+        if (!mapRef_.empty()) {
+            std::vector<Variant> row = editOriginal_;
+            for (size_t i : set) row[i] = buffer_[i];
+            noteMappedKey(keys_.key(editRow_), row);
         }
         refreshCachedRow(editRow_, set);
         findCache_.valid = false;
@@ -727,10 +872,16 @@ void Recordset::Delete() {
     requireCurrent();
     leaveEdit();
     Connection& conn = db_->connection();
-    Statement& st = conn.cached("DELETE FROM " + meta_.ref() + " WHERE " + meta_.rowid + " = ?");
+    if (writtenSinceRead())
+        if (const std::vector<Variant>* held = heldRow(cur_)) {
+            std::vector<Variant> read = *held;
+            unchangedSince(cur_, read);  // a row already gone is found by the delete
+        }
+    Statement& st = conn.cached("DELETE FROM " + meta_.ref() + " WHERE " + keyWhere_);
     st.bindInt(1, keys_.key(cur_));
     st.step();
     st.reset();
+    seenChanges_ = conn.totalChanges();
     bool gone = conn.changes() == 0;
     keys_.markDeleted(cur_);
     findCache_.valid = false;
@@ -836,12 +987,12 @@ void Recordset::SetIndex(std::string_view name) {
     bool had = cur_ >= 0 && cur_ < keys_.size() && !keys_.isDeleted(cur_);
     if (had) key = keys_.key(cur_);
     if (!ix) {
-        keysSql_ = "SELECT " + meta_.rowid + " FROM " + meta_.ref() + " ORDER BY " + meta_.rowid;
+        keysSql_ = "SELECT " + rowidExpr_ + " FROM " + keyFrom_ + " ORDER BY " + rowidExpr_;
         indexName_.clear();
     } else {
         std::string order;
         for (const auto& f : ix->fields) order += quoteIdent(f.name) + (f.descending ? " DESC, " : ", ");
-        keysSql_ = "SELECT " + meta_.rowid + " FROM " + meta_.ref() + " ORDER BY " + order + meta_.rowid;
+        keysSql_ = "SELECT " + rowidExpr_ + " FROM " + keyFrom_ + " ORDER BY " + order + rowidExpr_;
         indexName_ = ix->name;
     }
     orderDirty_ = false;
@@ -908,8 +1059,8 @@ void Recordset::Seek(std::string_view comparison, const std::vector<Variant>& ke
     }
     std::string order;
     for (const auto& f : ix->fields) order += quoteIdent(f.name) + ((f.descending != backward) ? " DESC, " : ", ");
-    order += meta_.rowid + (backward ? " DESC" : "");
-    Statement& st = db_->connection().cached("SELECT " + meta_.rowid + " FROM " + meta_.ref() + " WHERE " + where + " ORDER BY " +
+    order += rowidExpr_ + (backward ? " DESC" : "");
+    Statement& st = db_->connection().cached("SELECT " + rowidExpr_ + " FROM " + keyFrom_ + " WHERE " + where + " ORDER BY " +
                                              order + " LIMIT 1 OFFSET ?" + std::to_string(converted.size() + 1));
     // Rows another connection added since the keyset was read are not part of
     // this recordset: step over them to the next candidate.

@@ -114,6 +114,9 @@ private:
     void openQuery(const std::string& sqlText);
     // The statements that read one table's rows by its key (`cols` starts with ", ").
     void keyedStatements(const std::string& key, const std::string& table, const std::string& cols);
+    // A key map for a table without integer row ids: the key expression it gives.
+    std::string openKeyMap();
+    void noteMappedKey(std::int64_t key, const std::vector<Variant>& row);  // key 0: a new row
     void loadKeys();
     void buildFields();
     void requireOpen() const;
@@ -125,6 +128,14 @@ private:
     const std::vector<Variant>* rowAtIndex(std::int64_t index);
     const std::vector<Variant>* currentRow();
     void invalidateRow(std::int64_t index);
+    // The row at `index` as last read, without reading it; nullptr when not held.
+    const std::vector<Variant>* heldRow(std::int64_t index) const;
+    // Whether anything was written since the rows held were read.
+    bool writtenSinceRead();
+    // False when the row is gone; 3197 when it no longer holds what was `read`.
+    bool unchangedSince(std::int64_t index, const std::vector<Variant>& read);
+    // The id for a row just added that took an id this recordset holds.
+    std::int64_t giveFreshRowid(std::int64_t rowid);
     void refreshCachedRow(std::int64_t index, const std::vector<std::size_t>& changed);
     bool findFrom(std::string_view criteria, std::int64_t start, bool forward);
     std::string criteriaSql(std::string_view criteria) const;
@@ -147,6 +158,10 @@ private:
     std::string rowSql_;    // one row by row id
     std::string findBase_;  // "SELECT rowid FROM ... WHERE" part the criteria are added to
     std::string rowidExpr_; // how the statements above name the row id
+    std::string keyFrom_;   // table-type: what the row ids are read from
+    std::string keyWhere_;  // table-type and updatable dynasets: "the row of id ?" in a write
+    std::string mapRef_;    // the key map of a table keyed by text, else ""
+    std::vector<std::string> mapKeyFields_;
     sql::SourceInfo findSource_;  // the names criteria may use
     struct FindCache {
         bool valid = false;
@@ -167,6 +182,7 @@ private:
     std::vector<Variant> buffer_;
     std::vector<bool> changed_;
     std::int64_t editRow_ = -1;  // index in keys_ being edited
+    std::vector<Variant> editOriginal_;  // the edited row as read at Edit
 
     static constexpr int kPageRows = 64;
     std::unordered_map<std::int64_t, Page> pages_;
@@ -176,6 +192,7 @@ private:
     std::int64_t lastRowIndex_ = -1;     // the index the current row was last read at
     std::int64_t seenRollbacks_ = 0;     // the connection's rollbacks when the keys were read
     std::int64_t seenDataVersion_ = -1;  // other connections' commits seen so far
+    std::int64_t seenChanges_ = 0;       // this connection's changes when the rows held were read
 };
 
 }  // namespace engine

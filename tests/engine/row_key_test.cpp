@@ -71,4 +71,53 @@ TEST(RowKey, ATableThatHidesEveryNameOfTheKeyIsReadOnly) {
     EXPECT_EQ(errorOf([&] { db->Execute("DELETE T.* FROM T INNER JOIN Pick ON T.Name = Pick.Name"); }), err::ReadOnly);
 }
 
+// Tables of other programs keyed by text or by several fields have no row ids:
+// they are read and written through their primary key.
+TEST(RowKey, TablesKeyedByTextOrSeveralFieldsAreWrittenThroughTheirKey) {
+    TempDir dir;
+    std::string path = dir.file("other.db");
+    rawExec(path, "CREATE TABLE Coded (Code TEXT PRIMARY KEY, V TEXT) WITHOUT ROWID;"
+                  "INSERT INTO Coded VALUES ('b', '2'), ('a', '1'), ('c', '3');"
+                  "CREATE TABLE Pairs (A TEXT, B INTEGER, V TEXT, PRIMARY KEY (A, B)) WITHOUT ROWID;"
+                  "INSERT INTO Pairs VALUES ('x', 2, 'x2'), ('x', 1, 'x1'), ('y', 1, 'y1');");
+    using Rows = std::vector<std::vector<std::string>>;
+    auto db = DBEngine::OpenDatabase(path);
+    auto other = DBEngine::OpenDatabase(path);
+    auto edit = [](Recordset& rs, const char* field, const Variant& value) {
+        rs.Edit();
+        rs.Fields(field).SetValue(value);
+        rs.Update();
+    };
+
+    auto coded = db->OpenRecordset("Coded");
+    EXPECT_TRUE(coded->Updatable());
+    EXPECT_EQ(column(*coded, "Code"), (std::vector<std::string>{"a", "b", "c"}));
+    coded->FindFirst("V = '2'");
+    ASSERT_FALSE(coded->NoMatch());
+    Bookmark b = coded->Bookmark();
+    edit(*coded, "Code", Variant::text("bb"));  // a new key: the record stays reachable
+    edit(*coded, "V", Variant::text("22"));
+    addRow(*coded, {{"Code", Variant::text("d")}, {"V", Variant::text("4")}});
+    coded->SetBookmark(coded->LastModified());
+    EXPECT_EQ(coded->Fields("V").Value().toText(), "4");
+    coded->SetBookmark(b);
+    EXPECT_EQ(coded->Fields("V").Value().toText(), "22");
+    coded->MoveFirst();
+    coded->Delete();
+    EXPECT_EQ(rawQuery(path, "SELECT Code, V FROM Coded ORDER BY Code"), (Rows{{"bb", "22"}, {"c", "3"}, {"d", "4"}}));
+    other->Execute("DELETE FROM Coded WHERE Code = 'c'");
+    coded->FindFirst("Code = 'c'");
+    EXPECT_EQ(errorOf([&] { coded->Delete(); }), 3167);
+
+    auto pairs = db->OpenRecordset("Pairs");
+    EXPECT_EQ(column(*pairs, "V"), (std::vector<std::string>{"x1", "x2", "y1"}));
+    pairs->MoveFirst();
+    pairs->MoveNext();
+    edit(*pairs, "B", Variant::longInt(5));
+    pairs->MoveNext();
+    pairs->Delete();
+    EXPECT_EQ(rawQuery(path, "SELECT A, B, V FROM Pairs ORDER BY A, B"), (Rows{{"x", "1", "x1"}, {"x", "5", "x2"}}));
+    EXPECT_EQ(column(*db->OpenRecordset("Pairs"), "V"), (std::vector<std::string>{"x1", "x2"}));
+}
+
 }  // namespace

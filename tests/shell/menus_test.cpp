@@ -187,7 +187,9 @@ TEST_F(EnableMenusTest, SelectedLineEnablesTheCommandsOfItsGrid) {
         expectState(kCommon, c.common, c.when);
         expectState(kQueryOnly, c.query, c.when);
         expectState(kTableOnly, c.table, c.when);
-        if (!c.common) EXPECT_EQ(main()->StatusText(), "") << c.when;
+        if (!c.common) {
+            EXPECT_EQ(main()->StatusText(), "") << c.when;
+        }
     }
 }
 
