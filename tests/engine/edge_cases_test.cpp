@@ -456,4 +456,38 @@ TEST(Crash, KilledDuringABulkUpdateLeavesTheFileWholeAndTheStatementAllOrNothing
     EXPECT_EQ(DBEngine::OpenDatabase(path)->OpenRecordset("T")->RecordCount(), rows);
 }
 
+// A writer waits for another that holds the file longer than a short busy
+// timeout would allow, instead of giving up with 3260.
+TEST(Contention, AWriterWaitsForAnotherThatHoldsTheFileForSeconds) {
+    Fresh f;
+    addTable(*f, "T", {{"Who", dbText, 10}});
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        close(ready[0]);
+        try {
+            auto db = DBEngine::OpenDatabase(f.path);
+            db->BeginTrans();
+            db->Execute("INSERT INTO T (Who) VALUES ('first')");
+            if (write(ready[1], "w", 1) != 1) _exit(3);
+            std::this_thread::sleep_for(std::chrono::seconds(6));
+            db->CommitTrans();
+        } catch (...) { _exit(2); }
+        _exit(0);
+    }
+    close(ready[1]);
+    char byte = 0;
+    const bool holding = read(ready[0], &byte, 1) == 1;
+    close(ready[0]);
+    int waited = errorOf([&] { f->Execute("INSERT INTO T (Who) VALUES ('second')"); });
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(holding) << "the other writer could not start";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(waited, 0);
+    EXPECT_EQ(rawQuery(f.path, "SELECT Who FROM T ORDER BY rowid"), (Rows{{"first"}, {"second"}}));
+}
+
 }  // namespace
