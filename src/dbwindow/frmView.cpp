@@ -5,13 +5,18 @@
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <functional>
+
 #include "grids/frmGrid.h"
 #include "grids/workareas.h"
 #include "relations/classrelation.h"
+#include "relations/frmRelations.h"
 #include "relations/relationsmanager.h"
 #include "shell/enablemenus.h"
 #include "shell/frmMain.h"
@@ -40,12 +45,30 @@ struct WaitCursor {
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
+// The relations tree: a press selects the node under the mouse first, then
+// the window's handler runs.
+class RelationsTree : public QTreeWidget {
+public:
+    using QTreeWidget::QTreeWidget;
+    std::function<void(Qt::MouseButton, QPoint)> onMouseDown;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        QTreeWidget::mousePressEvent(event);
+        if (onMouseDown) onMouseDown(event->button(), event->globalPosition().toPoint());
+    }
+};
+
+void refuse(const QString& text) { Prompts::message(text, "Error", Prompts::Icon::Exclamation); }
+
 }  // namespace
 
 frmView::frmView(QWidget* parent) : QWidget(parent) {
     setObjectName("frmView");
     setWindowTitle("View");
-    TreeViewRelations = new QTreeWidget(this);
+    auto* tree = new RelationsTree(this);
+    tree->onMouseDown = [this](Qt::MouseButton b, QPoint at) { TreeViewRelations_MouseDown(b, at); };
+    TreeViewRelations = tree;
     TreeViewRelations->setObjectName("TreeViewRelations");
     TreeViewRelations->setHeaderHidden(true);
     auto button = [this](QPushButton*& b, const char* name, const char* text) {
@@ -71,6 +94,10 @@ frmView::frmView(QWidget* parent) : QWidget(parent) {
     top->addWidget(TreeViewRelations, 2);
 
     connect(lstTable, &QListWidget::currentRowChanged, this, [this](int) { lstTable_Click(); });
+    // While a relation is being defined, a click on the line already selected picks it too.
+    connect(lstTable, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        if (RelationsSetting.toBool() && lstTable->row(item) == GridNO) lstTable_Click();
+    });
     connect(cmdOpen, &QPushButton::clicked, this, &frmView::cmdOpen_Click);
     connect(cmdClose, &QPushButton::clicked, this, &frmView::cmdClose_Click);
     connect(cmdRefresh, &QPushButton::clicked, this, &frmView::cmdRefresh_Click);
@@ -110,7 +137,10 @@ void frmView::lstTable_Click() {
         GridNO = static_cast<short>(lstTable->currentRow());
         moduleCreateGrid::CurrentWA = GridNO;
         CGrid = GetGrid::GetGridWindow(GridNO);
-        if (RelationsSetting.toBool()) return;  // the relation dialogs take the child pick
+        if (RelationsSetting.toBool()) {
+            PickChild();
+            return;
+        }
         frmMain* main = frmMain::instance();
         if (!CGrid) {
             setGridButtons(false);
@@ -234,6 +264,118 @@ void frmView::cmdSetup_Click() {
     if (frmMain* main = frmMain::instance()) main->OpenSetup();
 }
 
+// ------------------------------------------------------------ relations
+
 void frmView::cmdRelations_Click() {
-    // Defining relations arrives with the relation dialogs.
+    trapped([this] {
+        RelationsSetting = true;
+        ParentGrid = GetGrid::GetGridWindow(GridNO);
+        if (!ParentGrid) {
+            RelationsSetting = false;
+            return;
+        }
+        // A placeholder "-" node under the parent's node stands for the child to come.
+        using namespace RelationsManager;
+        const int k = FindRelationNode();
+        const int n = NodeCount(TreeViewRelations) + 1;
+        QTreeWidgetItem* parentNode = k ? NodeByNumber(TreeViewRelations, k) : nullptr;
+        if (parentNode) {
+            AddNode(TreeViewRelations, parentNode, n, "-");
+        } else {
+            parentNode = AddNode(TreeViewRelations, nullptr, n, ParentGrid->statusname.toString());
+            AddNode(TreeViewRelations, parentNode, n + 1, "-");
+        }
+        TreeViewRelations->setCurrentItem(parentNode);
+        parentNode->setExpanded(true);
+        TreeViewRelations->setFocus();
+    });
 }
+
+void frmView::PickChild() {
+    bool refused = false;
+    CheckforCyclic(refused);
+    if (!refused && ChildGrid->RSetType.toInt() == 1) {
+        bool usable = false;
+        CheckforIndex(usable);
+        refused = !usable;
+    }
+    if (refused) {
+        RelationsManager::RefreshRelations();
+        return;
+    }
+    frmRelations dialog(ParentGrid, ChildGrid, frmMain::instance());
+    if (frmMain* main = frmMain::instance()) main->ShowSetRelations(dialog);
+    else Prompts::showModal(dialog);
+    // Set and Cancel both end the definition.
+    RelationsSetting = false;
+    if (dialog.IsSet && dialog.NextRelation && ParentGrid) ParentGrid->ColRelations.append(dialog.NextRelation.release());
+    RelationsManager::RefreshRelations();
+}
+
+void frmView::BuildChildCollection(ClassRelation* relation) {
+    if (!relation->Child) return;
+    colSubRelations.append(relation->Child);
+    for (ClassRelation* r : relation->Child->ColRelations) BuildChildCollection(r);
+}
+
+void frmView::CheckforCyclic(bool& refused) {
+    auto refuseWith = [&](const QString& text) {
+        refuse(text);
+        RelationsSetting = false;
+        refused = true;
+    };
+    refused = false;
+    ChildGrid = GetGrid::GetGridWindow(GridNO);
+    if (!ChildGrid) return refuseWith("No Recordset");
+    if (ChildGrid == ParentGrid) return refuseWith("Cyclic Relation.");
+    auto descendants = [this](frmGrid* grid) {
+        colSubRelations.clear();
+        for (ClassRelation* r : grid->ColRelations) BuildChildCollection(r);
+        return colSubRelations;
+    };
+    if (!ChildGrid->ColRelations.isEmpty() && descendants(ChildGrid).contains(ParentGrid.data()))
+        return refuseWith("Cyclic Relation.");
+    if (ParentGrid && !ParentGrid->ColRelations.isEmpty() && descendants(ParentGrid).contains(ChildGrid.data()))
+        return refuseWith("Cyclic Relation.");
+    // Two grids already joined below a third would be joined twice.
+    bool childFound = false, parentFound = false;
+    for (frmGrid* g : moduleCreateGrid::LoadedGrids()) {
+        if (g == ParentGrid || g == ChildGrid || g->ColRelations.isEmpty()) continue;
+        for (frmGrid* d : descendants(g)) {
+            childFound = childFound || d == ChildGrid;
+            parentFound = parentFound || d == ParentGrid;
+            if (childFound && parentFound) return refuseWith("Cyclic Relation.");
+        }
+    }
+}
+
+void frmView::CheckforIndex(bool& usable) {
+    usable = false;
+    const std::string index = ChildGrid->rs1 ? ChildGrid->rs1->Index() : std::string();
+    if (index.empty()) {
+        refuse("Please set an index first.");
+        RelationsSetting = false;
+        return;
+    }
+    auto& table = ChildGrid->db1->TableDefs()[ChildGrid->TableName.toString().toStdString()];
+    if (table.Indexes()[index].Fields().Count() > 3) {
+        refuse("Your index cannot have more than three fields.");
+        RelationsSetting = false;
+        return;
+    }
+    usable = true;
+}
+
+void frmView::TreeViewRelations_MouseDown(Qt::MouseButton button, QPoint at) {
+    trapped([&] {
+        if (RelationsManager::NodeCount(TreeViewRelations) == 0) return;
+        if (!TreeViewRelations->currentItem()) {
+            refuse("No relation is selected.");
+            return;
+        }
+        frmMain* main = frmMain::instance();
+        if (button == Qt::RightButton && main) main->mnuDeleteRelationTree->popup(at);
+    });
+}
+
+int frmView::SelectedRelationNode() const { return RelationsManager::NodeNumber(TreeViewRelations->currentItem()); }

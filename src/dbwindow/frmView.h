@@ -2,10 +2,12 @@
 // The database window: the twelve work areas, the current grid, and the
 // buttons that open, close, refresh and set up grids.
 #include <QList>
+#include <QPoint>
 #include <QPointer>
 #include <QVariant>
 #include <QWidget>
 
+class ClassRelation;
 class QListWidget;
 class QPushButton;
 class QTreeWidget;
@@ -49,6 +51,14 @@ public:
     void cmdSetup_Click();
     void cmdRelations_Click();
 
+    // Defining a relation (the Relations button, then a pick of the child's line).
+    void CheckforCyclic(bool& refused);
+    void CheckforIndex(bool& usable);
+    void BuildChildCollection(ClassRelation* relation);
+    void TreeViewRelations_MouseDown(Qt::MouseButton button, QPoint at);
+    // The position of the tree's selected node (0 when none).
+    int SelectedRelationNode() const;
+
     // Closes the grid of a slot that is being refilled: relations naming it go
     // and it stops being the current grid; the line keeps its text.
     void ReleaseSlot(int slot);
@@ -65,4 +75,5 @@ private:
     void setGridButtons(bool enabled);
     void closeSlot(int slot, bool windowClosing);
     void dropRelationsTo(frmGrid* closing);
+    void PickChild();
 };

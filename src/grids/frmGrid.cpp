@@ -17,6 +17,7 @@
 #include "grids/datacontrol.h"
 #include "grids/recordsetmodel.h"
 #include "grids/sqlclauses.h"
+#include "grids/workareas.h"
 #include "relations/classrelation.h"
 #include "shell/enablemenus.h"
 #include "shell/frmMain.h"
@@ -72,6 +73,7 @@ protected:
 
 frmGrid::frmGrid(QWidget* parent) : QWidget(parent) {
     setObjectName("frmGrid");
+    moduleCreateGrid::LoadedGrids().append(this);
     setAttribute(Qt::WA_DeleteOnClose);
     Data1 = new DataControl(this);
     Data1->setObjectName("Data1");
@@ -115,7 +117,15 @@ frmGrid::frmGrid(QWidget* parent) : QWidget(parent) {
     });
 }
 
-frmGrid::~frmGrid() {
+frmGrid::~frmGrid() { Unload(); }
+
+void frmGrid::Unload() {
+    // Gone from the loaded windows at once, with the relations it is the
+    // parent of; no relation may keep naming it as a child either.
+    moduleCreateGrid::LoadedGrids().removeAll(this);
+    for (frmGrid* g : moduleCreateGrid::LoadedGrids())
+        for (int i = g->ColRelations.size() - 1; i >= 0; --i)
+            if (g->ColRelations[i]->Child == this) delete g->ColRelations.takeAt(i);
     qDeleteAll(ColRelations);
     ColRelations.clear();
 }
@@ -262,6 +272,7 @@ void frmGrid::closeEvent(QCloseEvent* event) {
     // Closed from its frame: the same clean-up as the database window's Close.
     if (!closing_) {
         closing_ = true;
+        Unload();
         frmMain* main = frmMain::instance();
         if (main && main->view()) main->view()->CloseGridFromFrame(this);
         ReleaseRecordset();
@@ -412,6 +423,7 @@ void frmGrid::ReleaseRecordset() {
 
 void frmGrid::DoClose() {
     ReleaseRecordset();
+    Unload();
     closing_ = true;
     if (QMdiSubWindow* sub = subWindow()) {
         sub->setAttribute(Qt::WA_DeleteOnClose);
@@ -435,13 +447,113 @@ void frmGrid::MakeClause() {
 
 // ------------------------------------------------------ synchronization
 
-void frmGrid::CheckChildCollection() {
-    // Children follow their parent once relations can be defined.
+namespace {
+
+// One pair of a query relation's condition: "[Child] = value " with the value
+// written as its type needs, or "IsNull(Child) " for a Null.
+QString pairCondition(const QString& childField, const engine::Field& parentField) {
+    const engine::Variant v = parentField.Value();
+    if (v.isNull()) return "IsNull(" + childField + ") ";
+    QString text = QString::fromStdString(v.toText());
+    switch (parentField.Type()) {
+    case engine::dbText:
+    case engine::dbMemo:
+        // A quote inside the value is doubled, so that O'Brien finds O'Brien.
+        return "[" + childField + "] = '" + text.replace("'", "''") + "' ";
+    case engine::dbDate: return "[" + childField + "] = #" + text + "# ";
+    default: return "[" + childField + "] = " + text + " ";
+    }
 }
 
-void frmGrid::SynchQueryWithParent() {}
+}  // namespace
 
-void frmGrid::SynchTableWithParent() {}
+void frmGrid::CheckChildCollection() {
+    if (ColRelations.isEmpty()) return;
+    try {
+        const std::shared_ptr<engine::Recordset>& rs = Data1->Recordset();
+        if (!rs) throw Error(engine::err::NoCurrentRecord, "No current record.");
+        auto field = [&](const QString& name) -> engine::Field& { return rs->Fields(name.toStdString()); };
+        // A relation may go while the children follow (an error box lets events run).
+        const QList<ClassRelation*> relations = ColRelations;
+        for (ClassRelation* r : relations) {
+            if (!ColRelations.contains(r) || !r->Child) continue;
+            if (r->RelationType == "ChildQuery") {
+                QString suffix = pairCondition(r->ChildField1, field(r->ParentField1));
+                if (!r->ChildField2.trimmed().isEmpty())
+                    suffix += " And " + pairCondition(r->ChildField2, field(r->ParentField2));
+                if (!r->ChildField3.trimmed().isEmpty()) {
+                    // The third pair is joined by a lower-case "and", except for a Null.
+                    QString pair = pairCondition(r->ChildField3, field(r->ParentField3));
+                    suffix += (pair.startsWith("IsNull(") ? " And " : " and ") + pair;
+                }
+                WhereSuffix = suffix;
+                r->Child->SynchQueryWithParent(WhereSuffix);
+            } else {
+                engine::Variant p1 = field(r->ParentField1).Value(), p2, p3;
+                if (!r->ChildField2.isEmpty()) p2 = field(r->ParentField2).Value();
+                if (!r->ChildField3.isEmpty()) p3 = field(r->ParentField3).Value();
+                r->Child->SynchTableWithParent(r, p1, p2, p3);
+            }
+        }
+    } catch (const Error& e) {
+        showError(e, {});
+    }
+}
+
+void frmGrid::SynchQueryWithParent(const QVariant& suffix) {
+    successful = false;
+    if (Whereclause.toString().trimmed().isEmpty())
+        Fullclause = (SelectFromClause.toString() + " WHERE " + suffix.toString() + RestofClause.toString()).trimmed();
+    else
+        Fullclause = (SelectFromClause.toString() + Whereclause.toString() + " And " + suffix.toString() +
+                      RestofClause.toString())
+                         .trimmed();
+    std::shared_ptr<engine::Recordset> next;
+    try {
+        next = db1->OpenRecordset(Fullclause.toString().toStdString());
+    } catch (const Error&) {
+        // Refused without a word: the child shows no rows until its parent
+        // moves to a row it can follow.
+        Data1->SetRecordset(nullptr);
+        if (rs1) rs1->Close();
+        return;
+    }
+    try {
+        if (rs1) rs1->Close();
+        rs1 = next;
+        Data1->EOFAction = 0;
+        bindGrid();
+        Data1->Refresh();
+        if (rs1->RecordCount() >= 1) {
+            rs1->MoveLast();
+            rs1->MoveFirst();
+            Data1->Refresh();
+            RepositionBM = bookmarkText(rs1->Bookmark());
+            Data1->Refresh();
+        }
+        successful = true;
+        GotReSQLed = true;
+    } catch (const Error&) {
+        return;
+    }
+    // The new first row is a row change: grandchildren follow.
+    DBGrid1_RowColChange();
+}
+
+void frmGrid::SynchTableWithParent(ClassRelation* NextRelation, const engine::Variant& PField1,
+                                   const engine::Variant& PField2, const engine::Variant& PField3) {
+    std::vector<engine::Variant> keys{PField1};
+    if (!NextRelation->ChildField2.isEmpty()) keys.push_back(PField2);
+    if (!NextRelation->ChildField3.isEmpty()) keys.push_back(PField3);
+    rs1->Seek("=", keys);
+    if (rs1->NoMatch()) {
+        rs1->MoveLast();
+        FoundChild = false;
+    } else {
+        FoundChild = true;
+    }
+    Data1->NotifyMoved();
+}
 
 // ----------------------------------------------------------- bookmarks
 

@@ -62,10 +62,13 @@ public:
     void ParseRSSource();
     void MakeClause();
 
-    // Parent/child synchronization; the relation dialogs fill these in.
+    // Parent/child synchronization: a parent brings each child in line with
+    // its current row; a query child is re-opened with the parent's values,
+    // a table child seeks them on its current index.
     void CheckChildCollection();
-    void SynchQueryWithParent();
-    void SynchTableWithParent();
+    void SynchQueryWithParent(const QVariant& WhereSuffix);
+    void SynchTableWithParent(ClassRelation* NextRelation, const engine::Variant& PField1,
+                              const engine::Variant& PField2, const engine::Variant& PField3);
 
     // Bookmarks and positioning.
     void StoreBM();
@@ -100,6 +103,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The window is going: it leaves the loaded grids and its relations end.
+    void Unload();
     void bindGrid();
     void sizeToColumns();
     void followRecordset();

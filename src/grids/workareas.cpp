@@ -13,6 +13,11 @@ namespace moduleCreateGrid {
 std::array<frmGrid*, 12> WorkAreas{};
 short CurrentWA = -1;
 
+QList<frmGrid*>& LoadedGrids() {
+    static QList<frmGrid*> grids;
+    return grids;
+}
+
 QString Letter(int slot) { return slot >= 0 && slot < 12 ? QString(QChar('A' + slot)) : QString(); }
 
 void CreateGrid(const QVariant& DBasePath, const QVariant& RSDescription, const QVariant& RSName,

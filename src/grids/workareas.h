@@ -1,6 +1,7 @@
 #pragma once
 // The work-area registry: twelve slots A–L, each empty or holding one grid
 // window, and the slot selected in the database window.
+#include <QList>
 #include <QString>
 #include <QVariant>
 
@@ -12,6 +13,10 @@ namespace moduleCreateGrid {
 
 extern std::array<frmGrid*, 12> WorkAreas;
 extern short CurrentWA;
+
+// Every grid window that exists, in the order the windows were made (a grid
+// adds itself when made and leaves when destroyed).
+QList<frmGrid*>& LoadedGrids();
 
 // "A" for slot 0 … "L" for slot 11.
 QString Letter(int slot);

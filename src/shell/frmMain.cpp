@@ -28,6 +28,8 @@
 
 #include "dbwindow/frmView.h"
 #include "grids/frmGrid.h"
+#include "relations/frmRelations.h"
+#include "relations/relationsmanager.h"
 #include "shell/enablemenus.h"
 #include "shell/frmHelp.h"
 #include "shell/frmTableOpen.h"
@@ -219,6 +221,7 @@ void frmMain::buildMenus() {
     connect(mnuViewStatusBar, &QAction::triggered, this, &frmMain::mnuViewStatusBar_Click);
     connect(mnuOpenRecordset, &QAction::triggered, this, &frmMain::mnuOpenRecordset_Click);
     connect(mnuSetup, &QAction::triggered, this, &frmMain::mnuSetup_Click);
+    connect(mnuDeleteRelation, &QAction::triggered, this, &frmMain::mnuDeleteRelation_Click);
     connect(mnuSetBM, &QAction::triggered, this, &frmMain::mnuSetBM_Click);
     connect(mnuMovetoBM, &QAction::triggered, this, &frmMain::mnuMovetoBM_Click);
     connect(mnuEditCopy, &QAction::triggered, this, &frmMain::mnuEditCopy_Click);
@@ -467,7 +470,16 @@ void frmMain::mnuSetup_Click() {
     // The index editor and the modify dialog arrive with the schema and record tools.
 }
 
-void frmMain::ShowSetRelations() {}
+void frmMain::ShowSetRelations(frmRelations& dialog) { Prompts::showModal(dialog); }
+
+void frmMain::mnuDeleteRelation_Click() {
+    if (!view_) return;
+    try {
+        RelationsManager::DeleteRelation(view_->SelectedRelationNode());
+    } catch (const engine::Error& e) {
+        Prompts::message(QString::fromStdString(e.description()));
+    }
+}
 
 void frmMain::mnuSetBM_Click() {
     if (view_ && view_->CGrid) view_->CGrid->StoreBM();

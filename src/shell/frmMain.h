@@ -16,6 +16,7 @@ class QMenu;
 class QToolBar;
 class frmTableOpen;
 class frmView;
+class frmRelations;
 
 class frmMain : public QMainWindow {
     Q_OBJECT
@@ -70,7 +71,8 @@ public:
     // Commands other windows run.
     void OpenRecordset();
     void OpenSetup();
-    void ShowSetRelations();
+    // Shows the relation builder modally, owned by this window.
+    void ShowSetRelations(frmRelations& dialog);
 
     // Handlers.
     void mnuFileExit_Click();
@@ -82,6 +84,7 @@ public:
     void mnuViewStatusBar_Click();
     void mnuOpenRecordset_Click();
     void mnuSetup_Click();
+    void mnuDeleteRelation_Click();
     void mnuSetBM_Click();
     void mnuMovetoBM_Click();
     void mnuEditCopy_Click();
