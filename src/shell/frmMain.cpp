@@ -27,6 +27,7 @@
 #include <cmath>
 
 #include "dbwindow/frmView.h"
+#include "grids/FrmRecordNumber.h"
 #include "grids/frmGrid.h"
 #include "shell/enablemenus.h"
 #include "shell/frmHelp.h"
@@ -221,6 +222,7 @@ void frmMain::buildMenus() {
     connect(mnuSetup, &QAction::triggered, this, &frmMain::mnuSetup_Click);
     connect(mnuSetBM, &QAction::triggered, this, &frmMain::mnuSetBM_Click);
     connect(mnuMovetoBM, &QAction::triggered, this, &frmMain::mnuMovetoBM_Click);
+    connect(mnuMovetoRecord, &QAction::triggered, this, &frmMain::mnuMovetoRecord_Click);
     connect(mnuEditCopy, &QAction::triggered, this, &frmMain::mnuEditCopy_Click);
     connect(mnuEditCut, &QAction::triggered, this, &frmMain::mnuEditCut_Click);
     connect(mnuEditPaste, &QAction::triggered, this, &frmMain::mnuEditPaste_Click);
@@ -477,6 +479,11 @@ void frmMain::mnuMovetoBM_Click() {
     if (view_ && view_->CGrid) view_->CGrid->MoveToBM();
 }
 
+void frmMain::mnuMovetoRecord_Click() {
+    FrmRecordNumber dialog(this);
+    Prompts::showModal(dialog);
+}
+
 QWidget* frmMain::activeForm() const {
     QMdiSubWindow* sub = mdiArea->activeSubWindow();
     return sub ? sub->widget() : nullptr;
@@ -566,10 +573,22 @@ void frmMain::mnuRecentFile_Click(int index) {
         double top = rs.Fields("PTop").Value().toDouble(), left = rs.Fields("PLeft").Value().toDouble();
         double width = rs.Fields("PWidth").Value().toDouble(), height = rs.Fields("PHeigth").Value().toDouble();
         dialog.MakeGrid(QString::fromStdString(path), source, statusName, type, table);
+        // The file's folder becomes the process's current folder (there are no
+        // drives to change here).
         ParseDBFPath(QString::fromStdString(path));
+        if (!LastFolder.isEmpty()) QDir::setCurrent(LastFolder);
         dialog.DoClose();
         OpenDialog = nullptr;
-        if (view_ && view_->CGrid) view_->CGrid->MoveTwips(left, top, width, height);
+        // A row without a size (written by hand or another program) keeps the
+        // size the grid opened with instead of shrinking it to nothing.
+        if (view_ && view_->CGrid) {
+            frmGrid* grid = view_->CGrid;
+            if (width <= 0 || height <= 0) {
+                width = grid->WidthTwips();
+                height = grid->HeightTwips();
+            }
+            grid->MoveTwips(left, top, width, height);
+        }
         restore();
     } catch (const engine::Error& e) {
         OpenDialog = nullptr;

@@ -1,7 +1,10 @@
 // The recent-recordset list of the File menu: recording, its order, and
 // reopening an entry into the selected work area at its recorded rectangle.
 #include <QAction>
+#include <QDir>
 #include <QListWidget>
+
+#include <filesystem>
 
 #include "dbwindow/frmView.h"
 #include "grids/frmGrid.h"
@@ -35,6 +38,29 @@ protected:
                 out << main()->mnuRecentFile[static_cast<size_t>(i)]->text();
         return out;
     }
+    // The table as a second connection reads it, in MIndex order.
+    struct Row {
+        int mindex, type, menuIndex;
+        std::string name, table, dbPath;
+        double top, left, width, height;
+    };
+    std::vector<Row> rows() const {
+        std::vector<Row> out;
+        auto rs = openDb(dir.file("TempTables.mdb"))->OpenRecordset("SELECT * FROM RecentFiles ORDER BY MIndex");
+        for (; !rs->EOF_(); rs->MoveNext()) {
+            auto v = [&](const char* f) { return rs->Fields(f).Value(); };
+            out.push_back({static_cast<int>(v("MIndex").toInt64()), static_cast<int>(v("RSetType").toInt64()),
+                           static_cast<int>(v("MenuIndex").toInt64()), v("StatusName").toText(), v("TableName").toText(),
+                           v("DBPath").toText(), v("PTop").toDouble(), v("PLeft").toDouble(), v("PWidth").toDouble(),
+                           v("PHeigth").toDouble()});
+        }
+        return out;
+    }
+    // Restores the process's folder, which reopening an entry changes.
+    struct KeepCurrentFolder {
+        QString saved = QDir::currentPath();
+        ~KeepCurrentFolder() { QDir::setCurrent(saved); }
+    } keepFolder;
     std::string path;
 };
 
@@ -49,9 +75,89 @@ TEST_F(RecentTest, NewestFirstAndTheSeventhDropsTheSixth) {
     EXPECT_TRUE(main()->mnuFileBar4->isVisible());
     for (int i = 4; i <= 7; ++i) openAndRecord(i - 1, QString("T%1").arg(i));
     EXPECT_EQ(visibleEntries(), QStringList({"Sales.T7", "Sales.T6", "Sales.T5", "Sales.T4", "Sales.T3", "Sales.T2"}));
-    // A name already listed, even the last one, changes nothing.
+    // A name already listed, even the last one, changes nothing; nor does the
+    // same table of another file with the same name.
     openAndRecord(8, "T2");
+    std::filesystem::create_directory(dir.path() / "copy");
+    std::filesystem::copy_file(path, dir.file("copy/Sales.mdb"));
+    ASSERT_NE(openTable(9, dir.file("copy/Sales.mdb"), "T4"), nullptr);
+    EnableMenus::SaveRecentRecordset();
     EXPECT_EQ(visibleEntries(), QStringList({"Sales.T7", "Sales.T6", "Sales.T5", "Sales.T4", "Sales.T3", "Sales.T2"}));
+    EXPECT_EQ(rows()[3].dbPath, path) << "the entry keeps the file it was recorded with";
+}
+
+// Entries move down by copying their values from row to row: always six rows
+// numbered 1 to 6, each rectangle travelling with its name, and MenuIndex
+// written only into the first row.
+TEST_F(RecentTest, RecordingCopiesEntriesDownTheSixRows) {
+    frmGrid* t1 = openTable(0, path, "T1");
+    ASSERT_NE(t1, nullptr);
+    t1->MoveTwips(100, 200, 5000, 2000);
+    EnableMenus::SaveRecentRecordset();
+    frmGrid* big = openQuery(1, path, "SELECT * FROM Orders WHERE Qty > 10", "Big");
+    ASSERT_NE(big, nullptr);
+    big->MoveTwips(700, 800, 6000, 2600);
+    EnableMenus::SaveRecentRecordset();
+
+    std::vector<Row> r = rows();
+    ASSERT_EQ(r.size(), 6u);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(r[i].mindex, i + 1);
+    EXPECT_EQ(r[0].name, "Sales.Big");
+    EXPECT_EQ(r[0].type, 2);
+    EXPECT_EQ(r[0].table, "Big");
+    EXPECT_EQ(r[0].dbPath, path);
+    EXPECT_EQ(r[0].menuIndex, 1);
+    EXPECT_NEAR(r[0].left, big->LeftTwips(), 1);
+    EXPECT_NEAR(r[0].height, big->HeightTwips(), 1);
+    EXPECT_EQ(r[1].name, "Sales.T1");
+    EXPECT_EQ(r[1].type, 1);
+    EXPECT_EQ(r[1].table, "T1");
+    EXPECT_NEAR(r[1].top, t1->TopTwips(), 1);
+    EXPECT_NEAR(r[1].left, t1->LeftTwips(), 1);
+    EXPECT_NEAR(r[1].width, t1->WidthTwips(), 1);
+    EXPECT_NEAR(r[1].height, t1->HeightTwips(), 1);
+    EXPECT_EQ(r[1].menuIndex, 0) << "MenuIndex is not copied";
+    for (int i = 2; i < 6; ++i) {
+        EXPECT_EQ(r[i].name, "");
+        EXPECT_EQ(r[i].table, "");
+        EXPECT_EQ(r[i].height, 0);
+    }
+}
+
+TEST_F(RecentTest, TheListSurvivesARestart) {
+    openAndRecord(0, "T1");
+    frmGrid* orders = openTable(1, path, "Orders");
+    ASSERT_NE(orders, nullptr);
+    orders->MoveTwips(400, 300, 5200, 2200);
+    EnableMenus::SaveRecentRecordset();
+    stop();
+    start();
+    ASSERT_NE(main(), nullptr);
+    EXPECT_EQ(visibleEntries(), QStringList({"Sales.Orders", "Sales.T1"}));
+    EXPECT_TRUE(main()->mnuFileBar4->isVisible());
+    selectLine(3);
+    main()->mnuRecentFile[1]->trigger();
+    frmGrid* reopened = moduleCreateGrid::WorkAreas[3];
+    ASSERT_NE(reopened, nullptr);
+    EXPECT_EQ(reopened->rs1->RecordCount(), 20);
+    EXPECT_NEAR(reopened->LeftTwips(), 400, 20);
+    EXPECT_NEAR(reopened->WidthTwips(), 5200, 20);
+    EXPECT_TRUE(prompts->messages.empty()) << prompts->lastText().toStdString();
+}
+
+// The database's folder becomes the current folder, as the open dialog's did.
+TEST_F(RecentTest, ReopeningMakesTheFilesFolderCurrent) {
+    std::filesystem::create_directory(dir.path() / "elsewhere");
+    std::string moved = dir.file("elsewhere/Stock.mdb");
+    std::filesystem::copy_file(path, moved);
+    ASSERT_NE(openTable(0, moved, "Orders"), nullptr);
+    EnableMenus::SaveRecentRecordset();
+    QDir::setCurrent(QString::fromStdString(dir.path().string()));
+    selectLine(1);
+    main()->mnuRecentFile[1]->trigger();
+    ASSERT_NE(moduleCreateGrid::WorkAreas[1], nullptr);
+    EXPECT_EQ(QDir(QDir::currentPath()).canonicalPath(), QDir(QString::fromStdString(dir.file("elsewhere"))).canonicalPath());
+    EXPECT_EQ(main()->LastFolder, QString::fromStdString(dir.file("elsewhere")));
 }
 
 TEST_F(RecentTest, ReopenPutsTheGridInTheSelectedSlotAtItsRectangle) {
@@ -97,6 +203,18 @@ TEST_F(RecentTest, AMovedFileEndsWithTheEnginesMessageAndTheEntryStays) {
     EXPECT_EQ(visibleEntries(), QStringList({"Sales.T1"}));
 }
 
+// A row without a size (written by another program) does not shrink the grid to nothing.
+TEST_F(RecentTest, AnEntryWithoutASizeKeepsTheGridsOwnSize) {
+    openAndRecord(0, "Orders");
+    openDb(dir.file("TempTables.mdb"))->Execute("UPDATE RecentFiles SET PTop = 0, PLeft = 0, PWidth = 0, PHeigth = 0");
+    selectLine(1);
+    main()->mnuRecentFile[1]->trigger();
+    frmGrid* grid = moduleCreateGrid::WorkAreas[1];
+    ASSERT_NE(grid, nullptr);
+    EXPECT_NEAR(grid->HeightTwips(), 2895, 20);
+    EXPECT_GT(grid->WidthTwips(), 1000);
+}
+
 TEST_F(RecentTest, APasswordIsAskedForWhenThisRunDoesNotKnowIt) {
     std::string secret = makeSales("Secret.mdb", 5, ";pwd=open sesame");
     {
@@ -119,11 +237,18 @@ TEST_F(RecentTest, APasswordIsAskedForWhenThisRunDoesNotKnowIt) {
     prompts->inputs.push_back(QString("wrong"));
     main()->mnuRecentFile_Click(1);
     EXPECT_EQ(moduleCreateGrid::WorkAreas[1], nullptr);
+    ASSERT_GE(prompts->messages.size(), 2u);
+    EXPECT_EQ(prompts->messages[0].text, "Please enter the database password:");
+    EXPECT_EQ(prompts->messages[0].caption, "Password Required");
     EXPECT_TRUE(prompts->lastText().contains("Not a valid password")) << prompts->lastText().toStdString();
     prompts->inputs.push_back(QString("open sesame"));
     main()->mnuRecentFile_Click(1);
     ASSERT_NE(moduleCreateGrid::WorkAreas[1], nullptr);
     EXPECT_EQ(moduleCreateGrid::WorkAreas[1]->rs1->RecordCount(), 5);
+    // A row with a size but no place: the grid takes the size at the top left.
+    EXPECT_NEAR(moduleCreateGrid::WorkAreas[1]->WidthTwips(), 6000, 20);
+    EXPECT_NEAR(moduleCreateGrid::WorkAreas[1]->HeightTwips(), 2000, 20);
+    EXPECT_NEAR(moduleCreateGrid::WorkAreas[1]->LeftTwips(), 0, 20);
     EXPECT_EQ(prompts->passwordPrompts, 2) << "both answers were typed into a box that masks them";
     // Known now: the next grid on the file opens without asking.
     frmGrid* again = openTable(2, secret, "Orders");
