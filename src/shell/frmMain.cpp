@@ -28,6 +28,7 @@
 
 #include "dbwindow/frmView.h"
 #include "grids/FrmRecordNumber.h"
+#include "schema/frmIndexes.h"
 #include "grids/frmGrid.h"
 #include "shell/enablemenus.h"
 #include "shell/frmHelp.h"
@@ -466,7 +467,21 @@ void frmMain::mnuOpenRecordset_Click() {
 void frmMain::OpenSetup() { mnuSetup_Click(); }
 
 void frmMain::mnuSetup_Click() {
-    // The index editor and the modify dialog arrive with the schema and record tools.
+    frmGrid* grid = view_ ? view_->CGrid.data() : nullptr;
+    if (!grid) return;
+    if (grid->RSetType.toInt() != 1) {
+        // Query grids get the Modify dialog, which comes with the record tools.
+        Prompts::message("Modify is not available yet: the SQL of a query grid cannot be changed here. "
+                         "Open the query again with Table, Open Recordset and edit its SQL there.",
+                         Prompts::kAppTitle, Prompts::Icon::Information);
+        return;
+    }
+    if (grid->IsaLinkedTable) {
+        Prompts::message("Indexes cannot be set on linked tables.", "Error", Prompts::Icon::Exclamation);
+        return;
+    }
+    frmIndexes dialog(this);
+    if (dialog.Form_Load()) Prompts::showModal(dialog);
 }
 
 void frmMain::ShowSetRelations() {}
