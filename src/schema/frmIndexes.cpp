@@ -200,8 +200,10 @@ frmIndexes::frmIndexes(QWidget* parent) : QDialog(parent) {
     layout->addWidget(frameCreate);
     resize(640, 560);
 
-    connect(lstIndexes, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (row >= 0) lstIndexes_Click();
+    // The selected entry, not merely the one with the focus frame, is the one
+    // described and the one Set, Modify and Delete act on.
+    connect(lstIndexes, &QListWidget::itemSelectionChanged, this, [this] {
+        if (!selectedIndexName().isEmpty()) lstIndexes_Click();
     });
     connect(cmdAdd, &QPushButton::clicked, this, &frmIndexes::cmdAdd_Click);
     connect(lstFields, &QListWidget::itemDoubleClicked, this, [this] { cmdAdd_Click(); });
@@ -219,6 +221,8 @@ frmIndexes::frmIndexes(QWidget* parent) : QDialog(parent) {
 frmIndexes::~frmIndexes() {
     if (dbase) dbase->Close();
 }
+
+frmGrid* frmIndexes::Grid() const { return grid_; }
 
 void frmIndexes::showError(const Error& e) { Prompts::message(QString::fromStdString(e.description())); }
 
@@ -244,6 +248,9 @@ bool frmIndexes::Form_Load() {
         LoadFields();
         LoadIndexes();
         CheckforSetIndex();
+        // Without a set index nothing is chosen yet: the list does not take the
+        // focus (and a focus frame that looks like a choice) at the start.
+        if (selectedIndexName().isEmpty()) txtIDXName->setFocus();
     } catch (const Error& e) {
         showError(e);
         return false;
@@ -281,8 +288,9 @@ void frmIndexes::CheckforSetIndex() {
 }
 
 void frmIndexes::lstIndexes_Click() {
-    QListWidgetItem* item = lstIndexes->currentItem();
-    if (!item) return;
+    const auto selected = lstIndexes->selectedItems();
+    if (selected.isEmpty()) return;
+    QListWidgetItem* item = selected[0];
     try {
         const engine::Index& ix = table().Indexes()[item->text().mid(2).toStdString()];
         lstDescrption->clear();

@@ -76,7 +76,7 @@ public:
     static QString GetOrder(const QString& entry);
 
     // The grid window being worked on (replaced after each change) and the table.
-    frmGrid* Grid() const { return grid_; }
+    frmGrid* Grid() const;
     const QString& TableName() const { return tableName_; }
 
 private:
