@@ -579,15 +579,17 @@ void frmGrid::MoveToBM() {
 
 void frmGrid::GotoRecordNumber(const QVariant& RNumber) {
     const QString suffix = " The record number must be between zero and the record count -1.";
-    bool ok = false;
-    long n = RNumber.toString().trimmed().toLong(&ok);
-    if (!ok) {
-        Prompts::message("Type mismatch: '" + RNumber.toString() + "' is not a number." + suffix);
-        return;
-    }
-    if (!Data1->Recordset()) return;
+    const auto& rs = Data1->Recordset();
+    if (!rs) return;
     try {
-        Data1->Recordset()->SetAbsolutePosition(n);
+        // Converted as typed text is converted to a Long field: 3421 for text
+        // that is no number, 3349 beyond the 32-bit range; halves to even.
+        const bool number = RNumber.typeId() == QMetaType::Int || RNumber.typeId() == QMetaType::LongLong ||
+                            RNumber.typeId() == QMetaType::Double || RNumber.typeId() == QMetaType::Short;
+        engine::Variant value = number ? engine::Variant::dbl(RNumber.toDouble())
+                                       : engine::Variant(RNumber.toString().trimmed().toStdString());
+        long n = static_cast<long>(value.convertTo(engine::dbLong).intValue());
+        rs->SetAbsolutePosition(n);
         Data1->NotifyMoved();
     } catch (const Error& e) {
         showError(e, suffix);

@@ -44,6 +44,18 @@ void CreateGrid(const QVariant& DBasePath, const QVariant& RSDescription, const 
     grid->SetupRecordset(DBasePath, RSDescription, RSName, RSType, TableorQueryName, Letter(slot));
 }
 
+void CloseGrid(int slot) {
+    if (slot < 0 || slot > 11) return;
+    frmMain* main = frmMain::instance();
+    if (main && main->view()) {
+        main->view()->SelectLine(slot);
+        main->view()->cmdClose_Click();
+        return;
+    }
+    if (frmGrid* grid = WorkAreas[static_cast<size_t>(slot)]) grid->DoClose();
+    WorkAreas[static_cast<size_t>(slot)] = nullptr;
+}
+
 void Main() {
     auto* main = new frmMain;
     main->setAttribute(Qt::WA_DeleteOnClose);

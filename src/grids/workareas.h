@@ -26,6 +26,11 @@ QString Letter(int slot);
 void CreateGrid(const QVariant& DBasePath, const QVariant& RSDescription, const QVariant& RSName,
                 const QVariant& RSType, const QVariant& TableorQueryName);
 
+// Closes the grid window of a slot as the database window's Close does
+// (relations naming it go, its line shows the placeholder again). The slot's
+// line is selected first, so the next CreateGrid fills the same slot.
+void CloseGrid(int slot);
+
 // The start procedure: creates and shows the main window.
 void Main();
 

@@ -27,6 +27,8 @@
 #include <cmath>
 
 #include "dbwindow/frmView.h"
+#include "grids/FrmRecordNumber.h"
+#include "schema/frmIndexes.h"
 #include "grids/frmGrid.h"
 #include "relations/frmRelations.h"
 #include "relations/relationsmanager.h"
@@ -224,6 +226,7 @@ void frmMain::buildMenus() {
     connect(mnuDeleteRelation, &QAction::triggered, this, &frmMain::mnuDeleteRelation_Click);
     connect(mnuSetBM, &QAction::triggered, this, &frmMain::mnuSetBM_Click);
     connect(mnuMovetoBM, &QAction::triggered, this, &frmMain::mnuMovetoBM_Click);
+    connect(mnuMovetoRecord, &QAction::triggered, this, &frmMain::mnuMovetoRecord_Click);
     connect(mnuEditCopy, &QAction::triggered, this, &frmMain::mnuEditCopy_Click);
     connect(mnuEditCut, &QAction::triggered, this, &frmMain::mnuEditCut_Click);
     connect(mnuEditPaste, &QAction::triggered, this, &frmMain::mnuEditPaste_Click);
@@ -467,7 +470,21 @@ void frmMain::mnuOpenRecordset_Click() {
 void frmMain::OpenSetup() { mnuSetup_Click(); }
 
 void frmMain::mnuSetup_Click() {
-    // The index editor and the modify dialog arrive with the schema and record tools.
+    frmGrid* grid = view_ ? view_->CGrid.data() : nullptr;
+    if (!grid) return;
+    if (grid->RSetType.toInt() != 1) {
+        // Query grids get the Modify dialog, which comes with the record tools.
+        Prompts::message("Modify is not available yet: the SQL of a query grid cannot be changed here. "
+                         "Open the query again with Table, Open Recordset and edit its SQL there.",
+                         Prompts::kAppTitle, Prompts::Icon::Information);
+        return;
+    }
+    if (grid->IsaLinkedTable) {
+        Prompts::message("Indexes cannot be set on linked tables.", "Error", Prompts::Icon::Exclamation);
+        return;
+    }
+    frmIndexes dialog(this);
+    if (dialog.Form_Load()) Prompts::showModal(dialog);
 }
 
 void frmMain::ShowSetRelations(frmRelations& dialog) { Prompts::showModal(dialog); }
@@ -487,6 +504,11 @@ void frmMain::mnuSetBM_Click() {
 
 void frmMain::mnuMovetoBM_Click() {
     if (view_ && view_->CGrid) view_->CGrid->MoveToBM();
+}
+
+void frmMain::mnuMovetoRecord_Click() {
+    FrmRecordNumber dialog(this);
+    Prompts::showModal(dialog);
 }
 
 QWidget* frmMain::activeForm() const {
@@ -578,10 +600,22 @@ void frmMain::mnuRecentFile_Click(int index) {
         double top = rs.Fields("PTop").Value().toDouble(), left = rs.Fields("PLeft").Value().toDouble();
         double width = rs.Fields("PWidth").Value().toDouble(), height = rs.Fields("PHeigth").Value().toDouble();
         dialog.MakeGrid(QString::fromStdString(path), source, statusName, type, table);
+        // The file's folder becomes the process's current folder (there are no
+        // drives to change here).
         ParseDBFPath(QString::fromStdString(path));
+        if (!LastFolder.isEmpty()) QDir::setCurrent(LastFolder);
         dialog.DoClose();
         OpenDialog = nullptr;
-        if (view_ && view_->CGrid) view_->CGrid->MoveTwips(left, top, width, height);
+        // A row without a size (written by hand or another program) keeps the
+        // size the grid opened with instead of shrinking it to nothing.
+        if (view_ && view_->CGrid) {
+            frmGrid* grid = view_->CGrid;
+            if (width <= 0 || height <= 0) {
+                width = grid->WidthTwips();
+                height = grid->HeightTwips();
+            }
+            grid->MoveTwips(left, top, width, height);
+        }
         restore();
     } catch (const engine::Error& e) {
         OpenDialog = nullptr;

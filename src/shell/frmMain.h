@@ -87,6 +87,7 @@ public:
     void mnuDeleteRelation_Click();
     void mnuSetBM_Click();
     void mnuMovetoBM_Click();
+    void mnuMovetoRecord_Click();
     void mnuEditCopy_Click();
     void mnuEditCut_Click();
     void mnuEditPaste_Click();

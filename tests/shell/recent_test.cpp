@@ -1,7 +1,10 @@
 // The recent-recordset list of the File menu: recording, its order, and
 // reopening an entry into the selected work area at its recorded rectangle.
 #include <QAction>
+#include <QDir>
 #include <QListWidget>
+
+#include <filesystem>
 
 #include "dbwindow/frmView.h"
 #include "grids/frmGrid.h"
@@ -35,6 +38,30 @@ protected:
                 out << main()->mnuRecentFile[static_cast<size_t>(i)]->text();
         return out;
     }
+    // The rows as a second connection reads them, in MIndex order: MIndex, the
+    // eight copied values (rectangle rounded) and MenuIndex, joined by "|".
+    QStringList rows() const {
+        QStringList out;
+        auto rs = openDb(dir.file("TempTables.mdb"))->OpenRecordset("SELECT * FROM RecentFiles ORDER BY MIndex");
+        for (; !rs->EOF_(); rs->MoveNext()) {
+            QStringList row;
+            for (const char* f : {"MIndex", "DBPath", "StatusName", "RSetType", "TableName"})
+                row << QString::fromStdString(rs->Fields(f).Value().toText());
+            for (const char* f : {"PTop", "PLeft", "PWidth", "PHeigth"})
+                row << QString::number(qRound(rs->Fields(f).Value().toDouble()));
+            out << row.join("|") + "|" + QString::fromStdString(rs->Fields("MenuIndex").Value().toText());
+        }
+        return out;
+    }
+    static QString rect(frmGrid* g) {
+        return QString("%1|%2|%3|%4").arg(qRound(g->TopTwips())).arg(qRound(g->LeftTwips())).arg(qRound(g->WidthTwips()))
+            .arg(qRound(g->HeightTwips()));
+    }
+    // Restores the process's folder, which reopening an entry changes.
+    struct KeepCurrentFolder {
+        QString saved = QDir::currentPath();
+        ~KeepCurrentFolder() { QDir::setCurrent(saved); }
+    } keepFolder;
     std::string path;
 };
 
@@ -49,9 +76,64 @@ TEST_F(RecentTest, NewestFirstAndTheSeventhDropsTheSixth) {
     EXPECT_TRUE(main()->mnuFileBar4->isVisible());
     for (int i = 4; i <= 7; ++i) openAndRecord(i - 1, QString("T%1").arg(i));
     EXPECT_EQ(visibleEntries(), QStringList({"Sales.T7", "Sales.T6", "Sales.T5", "Sales.T4", "Sales.T3", "Sales.T2"}));
-    // A name already listed, even the last one, changes nothing.
+    // A name already listed, even the last one, changes nothing; nor does the
+    // same table of another file with the same name.
     openAndRecord(8, "T2");
+    std::filesystem::create_directory(dir.path() / "copy");
+    std::filesystem::copy_file(path, dir.file("copy/Sales.mdb"));
+    ASSERT_NE(openTable(9, dir.file("copy/Sales.mdb"), "T4"), nullptr);
+    EnableMenus::SaveRecentRecordset();
     EXPECT_EQ(visibleEntries(), QStringList({"Sales.T7", "Sales.T6", "Sales.T5", "Sales.T4", "Sales.T3", "Sales.T2"}));
+    EXPECT_TRUE(rows()[3].startsWith("4|" + QString::fromStdString(path) + "|Sales.T4|")) << "the entry keeps its file";
+}
+
+// Entries move down by copying their values from row to row: always six rows
+// numbered 1 to 6, each rectangle travelling with its name, MenuIndex written
+// only into the first row.
+TEST_F(RecentTest, RecordingCopiesEntriesDownTheSixRows) {
+    frmGrid* t1 = openTable(0, path, "T1");
+    ASSERT_NE(t1, nullptr);
+    t1->MoveTwips(105, 210, 5010, 2010);
+    EnableMenus::SaveRecentRecordset();
+    frmGrid* big = openQuery(1, path, "SELECT * FROM Orders WHERE Qty > 10", "Big");
+    ASSERT_NE(big, nullptr);
+    EnableMenus::SaveRecentRecordset();
+    const QString p = QString::fromStdString(path);
+    EXPECT_EQ(rows(), QStringList({"1|" + p + "|Sales.Big|2|Big|" + rect(big) + "|1",
+                                   "2|" + p + "|Sales.T1|1|T1|" + rect(t1) + "|0", "3|||0||0|0|0|0|0",
+                                   "4|||0||0|0|0|0|0", "5|||0||0|0|0|0|0", "6|||0||0|0|0|0|0"}));
+}
+
+// The list outlives the run; reopening an entry makes the file's folder the
+// current one, and a row without a size keeps the grid's own.
+TEST_F(RecentTest, TheListSurvivesARestartAndReopensFromIt) {
+    std::filesystem::create_directory(dir.path() / "elsewhere");
+    std::string stock = dir.file("elsewhere/Stock.mdb");
+    std::filesystem::copy_file(path, stock);
+    frmGrid* orders = openTable(1, stock, "Orders");
+    ASSERT_NE(orders, nullptr);
+    orders->MoveTwips(400, 300, 5200, 2200);
+    EnableMenus::SaveRecentRecordset();
+    openAndRecord(0, "T1");
+    stop();
+    openDb(dir.file("TempTables.mdb"))->Execute("UPDATE RecentFiles SET PWidth = 0, PHeigth = 0 WHERE MIndex = 1");
+    start();
+    ASSERT_NE(main(), nullptr);
+    EXPECT_EQ(visibleEntries(), QStringList({"Sales.T1", "Stock.Orders"}));
+    QDir::setCurrent(QString::fromStdString(dir.path().string()));
+    selectLine(3);
+    main()->mnuRecentFile[2]->trigger();
+    frmGrid* reopened = moduleCreateGrid::WorkAreas[3];
+    ASSERT_NE(reopened, nullptr);
+    EXPECT_EQ(reopened->rs1->RecordCount(), 20);
+    EXPECT_NEAR(reopened->LeftTwips(), 400, 20);
+    EXPECT_NEAR(reopened->WidthTwips(), 5200, 20);
+    EXPECT_EQ(QDir::current().canonicalPath(), QDir(QString::fromStdString(dir.file("elsewhere"))).canonicalPath());
+    selectLine(4);
+    main()->mnuRecentFile[1]->trigger();
+    ASSERT_NE(moduleCreateGrid::WorkAreas[4], nullptr);
+    EXPECT_NEAR(moduleCreateGrid::WorkAreas[4]->HeightTwips(), 2895, 20) << "a row without a size";
+    EXPECT_TRUE(prompts->messages.empty()) << prompts->lastText().toStdString();
 }
 
 TEST_F(RecentTest, ReopenPutsTheGridInTheSelectedSlotAtItsRectangle) {
@@ -119,11 +201,18 @@ TEST_F(RecentTest, APasswordIsAskedForWhenThisRunDoesNotKnowIt) {
     prompts->inputs.push_back(QString("wrong"));
     main()->mnuRecentFile_Click(1);
     EXPECT_EQ(moduleCreateGrid::WorkAreas[1], nullptr);
+    ASSERT_GE(prompts->messages.size(), 2u);
+    EXPECT_EQ(prompts->messages[0].text, "Please enter the database password:");
+    EXPECT_EQ(prompts->messages[0].caption, "Password Required");
     EXPECT_TRUE(prompts->lastText().contains("Not a valid password")) << prompts->lastText().toStdString();
     prompts->inputs.push_back(QString("open sesame"));
     main()->mnuRecentFile_Click(1);
     ASSERT_NE(moduleCreateGrid::WorkAreas[1], nullptr);
     EXPECT_EQ(moduleCreateGrid::WorkAreas[1]->rs1->RecordCount(), 5);
+    // A row with a size but no place: the grid takes the size at the top left.
+    EXPECT_NEAR(moduleCreateGrid::WorkAreas[1]->WidthTwips(), 6000, 20);
+    EXPECT_NEAR(moduleCreateGrid::WorkAreas[1]->HeightTwips(), 2000, 20);
+    EXPECT_NEAR(moduleCreateGrid::WorkAreas[1]->LeftTwips(), 0, 20);
     EXPECT_EQ(prompts->passwordPrompts, 2) << "both answers were typed into a box that masks them";
     // Known now: the next grid on the file opens without asking.
     frmGrid* again = openTable(2, secret, "Orders");
