@@ -17,6 +17,8 @@
 #include "engine/dao.h"
 #include "grids/frmGrid.h"
 #include "grids/workareas.h"
+#include "relations/classrelation.h"
+#include "relations/relationsmanager.h"
 #include "sample.h"
 #include "shell/frmMain.h"
 
@@ -102,6 +104,54 @@ void GridScrollPage(benchmark::State& state) {
     closeGrid();
 }
 
+// Parent and child grids: each parent move re-opens a query child (or seeks a
+// table child) on an indexed field, and a chain re-opens a grandchild too.
+frmGrid* openInto(int slot, const QString& source, int type, const QString& name) {
+    moduleCreateGrid::CurrentWA = static_cast<short>(slot);
+    moduleCreateGrid::CreateGrid(QString::fromStdString(gPath), source, name, type, name);
+    return moduleCreateGrid::WorkAreas[static_cast<size_t>(slot)];
+}
+
+void relate(frmGrid* parent, frmGrid* child, const char* type, const char* field) {
+    auto* r = new ClassRelation;
+    r->RelationType = type;
+    r->Child = child;
+    r->ChildField1 = r->ParentField1 = field;
+    parent->ColRelations.append(r);
+    RelationsManager::RefreshRelations();
+}
+
+void ParentMoves(benchmark::State& state, int kind) {
+    frmGrid* parent = openInto(2, "Customers", 1, "Customers");
+    std::vector<frmGrid*> shown{parent};
+    if (kind == 1) {
+        frmGrid* child = openInto(3, "Orders", 1, "Orders");
+        child->rs1->SetIndex("CustomerID");
+        relate(parent, child, "ChildIndex", "CustomerID");
+        shown.push_back(child);
+    } else {
+        frmGrid* child = openInto(3, "SELECT * FROM Orders", 2, "Orders of the customer");
+        relate(parent, child, "ChildQuery", "CustomerID");
+        shown.push_back(child);
+        if (kind == 2) {
+            frmGrid* lines = openInto(4, "SELECT * FROM [Order Details]", 2, "Lines of the order");
+            relate(child, lines, "ChildQuery", "OrderID");
+            shown.push_back(lines);
+        }
+    }
+    int rows = parent->DBGrid1->model()->rowCount(), row = 0;
+    for (auto _ : state) {
+        row = (row + 1) % rows;
+        QModelIndex idx = parent->DBGrid1->model()->index(row, 0);
+        parent->DBGrid1->setCurrentIndex(idx);
+        for (frmGrid* g : shown) g->DBGrid1->viewport()->repaint();
+        QApplication::processEvents();
+    }
+    for (auto it = shown.rbegin(); it != shown.rend(); ++it) (*it)->DoClose();
+    for (int slot = 2; slot <= 4; ++slot) moduleCreateGrid::WorkAreas[static_cast<size_t>(slot)] = nullptr;
+    QApplication::processEvents();
+}
+
 class Collecting : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
@@ -132,6 +182,10 @@ void report(long rows) {
         std::printf("%-44s %10.2f ms   (target < 20 ms)%s\n", j, t, t < 20 ? "" : "  MISSED");
     }
     std::printf("%-44s %10.2f ms\n", "Scroll one screen", ms("Scroll one screen"));
+    for (const char* j : {"Parent move, query child", "Parent move, table child", "Parent move, three levels"}) {
+        double t = ms(j);
+        std::printf("%-44s %10.2f ms   (target < 20 ms)%s\n", j, t, t < 20 ? "" : "  MISSED");
+    }
     double peak = peakMegabytes();
     std::printf("%-44s %10.1f MB   (target < 150 MB)%s\n", "Peak memory of the process", peak, peak < 150 ? "" : "  MISSED");
 }
@@ -160,6 +214,10 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark("Jump back to the first row", [](benchmark::State& s) { GridJumps(s, 2); })
             ->Iterations(20)->UseRealTime()->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark("Scroll one screen", GridScrollPage)->Iterations(200)->UseRealTime()->Unit(benchmark::kMillisecond);
+        const char* moves[] = {"Parent move, query child", "Parent move, table child", "Parent move, three levels"};
+        for (int kind : {0, 1, 2})
+            benchmark::RegisterBenchmark(moves[kind], [kind](benchmark::State& s) { ParentMoves(s, kind); })
+                ->Iterations(50)->UseRealTime()->Unit(benchmark::kMillisecond);
         Collecting reporter;
         benchmark::RunSpecifiedBenchmarks(&reporter);
         report(rows);
