@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
@@ -174,14 +176,25 @@ TEST_F(RelationsTest, TheBuilderPairsQueryFieldsAndRefusesIncompletePairs) {
     EXPECT_FALSE(view()->RelationsSetting.toBool());
     EXPECT_EQ(treeLines(), (QStringList{"A", "  B"}));
 
-    // Cancel keeps what there was, and Clear empties every list.
-    grid(2, "C");
-    define(0, 2, [&](frmRelations& d) {
-        d.cmdQueryClear->click();
-        for (auto* list : {&d.comboChildField, &d.comboParentField})
-            for (QComboBox* c : *list) EXPECT_EQ(c->count(), 0);
-        d.cmdQueryClose->click();
-    });
+    // The child may be picked by activating its window. Cancel keeps what
+    // there was, and Clear empties every list.
+    frmGrid* c = grid(2, "C");
+    main()->mdiArea->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(view()->parentWidget()));
+    selectLine(0);
+    view()->cmdRelations->click();
+    shown = false;
+    prompts->onModal = [&](QDialog& d) {
+        auto& dialog = static_cast<frmRelations&>(d);
+        shown = true;
+        dialog.cmdQueryClear->click();
+        for (auto* list : {&dialog.comboChildField, &dialog.comboParentField})
+            for (QComboBox* combo : *list) EXPECT_EQ(combo->count(), 0);
+        dialog.cmdQueryClose->click();
+    };
+    main()->mdiArea->setActiveSubWindow(c->subWindow());
+    settle();
+    prompts->onModal = {};
+    EXPECT_TRUE(shown);
     EXPECT_EQ(a->ColRelations.size(), 1);
     EXPECT_EQ(treeLines(), (QStringList{"A", "  B"}));
     EXPECT_FALSE(view()->RelationsSetting.toBool());

@@ -130,6 +130,14 @@ TEST_F(SyncTest, GrandchildrenFollowTheirParentsNewFirstRow) {
     // Moving in the child moves the grandchild.
     moveTo(b, 1);
     EXPECT_EQ(column(c, 1), QStringList{"1000"});
+    // A re-opened child's stored bookmark is its new first record.
+    b->StoreBM();
+    moveTo(a, 1);
+    moveTo(b, 1);
+    b->MoveToBM();
+    EXPECT_EQ(b->rs1->AbsolutePosition(), 0);
+    EXPECT_EQ(b->DBGrid1->currentIndex().row(), 0);
+    EXPECT_TRUE(prompts->messages.empty());
 }
 
 }  // namespace
