@@ -88,6 +88,7 @@ frmRelations::frmRelations(frmGrid* parentGrid, frmGrid* childGrid, QWidget* own
     for (QPushButton* b : {cmdQuerySet, cmdQueryClear, cmdQueryClose}) row->addWidget(b);
     grid->addLayout(row, 4, 0, 1, 3);
     layout->addWidget(frameChildQuery);
+    layout->addStretch();
 
     connect(cmdIndexSet, &QPushButton::clicked, this, &frmRelations::SetChildIndex);
     connect(cmdQuerySet, &QPushButton::clicked, this, &frmRelations::SetChildQuery);
