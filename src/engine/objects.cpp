@@ -420,8 +420,14 @@ FieldCollection& QueryDef::Fields() {
         try {
             auto catalog = db->catalog();
             sql::EmittedSelect em = sql::emitSelect(sql::parse(sql_), *catalog);
+            // A column of the one table read keeps that field's size.
+            TableMeta base;
+            if (!em.baseTable.empty()) base = db->tableMeta(em.baseTable);
             for (size_t i = 0; i < em.columns.size(); ++i) {
                 auto f = std::make_shared<Field>(em.columns[i].name, em.columns[i].type ? em.columns[i].type : dbMemo);
+                int col = em.columns[i].baseColumn.empty() ? -1 : base.columnIndex(em.columns[i].baseColumn);
+                if (col >= 0 && base.columns[static_cast<size_t>(col)].type == f->type_)
+                    f->size_ = base.columns[static_cast<size_t>(col)].size;
                 f->ordinal_ = static_cast<int>(i);
                 f->locked_ = true;
                 fields.push_back(std::move(f));

@@ -30,6 +30,9 @@
 #include "grids/FrmRecordNumber.h"
 #include "schema/frmIndexes.h"
 #include "grids/frmGrid.h"
+#include "records/frmFind.h"
+#include "records/frmSeek.h"
+#include "records/recorddialogs.h"
 #include "relations/frmRelations.h"
 #include "relations/relationsmanager.h"
 #include "shell/enablemenus.h"
@@ -227,6 +230,8 @@ void frmMain::buildMenus() {
     connect(mnuSetBM, &QAction::triggered, this, &frmMain::mnuSetBM_Click);
     connect(mnuMovetoBM, &QAction::triggered, this, &frmMain::mnuMovetoBM_Click);
     connect(mnuMovetoRecord, &QAction::triggered, this, &frmMain::mnuMovetoRecord_Click);
+    connect(mnuFind, &QAction::triggered, this, &frmMain::mnuFind_Click);
+    connect(mnuSeek, &QAction::triggered, this, &frmMain::mnuSeek_Click);
     connect(mnuEditCopy, &QAction::triggered, this, &frmMain::mnuEditCopy_Click);
     connect(mnuEditCut, &QAction::triggered, this, &frmMain::mnuEditCut_Click);
     connect(mnuEditPaste, &QAction::triggered, this, &frmMain::mnuEditPaste_Click);
@@ -504,6 +509,17 @@ void frmMain::mnuSetBM_Click() {
 
 void frmMain::mnuMovetoBM_Click() {
     if (view_ && view_->CGrid) view_->CGrid->MoveToBM();
+}
+
+void frmMain::mnuFind_Click() {
+    frmFind dialog(this);
+    Prompts::showModal(dialog);
+}
+
+void frmMain::mnuSeek_Click() {
+    if (!frmSeek::CanSeek(RecordDialogs::CurrentGrid())) return;
+    frmSeek dialog(this);
+    Prompts::showModal(dialog);
 }
 
 void frmMain::mnuMovetoRecord_Click() {

@@ -88,6 +88,8 @@ public:
     void mnuSetBM_Click();
     void mnuMovetoBM_Click();
     void mnuMovetoRecord_Click();
+    void mnuFind_Click();
+    void mnuSeek_Click();
     void mnuEditCopy_Click();
     void mnuEditCut_Click();
     void mnuEditPaste_Click();
