@@ -32,6 +32,7 @@
 #include "grids/frmGrid.h"
 #include "records/frmFind.h"
 #include "records/frmSeek.h"
+#include "records/frmUpdateTable.h"
 #include "records/recorddialogs.h"
 #include "relations/frmRelations.h"
 #include "relations/relationsmanager.h"
@@ -232,6 +233,7 @@ void frmMain::buildMenus() {
     connect(mnuMovetoRecord, &QAction::triggered, this, &frmMain::mnuMovetoRecord_Click);
     connect(mnuFind, &QAction::triggered, this, &frmMain::mnuFind_Click);
     connect(mnuSeek, &QAction::triggered, this, &frmMain::mnuSeek_Click);
+    connect(mnuUpdateTable, &QAction::triggered, this, &frmMain::mnuUpdateTable_Click);
     connect(mnuEditCopy, &QAction::triggered, this, &frmMain::mnuEditCopy_Click);
     connect(mnuEditCut, &QAction::triggered, this, &frmMain::mnuEditCut_Click);
     connect(mnuEditPaste, &QAction::triggered, this, &frmMain::mnuEditPaste_Click);
@@ -519,6 +521,12 @@ void frmMain::mnuFind_Click() {
 void frmMain::mnuSeek_Click() {
     if (!frmSeek::CanSeek(RecordDialogs::CurrentGrid())) return;
     frmSeek dialog(this);
+    Prompts::showModal(dialog);
+}
+
+void frmMain::mnuUpdateTable_Click() {
+    if (!frmUpdateTable::CanUpdate(RecordDialogs::CurrentGrid())) return;
+    frmUpdateTable dialog(this);
     Prompts::showModal(dialog);
 }
 

@@ -90,6 +90,7 @@ public:
     void mnuMovetoRecord_Click();
     void mnuFind_Click();
     void mnuSeek_Click();
+    void mnuUpdateTable_Click();
     void mnuEditCopy_Click();
     void mnuEditCut_Click();
     void mnuEditPaste_Click();

@@ -4,6 +4,7 @@
 
 #include "engine/dao.h"
 #include "engine/fieldtypes.h"
+#include "grids/datacontrol.h"
 #include "grids/frmGrid.h"
 
 namespace moduleCreateTable {
@@ -60,8 +61,12 @@ void MakeCreateTable(frmGrid* grid, const QString& tableName, QListWidget* field
     QString sql = " CREATE TABLE " + TableNameFor(tableName) + " (";
     const bool table = grid->RSetType.toInt() == 1;
     const std::string source = grid->TableName.toString().toStdString();
-    engine::FieldCollection& all =
-        table ? grid->db1->TableDefs()[source].Fields() : grid->db1->QueryDefs()[source].Fields();
+    // A query grid's own columns: its statement may have been changed before it
+    // was opened, or never saved, so the saved query is not always its source.
+    const auto& shown = grid->Data1 ? grid->Data1->Recordset() : nullptr;
+    engine::FieldCollection& all = table ? grid->db1->TableDefs()[source].Fields()
+                                   : shown ? shown->Fields()
+                                           : grid->db1->QueryDefs()[source].Fields();
     for (int i = 0; i < fields->count(); ++i) {
         const QString entry = fields->item(i)->text();
         for (const auto& f : all) {

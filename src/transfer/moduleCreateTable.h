@@ -32,7 +32,7 @@ QString TableNameFor(const QString& name);
 // The statement MakeCreateTable built; the caller executes it.
 extern QString CreateTableSQL;
 // " CREATE TABLE name (col type, ...)" for the fields listed in `fields` (in
-// their order), typed as in the grid's table or saved query.
+// their order), typed as in the grid's table, or as the columns of a query grid.
 void MakeCreateTable(frmGrid* grid, const QString& tableName, QListWidget* fields);
 
 }  // namespace moduleCreateTable
