@@ -30,6 +30,7 @@
 #include "grids/FrmRecordNumber.h"
 #include "schema/frmIndexes.h"
 #include "grids/frmGrid.h"
+#include "records/frmAddRecord.h"
 #include "records/frmFind.h"
 #include "records/frmSeek.h"
 #include "records/frmUpdateTable.h"
@@ -234,6 +235,7 @@ void frmMain::buildMenus() {
     connect(mnuFind, &QAction::triggered, this, &frmMain::mnuFind_Click);
     connect(mnuSeek, &QAction::triggered, this, &frmMain::mnuSeek_Click);
     connect(mnuUpdateTable, &QAction::triggered, this, &frmMain::mnuUpdateTable_Click);
+    connect(mnuAddRecords, &QAction::triggered, this, &frmMain::mnuAddRecords_Click);
     connect(mnuEditCopy, &QAction::triggered, this, &frmMain::mnuEditCopy_Click);
     connect(mnuEditCut, &QAction::triggered, this, &frmMain::mnuEditCut_Click);
     connect(mnuEditPaste, &QAction::triggered, this, &frmMain::mnuEditPaste_Click);
@@ -527,6 +529,12 @@ void frmMain::mnuSeek_Click() {
 void frmMain::mnuUpdateTable_Click() {
     if (!frmUpdateTable::CanUpdate(RecordDialogs::CurrentGrid())) return;
     frmUpdateTable dialog(this);
+    Prompts::showModal(dialog);
+}
+
+void frmMain::mnuAddRecords_Click() {
+    if (!RecordDialogs::CurrentGrid()) return;
+    frmAddRecord dialog(this);
     Prompts::showModal(dialog);
 }
 

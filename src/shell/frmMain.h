@@ -91,6 +91,7 @@ public:
     void mnuFind_Click();
     void mnuSeek_Click();
     void mnuUpdateTable_Click();
+    void mnuAddRecords_Click();
     void mnuEditCopy_Click();
     void mnuEditCut_Click();
     void mnuEditPaste_Click();
