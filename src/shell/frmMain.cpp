@@ -32,6 +32,7 @@
 #include "grids/frmGrid.h"
 #include "records/frmAddRecord.h"
 #include "records/frmFind.h"
+#include "records/frmModify.h"
 #include "records/frmSeek.h"
 #include "records/frmUpdateTable.h"
 #include "records/recorddialogs.h"
@@ -482,10 +483,8 @@ void frmMain::mnuSetup_Click() {
     frmGrid* grid = view_ ? view_->CGrid.data() : nullptr;
     if (!grid) return;
     if (grid->RSetType.toInt() != 1) {
-        // Query grids get the Modify dialog, which comes with the record tools.
-        Prompts::message("Modify is not available yet: the SQL of a query grid cannot be changed here. "
-                         "Open the query again with Table, Open Recordset and edit its SQL there.",
-                         Prompts::kAppTitle, Prompts::Icon::Information);
+        frmModify dialog(this);
+        Prompts::showModal(dialog);
         return;
     }
     if (grid->IsaLinkedTable) {
