@@ -180,8 +180,7 @@ TEST_F(DecimalDefinition, SelectIntoKeepsTheDigitsOfItsSourceWhenKnown) {
     const std::vector<Case> cases = {
         {"SELECT D AS F INTO C FROM T", 12, 3},
         {"SELECT T.D AS F, S.E INTO C FROM T INNER JOIN S ON T.ID = S.ID", 12, 3},
-        {"SELECT D AS F INTO C FROM Q", 12, 3},
-        {"SELECT F INTO C FROM (SELECT E AS F FROM S)", 5, 2},
+        {"SELECT D AS F INTO C FROM Q", 12, 3}, {"SELECT F INTO C FROM (SELECT E AS F FROM S)", 5, 2},
         {"SELECT D * 2 AS F INTO C FROM T", 0, 0},  // computed: not known
     };
     for (const auto& c : cases) {

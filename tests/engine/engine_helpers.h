@@ -68,10 +68,18 @@ inline std::shared_ptr<engine::TableDef> addTable(engine::Database& db, const st
 }
 
 using Row = std::vector<std::pair<std::string, engine::Variant>>;
+using Strings = std::vector<std::string>;
+using Rows = std::vector<std::vector<std::string>>;
 
 inline void addRow(engine::Recordset& rs, const Row& row) {
     rs.AddNew();
     for (const auto& [name, value] : row) rs.Fields(name).SetValue(value);
+    rs.Update();
+}
+
+inline void editField(engine::Recordset& rs, const std::string& field, const engine::Variant& value) {
+    rs.Edit();
+    rs.Fields(field).SetValue(value);
     rs.Update();
 }
 

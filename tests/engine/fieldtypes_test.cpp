@@ -41,11 +41,7 @@ TEST(FieldTypes, OwnTypeWordsReadBack) {
 }
 
 TEST(FieldTypes, TypeWordSynonyms) {
-    struct Case {
-        const char* word;
-        int code;
-        bool autoIncrement;
-    };
+    struct Case { const char* word; int code; bool autoIncrement; };
     const std::vector<Case> cases = {
         {"varchar", dbText, false},     {"STRING", dbText, false},     {"Alphanumeric", dbText, false},
         {"Char", dbText, false},        {"LongText", dbMemo, false},   {"longchar", dbMemo, false},
@@ -117,46 +113,17 @@ TEST(FieldTypes, OwnDeclaredTypesReadBack) {
 }
 
 TEST(FieldTypes, ForeignDeclaredTypes) {
-    struct Case {
-        const char* declared;
-        int code;
-        int size;
-    };
+    struct Case { const char* declared; int code; int size; };
     const std::vector<Case> cases = {
-        {"INT", dbLong, 4},
-        {"integer", dbLong, 4},
-        {"MEDIUMINT", dbLong, 4},
-        {"BIGINT", dbBigInt, 8},
-        {"UNSIGNED BIG INT", dbBigInt, 8},
-        {"INT8", dbBigInt, 8},
-        {"BOOLEAN", dbBoolean, 1},
-        {"bool", dbBoolean, 1},
-        {"varchar(40)", dbText, 40},
-        {"NVARCHAR( 100 )", dbText, 100},
-        {"CHARACTER(20)", dbText, 20},
-        {"VARYING CHARACTER(255)", dbText, 255},
-        {"VARCHAR(1000)", dbMemo, 0},
-        {"VARCHAR", dbMemo, 0},
-        {"TEXT", dbMemo, 0},
-        {"TEXT(50)", dbText, 50},
-        {"CLOB", dbMemo, 0},
-        {"", dbMemo, 0},
-        {"  ", dbMemo, 0},
-        {"BLOB", dbLongBinary, 0},
-        {"REAL", dbDouble, 8},
-        {"FLOAT", dbDouble, 8},
-        {"DOUBLE PRECISION", dbDouble, 8},
-        {"DATE", dbDate, 8},
-        {"TIMESTAMP", dbDate, 8},
-        {"TIME", dbDate, 8},
-        {"DEC(10,2)", dbDouble, 8},
-        {"NUMBER", dbDouble, 8},
-        {"MONEY", dbCurrency, 8},
-        {"SMALLMONEY", dbCurrency, 8},
-        {"UUID", dbGUID, 16},
-        {"UNIQUEIDENTIFIER", dbGUID, 16},
-        {"BINARY(16)", dbBinary, 16},
-        {"WHATEVER", dbMemo, 0},
+        {"INT", dbLong, 4}, {"integer", dbLong, 4}, {"MEDIUMINT", dbLong, 4}, {"BIGINT", dbBigInt, 8},
+        {"UNSIGNED BIG INT", dbBigInt, 8}, {"INT8", dbBigInt, 8}, {"BOOLEAN", dbBoolean, 1}, {"bool", dbBoolean, 1},
+        {"varchar(40)", dbText, 40}, {"NVARCHAR( 100 )", dbText, 100}, {"CHARACTER(20)", dbText, 20},
+        {"VARYING CHARACTER(255)", dbText, 255}, {"VARCHAR(1000)", dbMemo, 0}, {"VARCHAR", dbMemo, 0},
+        {"TEXT", dbMemo, 0}, {"TEXT(50)", dbText, 50}, {"CLOB", dbMemo, 0}, {"", dbMemo, 0}, {"  ", dbMemo, 0},
+        {"BLOB", dbLongBinary, 0}, {"REAL", dbDouble, 8}, {"FLOAT", dbDouble, 8}, {"DOUBLE PRECISION", dbDouble, 8},
+        {"DATE", dbDate, 8}, {"TIMESTAMP", dbDate, 8}, {"TIME", dbDate, 8}, {"DEC(10,2)", dbDouble, 8},
+        {"NUMBER", dbDouble, 8}, {"MONEY", dbCurrency, 8}, {"SMALLMONEY", dbCurrency, 8}, {"UUID", dbGUID, 16},
+        {"UNIQUEIDENTIFIER", dbGUID, 16}, {"BINARY(16)", dbBinary, 16}, {"WHATEVER", dbMemo, 0},
     };
     for (const auto& c : cases) {
         const DeclaredType t = typeFromDeclared(c.declared);

@@ -17,33 +17,18 @@ namespace {
 
 using engine::Variant;
 
-class GridEditTest : public AppFixture {
+class GridEditTest : public StartedApp {
 protected:
     void SetUp() override {
-        AppFixture::SetUp();
-        start();
-        ASSERT_NE(main(), nullptr);
+        StartedApp::SetUp();
         path = dir.file("Staff.mdb");
         auto db = engine::DBEngine::CreateDatabase(path);
-        auto td = db->CreateTableDef("Staff");
-        auto id = td->CreateField("ID", engine::dbLong);
-        id->SetAttributes(engine::dbAutoIncrField);
-        td->Fields().Append(id);
-        td->Fields().Append(td->CreateField("Name", engine::dbText, 20));  // no zero-length strings
-        auto nick = td->CreateField("Nick", engine::dbText, 20);
-        nick->SetAllowZeroLength(true);
-        td->Fields().Append(nick);
-        td->Fields().Append(td->CreateField("Born", engine::dbDate));
-        td->Fields().Append(td->CreateField("EmployeeID", engine::dbLong));
-        td->Fields().Append(td->CreateField("Qty", engine::dbInteger));
-        td->Fields().Append(td->CreateField("Active", engine::dbBoolean));
-        td->Fields().Append(td->CreateField("DeptID", engine::dbLong));
-        td->Fields().Append(td->CreateField("Photo", engine::dbLongBinary));
-        auto pk = td->CreateIndex("PrimaryKey");
-        pk->SetPrimary(true);
-        pk->Fields().Append(pk->CreateField("ID"));
-        td->Indexes().Append(pk);
-        db->TableDefs().Append(td);
+        using namespace engine;
+        enginetest::addTable(*db, "Staff",
+                             {{"ID", dbLong, 0, dbAutoIncrField}, {"Name", dbText, 20},  // Name: no zero-length strings
+                              {"Nick", dbText, 20, 0, false, true}, {"Born", dbDate}, {"EmployeeID", dbLong},
+                              {"Qty", dbInteger}, {"Active", dbBoolean}, {"DeptID", dbLong}, {"Photo", dbLongBinary}},
+                             {{"PrimaryKey", {"ID"}, true}});
         db->Execute("INSERT INTO Staff (Name, Nick, Born, EmployeeID, Qty, Active, DeptID) "
                     "VALUES ('Ann', 'Annie', #1990-05-01#, 7, 3, True, 1)");
         db->Execute("INSERT INTO Staff (Name, Nick, Born, EmployeeID, Qty, Active, DeptID) "
@@ -156,11 +141,7 @@ TEST_F(GridEditTest, TwoDoubleQuotesStoreAZeroLengthStringWhereTheFieldAllowsIt)
 
 TEST_F(GridEditTest, RefusedValuesNameTheFieldTypeAndValueAndTheCellGoesBack) {
     activate(openTable(0, path, "Staff"));
-    struct Case {
-        const char* field;
-        const char* typed;
-        const char* message;
-    } cases[] = {
+    struct Case { const char* field; const char* typed; const char* message; } cases[] = {
         {"EmployeeID", "abc", "'abc' is not a valid Long Integer for field 'EmployeeID'."},
         {"Qty", "70000", "'70000' is out of range for field 'Qty' (Integer)."},
         {"Born", "soon", "'soon' is not a valid Date/Time for field 'Born'."},

@@ -21,29 +21,13 @@
 
 namespace {
 
-class GridWindowTest : public AppFixture {
+class GridWindowTest : public StartedApp {
 protected:
-    void SetUp() override {
-        AppFixture::SetUp();
-        start();
-        ASSERT_NE(main(), nullptr);
-        ASSERT_NE(view(), nullptr);
-    }
     int gridWindowCount() const {
         int n = 0;
         for (QMdiSubWindow* w : main()->mdiArea->subWindowList())
             if (qobject_cast<frmGrid*>(w->widget())) ++n;
         return n;
-    }
-    // The engine's description for an error `f` raises.
-    static QString engineMessage(const std::function<void()>& f) {
-        try {
-            f();
-        } catch (const engine::Error& e) {
-            return QString::fromStdString(e.description());
-        }
-        ADD_FAILURE() << "no engine error";
-        return {};
     }
 };
 
@@ -121,39 +105,41 @@ TEST_F(GridWindowTest, SqlTypedWithBlanksAndLineBreaksOpensAndRefreshes) {
     }
 }
 
-TEST_F(GridWindowTest, LinkedTableIsRecognised) {
+// A linked table is recognised, and opening into an occupied slot replaces its grid.
+TEST_F(GridWindowTest, LinkedTableIsRecognisedAndAnOccupiedSlotIsReplaced) {
     std::string base = makeSales("Base.mdb", 5);
     std::string path = makeSales("Sales.mdb", 3);
-    {
-        auto db = openDb(path);
-        auto link = db->CreateTableDef("LinkedOrders", 0, "Orders", ";DATABASE=" + base);
-        db->TableDefs().Append(link);
-        db->Close();
-    }
+    auto db = openDb(path);
+    db->TableDefs().Append(db->CreateTableDef("LinkedOrders", 0, "Orders", ";DATABASE=" + base));
+    db->Close();
     frmGrid* linked = openTable(0, path, "LinkedOrders");
-    frmGrid* local = openTable(1, path, "Orders");
-    ASSERT_TRUE(linked && local);
+    ASSERT_NE(linked, nullptr);
     EXPECT_TRUE(linked->IsaLinkedTable);
-    EXPECT_FALSE(local->IsaLinkedTable);
     EXPECT_EQ(linked->rs1->RecordCount(), 5);
-}
-
-TEST_F(GridWindowTest, OpeningIntoAnOccupiedSlotReplacesTheGrid) {
-    std::string path = makeSales();
     QPointer<frmGrid> old = openTable(4, path, "Orders");
     ASSERT_TRUE(old);
+    EXPECT_FALSE(old->IsaLinkedTable);
     frmGrid* fresh = openQuery(4, path, "SELECT Customer FROM Orders", "Names");
     ASSERT_NE(fresh, nullptr);
     EXPECT_TRUE(old.isNull()) << "the old grid window is still there";
     EXPECT_NE(fresh, old.data());
     EXPECT_EQ(fresh->WALetter, "E");
     EXPECT_EQ(fresh->selectedWA, 4);
-    EXPECT_EQ(gridWindowCount(), 1);
+    EXPECT_EQ(gridWindowCount(), 2);
     EXPECT_EQ(view()->lstTable->item(4)->text(), "Sales.Names");
 }
 
-TEST_F(GridWindowTest, NoSelectedSlotCreatesNothing) {
-    std::string path = makeSales();
+TEST_F(GridWindowTest, EmptyTableOpensWithNoBookmarkAndNoSelectedSlotCreatesNothing) {
+    std::string path = makeSales("Sales.mdb", 0);
+    frmGrid* grid = openTable(0, path, "Orders");
+    ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(grid->successful, QVariant(true));
+    EXPECT_TRUE(grid->RepositionBM.toString().isEmpty());
+    EXPECT_EQ(main()->StatusText(), "  Sales.Orders  0  Records");
+    EXPECT_EQ(grid->DBGrid1->model()->rowCount(), 0);
+    EXPECT_TRUE(prompts->messages.empty());
+    view()->cmdClose->click();
+    settle();
     view()->lstTable->setCurrentRow(-1);
     EXPECT_EQ(moduleCreateGrid::CurrentWA, -1);
     moduleCreateGrid::CreateGrid(QString::fromStdString(path), "Orders", "Sales.Orders", 1, "Orders");
@@ -186,17 +172,6 @@ TEST_F(GridWindowTest, WindowWidthIsColumnWidthsPlusMarginCapped) {
     double sum = 0;
     for (int c = 0; c < narrow->NumCols; ++c) sum += Twips::fromPixelsX(narrow->DBGrid1->columnWidth(c));
     EXPECT_NEAR(sum, narrowCols, 0.5);
-}
-
-TEST_F(GridWindowTest, EmptyTableOpensWithNoBookmark) {
-    std::string path = makeSales("Sales.mdb", 0);
-    frmGrid* grid = openTable(0, path, "Orders");
-    ASSERT_NE(grid, nullptr);
-    EXPECT_EQ(grid->successful, QVariant(true));
-    EXPECT_TRUE(grid->RepositionBM.toString().isEmpty());
-    EXPECT_EQ(main()->StatusText(), "  Sales.Orders  0  Records");
-    EXPECT_EQ(grid->DBGrid1->model()->rowCount(), 0);
-    EXPECT_TRUE(prompts->messages.empty());
 }
 
 TEST_F(GridWindowTest, BadSqlGivesOneMessageAndLeavesThePlaceholder) {
@@ -303,15 +278,13 @@ protected:
     QAbstractItemModel* model = nullptr;
 };
 
-TEST_F(GridFollowTest, MovingTheCurrentCellMovesTheRecordset) {
+// The current cell moves the recordset, and bookmarks and record numbers move the current cell.
+TEST_F(GridFollowTest, CurrentCellAndRecordsetFollowEachOther) {
     for (int row : {5, 29, 0, 17}) {
         grid->DBGrid1->setCurrentIndex(model->index(row, 1));
         EXPECT_EQ(grid->rs1->AbsolutePosition(), row);
         EXPECT_EQ(grid->rs1->Fields("OrderID").Value().toText(), std::to_string(row + 1));
     }
-}
-
-TEST_F(GridFollowTest, BookmarksAndRecordNumbersMoveTheCurrentCell) {
     grid->DBGrid1->setCurrentIndex(model->index(7, 2));
     grid->StoreBM();
     grid->DBGrid1->setCurrentIndex(model->index(20, 2));

@@ -26,11 +26,7 @@
 
 namespace {
 
-struct MenuItem {
-    const char* name;
-    const char* caption;
-    const char* shortcut;
-};
+struct MenuItem { const char* name; const char* caption; const char* shortcut; };
 
 // In menu order, top to bottom.
 const MenuItem kMenuItems[] = {
@@ -56,13 +52,8 @@ const MenuItem kMenuItems[] = {
     {"mnuHelpAbout", "&About ", ""},
 };
 
-class MenuTest : public AppFixture {
+class MenuTest : public StartedApp {
 protected:
-    void SetUp() override {
-        AppFixture::SetUp();
-        start();
-        ASSERT_NE(main(), nullptr);
-    }
     QAction* action(const char* name) { return find<QAction>(main(), name); }
 };
 
@@ -219,10 +210,7 @@ TEST_F(MenuTest, GetGridWindowFindsOnlySlotsZeroToEleven) {
     frmGrid* a = openTable(0, path, "Orders");
     frmGrid* l = openTable(11, path, "Orders");
     ASSERT_TRUE(a && l);
-    struct Case {
-        QVariant slot;
-        frmGrid* expected;
-    } cases[] = {
+    struct Case { QVariant slot; frmGrid* expected; } cases[] = {
         {QVariant(0), a}, {QVariant(static_cast<short>(11)), l}, {QVariant(11.0), l}, {QVariant(11.0f), l},
         {QVariant(static_cast<qlonglong>(0)), a}, {QVariant(static_cast<unsigned short>(11)), l},
         {QVariant(5), nullptr}, {QVariant(12), nullptr}, {QVariant(-1), nullptr}, {QVariant(0.5), nullptr},

@@ -96,8 +96,12 @@ frmGrid* AppFixture::openQuery(int slot, const std::string& path, const QString&
     return slot >= 0 && slot < 12 ? moduleCreateGrid::WorkAreas[static_cast<size_t>(slot)] : nullptr;
 }
 
-std::vector<QString> AppFixture::messageTexts() const {
-    std::vector<QString> out;
-    for (const auto& m : prompts->messages) out.push_back(m.text);
-    return out;
+
+QString AppFixture::engineMessage(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const engine::Error& e) {
+        return QString::fromStdString(e.description());
+    }
+    return {};
 }

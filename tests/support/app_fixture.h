@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -57,8 +58,19 @@ protected:
         return w;
     }
 
-    std::vector<QString> messageTexts() const;
+    // The description of the engine error `f` raises; empty when it raises none.
+    static QString engineMessage(const std::function<void()>& f);
 
     TempDir dir;
     ScriptedPrompts* prompts = nullptr;
+};
+
+// An application already started, with its database window.
+class StartedApp : public AppFixture {
+protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        start();
+        ASSERT_NE(view(), nullptr);
+    }
 };

@@ -95,10 +95,7 @@ TEST_F(SqlTool, ListsTablesQueriesAndDescribesATable) {
 }
 
 TEST_F(SqlTool, ErrorsGoToStandardErrorWithTheirNumber) {
-    struct Case {
-        std::string args;
-        std::string start;
-    };
+    struct Case { std::string args; std::string start; };
     const Case cases[] = {
         {db() + " \"SELECT * FROM Missing\"", "Error 3078: "},
         {db() + " \"SELECT * FROM [Stock Items] WHERE\"", "Error 3"},

@@ -253,10 +253,7 @@ std::string describe(const Parsed::Ddl& d) {
     return std::visit(V{}, d);
 }
 
-struct DdlCase {
-    const char* sql;
-    const char* expected;
-};
+struct DdlCase { const char* sql; const char* expected; };
 
 class DataDefinition : public ::testing::TestWithParam<DdlCase> {};
 
@@ -297,10 +294,7 @@ INSTANTIATE_TEST_SUITE_P(
         DdlCase{"CREATE INDEX I ON T (A) WITH IGNORE NULL", "index I on T (A) ignorenull"},
         DdlCase{"DROP INDEX ByName ON Customers", "dropindex ByName on Customers"}));
 
-struct ErrorCase {
-    const char* sql;
-    int number;
-};
+struct ErrorCase { const char* sql; int number; };
 
 class DataDefinitionErrors : public ::testing::TestWithParam<ErrorCase> {};
 

@@ -20,10 +20,7 @@ std::string lower(std::string_view s) {
     return out;
 }
 
-struct Col {
-    const char* name;
-    int type;
-};
+struct Col { const char* name; int type; };
 
 struct Table {
     const char* name;
