@@ -67,14 +67,12 @@ TEST_F(MenuTest, CaptionsAndShortcutsFollowTheMenuTable) {
     }
 }
 
-TEST_F(MenuTest, MenuBarHoldsTheTopMenusInOrderAndNotThePopUp) {
+TEST_F(MenuTest, MenuBarAndFileMenuHoldTheirItemsInOrder) {
     QStringList titles;
     for (QAction* a : main()->menuBar()->actions()) titles << a->text();
     EXPECT_EQ(titles, QStringList({"&File", "&Edit", "&View", "&Record", "&Table", "&Window", "&Help"}));
     for (QAction* a : main()->menuBar()->actions()) EXPECT_NE(a->menu(), main()->mnuDeleteRelationTree);
-}
-
-TEST_F(MenuTest, FileMenuOrderWithSeparatorsAndHiddenItems) {
+    // The File menu's order with its separators and hidden items.
     QStringList names;
     for (QAction* a : main()->mnuFile->actions()) names << a->objectName();
     EXPECT_EQ(names, QStringList({"mnuFileNew", "mnuFileOpen", "mnuFileClose", "mnuFileBar0", "mnuFileSave",
@@ -115,7 +113,7 @@ TEST_F(MenuTest, ViewTogglesFollowTheirCheckMarks) {
     EXPECT_TRUE(action("mnuViewToolbar")->isChecked());
 }
 
-TEST_F(MenuTest, ToolbarHasSeventeenPositionsInOrder) {
+TEST_F(MenuTest, ToolbarHasSeventeenPositionsInOrderAndTheStatusBarFourPanels) {
     const QStringList expected = {"New",  "Open",   "Save",      "-", "Print",      "-",      "Cut",        "Copy", "Paste",
                                   "-",    "Bold",   "Italic",    "Underline", "-", "Align Left", "Center", "Align Right"};
     QList<QAction*> actions = main()->tbToolBar->actions();
@@ -136,9 +134,7 @@ TEST_F(MenuTest, ToolbarHasSeventeenPositionsInOrder) {
         EXPECT_EQ(main()->ToolbarButton(expected[i]), a);
     }
     EXPECT_EQ(buttons, 13);
-}
-
-TEST_F(MenuTest, StatusBarHasFourPanels) {
+    // The status bar has four panels.
     const char* texts[] = {"", "INS", "NUM", "CAPS"};
     for (size_t i = 0; i < 4; ++i) {
         QLabel* panel = main()->Panels[i];
@@ -162,7 +158,7 @@ protected:
     }
 };
 
-TEST_F(EnableMenusTest, SelectedLineEnablesTheCommandsOfItsGrid) {
+TEST_F(EnableMenusTest, SelectedLineEnablesTheCommandsOfItsGridAndActivationNeverDisables) {
     struct Case {
         const char* when;
         int line;
@@ -171,7 +167,8 @@ TEST_F(EnableMenusTest, SelectedLineEnablesTheCommandsOfItsGrid) {
                  {"empty slot", 5, false, false, false}, {"empty slot 0", 0, false, false, false}};
     std::string path = makeSales();
     ASSERT_NE(openTable(2, path, "Orders"), nullptr);
-    ASSERT_NE(openQuery(3, path, "SELECT * FROM Orders", "All"), nullptr);
+    frmGrid* query = openQuery(3, path, "SELECT * FROM Orders", "All");
+    ASSERT_NE(query, nullptr);
     for (const Case& c : cases) {
         if (!c.common) EnableMenus::EnableGridMenus(1), EnableMenus::EnableGridMenus(2);
         selectLine(c.line);
@@ -180,13 +177,8 @@ TEST_F(EnableMenusTest, SelectedLineEnablesTheCommandsOfItsGrid) {
         expectState(kTableOnly, c.table, c.when);
         if (!c.common) EXPECT_EQ(main()->StatusText(), "") << c.when;
     }
-}
-
-TEST_F(EnableMenusTest, GridActivationNeverDisables) {
-    std::string path = makeSales();
-    frmGrid* query = openQuery(1, path, "SELECT * FROM Orders", "All");
-    ASSERT_TRUE(openTable(0, path, "Orders") && query);
-    selectLine(0);
+    // A grid's activation never disables.
+    selectLine(2);
     EXPECT_TRUE(action("mnuSeek")->isEnabled());
     EnableMenus::EnableGridMenus(query->RSetType);
     expectState(kTableOnly, true, "after query grid activation");
@@ -221,15 +213,15 @@ TEST_F(MenuTest, GetGridWindowFindsOnlySlotsZeroToEleven) {
                                                               << c.slot.typeName() << ")";
 }
 
-TEST_F(MenuTest, HelpContentsWithoutTheGuideSaysWhereItLooked) {
+// Without the guide Help, Contents says where it looked; with it, the guide
+// shows in the program's own window.
+TEST_F(MenuTest, HelpContentsShowsTheGuideOrSaysWhereItLooked) {
     main()->mnuHelpContents->trigger();
     ASSERT_EQ(prompts->messages.size(), 1u);
     EXPECT_TRUE(prompts->lastText().startsWith("The user guide was not found at ")) << prompts->lastText().toStdString();
     EXPECT_TRUE(prompts->lastText().contains(QString::fromStdString(dir.path().string()) + "/docs/index.html"));
     EXPECT_EQ(prompts->messages.back().icon, Prompts::Icon::Exclamation);
-}
-
-TEST_F(MenuTest, HelpContentsShowsTheGuideInTheProgramsOwnWindow) {
+    prompts->messages.clear();
     std::filesystem::create_directories(dir.path() / "docs");
     std::ofstream(dir.path() / "docs/index.html")
         << "<html><head><title>Guide</title></head><body><h1>Guide</h1><a href=\"more.html#part\">More</a></body></html>";

@@ -38,12 +38,9 @@ protected:
     std::string path;
 };
 
-TEST_F(RecentTest, EmptyListShowsNoEntriesAndNoSeparator) {
-    EXPECT_TRUE(visibleEntries().isEmpty());
-    EXPECT_FALSE(main()->mnuFileBar4->isVisible());
-}
-
 TEST_F(RecentTest, NewestFirstAndTheSeventhDropsTheSixth) {
+    EXPECT_TRUE(visibleEntries().isEmpty());
+    EXPECT_FALSE(main()->mnuFileBar4->isVisible());  // nor its separator
     for (int i = 1; i <= 3; ++i) openAndRecord(i - 1, QString("T%1").arg(i));
     EXPECT_EQ(visibleEntries(), QStringList({"Sales.T3", "Sales.T2", "Sales.T1"}));
     EXPECT_TRUE(main()->mnuFileBar4->isVisible());
@@ -54,7 +51,7 @@ TEST_F(RecentTest, NewestFirstAndTheSeventhDropsTheSixth) {
     EXPECT_EQ(visibleEntries(), QStringList({"Sales.T7", "Sales.T6", "Sales.T5", "Sales.T4", "Sales.T3", "Sales.T2"}));
 }
 
-TEST_F(RecentTest, ReopenPutsTheGridInTheSelectedSlotAtItsRectangle) {
+TEST_F(RecentTest, ReopenPutsTheGridInTheSelectedSlotAtItsRectangleWithItsSavedSql) {
     frmGrid* first = openTable(0, path, "Orders");
     ASSERT_NE(first, nullptr);
     first->MoveTwips(300, 450, 6000, 2400);
@@ -73,17 +70,16 @@ TEST_F(RecentTest, ReopenPutsTheGridInTheSelectedSlotAtItsRectangle) {
     // Reopening neither records nor reorders.
     EXPECT_EQ(visibleEntries(), QStringList({"Sales.Orders"}));
     EXPECT_TRUE(prompts->messages.empty()) << prompts->lastText().toStdString();
-}
 
-TEST_F(RecentTest, ReopenedQueryUsesItsCurrentSavedSql) {
-    ASSERT_NE(openQuery(0, path, "SELECT * FROM Orders WHERE Qty > 18", "Big"), nullptr);  // edited text
+    // A reopened query uses its current saved SQL, not the edited text it was opened with.
+    ASSERT_NE(openQuery(1, path, "SELECT * FROM Orders WHERE Qty > 18", "Big"), nullptr);
     EnableMenus::SaveRecentRecordset();
-    selectLine(1);
+    selectLine(2);
     main()->mnuRecentFile_Click(1);
-    frmGrid* reopened = moduleCreateGrid::WorkAreas[1];
-    ASSERT_NE(reopened, nullptr);
-    EXPECT_EQ(reopened->Fullclause.toString(), "SELECT * FROM Orders  WHERE Qty > 10");
-    EXPECT_EQ(reopened->rs1->RecordCount(), 10);
+    frmGrid* query = moduleCreateGrid::WorkAreas[2];
+    ASSERT_NE(query, nullptr);
+    EXPECT_EQ(query->Fullclause.toString(), "SELECT * FROM Orders  WHERE Qty > 10");
+    EXPECT_EQ(query->rs1->RecordCount(), 10);
 }
 
 TEST_F(RecentTest, AMovedFileEndsWithTheEnginesMessageAndTheEntryStays) {

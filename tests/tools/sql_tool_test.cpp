@@ -36,62 +36,35 @@ protected:
     std::string path_;
 };
 
-TEST_F(SqlTool, SelectPrintsHeaderAndRowsInTheDefaultTextForm) {
-    RunResult r = sql(db() + " \"SELECT Name, Price, Added, Active FROM [Stock Items] ORDER BY ID\"");
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out,
-              "Name\tPrice\tAdded\tActive\n"
-              "Bolt\t0.1\t2024-01-31\tTrue\n"
-              "Nut, small\t0.2\t2024-02-01 14:05:00\tFalse\n"
-              "Washer\t\t\tFalse\n");
-}
-
-TEST_F(SqlTool, CsvQuotesWhereNeededAndTellsNullFromEmptyText) {
-    RunResult r = sql("--csv " + db() + " \"SELECT Name, Price, Note FROM [Stock Items] ORDER BY ID\"");
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out,
-              "Name,Price,Note\r\n"
-              "Bolt,0.1,plain\r\n"
-              "\"Nut, small\",0.2,\"\"\r\n"
-              "Washer,,\"say \"\"hi\"\"\"\r\n");
-}
-
-TEST_F(SqlTool, ActionStatementsReportRecordsAffected) {
-    RunResult r = sql(db() + " \"UPDATE [Stock Items] SET Price = Price * 2 WHERE Price Is Not Null\" "
-                             "\"DELETE FROM [Stock Items] WHERE Name = 'washer'\"");
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "2 records affected\n1 records affected\n");
-}
-
-TEST_F(SqlTool, StatementsFromStandardInputEndAtASemicolonAtLineEnd) {
-    RunResult r = sql(db(),
-                      "SELECT Count(*) AS N\n  FROM [Stock Items];\n"
-                      "UPDATE [Stock Items] SET Note = 'a;b' WHERE ID = 1;\n"
-                      "SELECT Note FROM [Stock Items] WHERE ID = 1;\n");
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "N\n3\n1 records affected\nNote\na;b\n");
-}
-
-TEST_F(SqlTool, ListsTablesQueriesAndDescribesATable) {
-    RunResult tables = sql(db() + " --tables");
-    ASSERT_EQ(tables.exitCode, 0) << tables.err;
-    EXPECT_EQ(tables.out, "Stock Items\n");  // the engine's own tables are not listed
-
-    RunResult queries = sql(db() + " --queries");
-    ASSERT_EQ(queries.exitCode, 0) << queries.err;
-    EXPECT_EQ(queries.out, "Cheap\t0\tSELECT Name FROM [Stock Items] WHERE Price < 0.15\n");
-
-    RunResult described = sql(db() + " --describe 'stock items'");
-    ASSERT_EQ(described.exitCode, 0) << described.err;
-    EXPECT_EQ(described.out,
-              "ID\t4\t4\tFalse\tTrue\n"
-              "Name\t10\t20\tTrue\tTrue\n"
-              "Price\t5\t8\tFalse\tTrue\n"
-              "Added\t8\t8\tFalse\tTrue\n"
-              "Note\t12\t0\tFalse\tTrue\n"
-              "Active\t1\t1\tFalse\tTrue\n"
-              "index\tByName\tFalse\tTrue\tTrue\tName DESC\n"
-              "index\tPrimaryKey\tTrue\tTrue\tFalse\tID ASC\n");
+// Plain text output in the default text form, CSV quoting only where needed and
+// telling Null from empty text, listings, statements from standard input ending
+// at a semicolon at a line's end, and records affected by actions (run last).
+TEST_F(SqlTool, PrintsRowsListingsAndRecordsAffected) {
+    struct Case { std::string args, input, out; };
+    const Case cases[] = {
+        {db() + " \"SELECT Name, Price, Added, Active FROM [Stock Items] ORDER BY ID\"", "",
+         "Name\tPrice\tAdded\tActive\nBolt\t0.1\t2024-01-31\tTrue\nNut, small\t0.2\t2024-02-01 14:05:00\tFalse\n"
+         "Washer\t\t\tFalse\n"},
+        {"--csv " + db() + " \"SELECT Name, Price, Note FROM [Stock Items] ORDER BY ID\"", "",
+         "Name,Price,Note\r\nBolt,0.1,plain\r\n\"Nut, small\",0.2,\"\"\r\nWasher,,\"say \"\"hi\"\"\"\r\n"},
+        {db() + " --tables", "", "Stock Items\n"},  // the engine's own tables are not listed
+        {db() + " --queries", "", "Cheap\t0\tSELECT Name FROM [Stock Items] WHERE Price < 0.15\n"},
+        {db() + " --describe 'stock items'", "",
+         "ID\t4\t4\tFalse\tTrue\nName\t10\t20\tTrue\tTrue\nPrice\t5\t8\tFalse\tTrue\nAdded\t8\t8\tFalse\tTrue\n"
+         "Note\t12\t0\tFalse\tTrue\nActive\t1\t1\tFalse\tTrue\nindex\tByName\tFalse\tTrue\tTrue\tName DESC\n"
+         "index\tPrimaryKey\tTrue\tTrue\tFalse\tID ASC\n"},
+        {db(),
+         "SELECT Count(*) AS N\n  FROM [Stock Items];\nUPDATE [Stock Items] SET Note = 'a;b' WHERE ID = 1;\n"
+         "SELECT Note FROM [Stock Items] WHERE ID = 1;\n",
+         "N\n3\n1 records affected\nNote\na;b\n"},
+        {db() + " \"UPDATE [Stock Items] SET Price = Price * 2 WHERE Price Is Not Null\" "
+                "\"DELETE FROM [Stock Items] WHERE Name = 'washer'\"", "", "2 records affected\n1 records affected\n"},
+    };
+    for (const Case& c : cases) {
+        RunResult r = sql(c.args, c.input);
+        ASSERT_EQ(r.exitCode, 0) << c.args << ": " << r.err;
+        EXPECT_EQ(r.out, c.out) << c.args;
+    }
 }
 
 TEST_F(SqlTool, ErrorsGoToStandardErrorWithTheirNumber) {

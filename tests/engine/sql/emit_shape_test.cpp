@@ -294,37 +294,6 @@ INSTANTIATE_TEST_SUITE_P(
         DdlCase{"CREATE INDEX I ON T (A) WITH IGNORE NULL", "index I on T (A) ignorenull"},
         DdlCase{"DROP INDEX ByName ON Customers", "dropindex ByName on Customers"}));
 
-struct ErrorCase { const char* sql; int number; };
-
-class DataDefinitionErrors : public ::testing::TestWithParam<ErrorCase> {};
-
-TEST_P(DataDefinitionErrors, AreRefusedWithTheirNumber) {
-    try {
-        parse(GetParam().sql);
-        ADD_FAILURE() << "parsed: " << GetParam().sql;
-    } catch (const Error& e) {
-        EXPECT_EQ(e.number(), GetParam().number) << e.what();
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Statements, DataDefinitionErrors,
-                         ::testing::Values(ErrorCase{"CREATE TABLE T (A Bogus)", 3292},
-                                           ErrorCase{"CREATE TABLE T (A Decimal(29))", 3292},
-                                           ErrorCase{"CREATE TABLE T (A Decimal(0))", 3292},
-                                           ErrorCase{"CREATE TABLE T (A Decimal(5,6))", 3292},
-                                           ErrorCase{"CREATE TABLE T (A Decimal(12.5,2))", 3292},
-                                           ErrorCase{"CREATE TABLE T (A Numeric(12,2.5))", 3292},
-                                           ErrorCase{"CREATE TABLE T (A Text(0))", 3292},
-                                           ErrorCase{"CREATE TABLE T (A Text(256))", 3292},
-                                           ErrorCase{"CREATE TABLE T (A)", 3292},
-                                           ErrorCase{"CREATE TABLE T (A Long", 3290},
-                                           ErrorCase{"CREATE TABLE T (A Long, CONSTRAINT PRIMARY KEY)", 3289},
-                                           ErrorCase{"CREATE INDEX I ON T", 3290},
-                                           ErrorCase{"CREATE INDEX I ON T (A) WITH", 3290},
-                                           ErrorCase{"DROP TABLE", 3295},
-                                           ErrorCase{"DROP VIEW V", 3129},
-                                           ErrorCase{"ALTER TABLE T RENAME TO U", 3293}));
-
 TEST(Statements, SelectIntoNamesTheNewTable) {
     EXPECT_EQ(makeTableTarget(parse("SELECT * INTO [New Orders] FROM Orders")), "New Orders");
     EXPECT_EQ(makeTableTarget(parse("SELECT * FROM Orders")), "");
