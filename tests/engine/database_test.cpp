@@ -132,39 +132,29 @@ TEST(OpenDatabase, ALinkToABrokenFileNamesTheLinkAndItsFile) {
     }
 }
 
-TEST(OpenDatabase, PasswordIsCheckedChangedAndRemoved) {
+// Every grid opens its own connection without a connect string: once this
+// process opened a file with its password, later opens of it need none, but a
+// wrong password given is still refused; a new password set here is the one remembered.
+TEST(OpenDatabase, PasswordIsCheckedRememberedChangedAndRemoved) {
     TempDir dir;
     std::string path = dir.file("locked.db");
     DBEngine::CreateDatabase(path, ";pwd=secret")->Close();
+    auto open = [&](const char* connect, bool exclusive = false) {
+        return errorOf([&] { DBEngine::OpenDatabase(path, exclusive, false, connect); });
+    };
+    for (const char* connect : {"", ";pwd=wrong", ";pwd=Secret"}) EXPECT_EQ(open(connect), err::BadPassword) << connect;
+    DBEngine::OpenDatabase(path, false, false, ";pwd=secret")->Close();
+    EXPECT_EQ(open("", true), 0);
+    EXPECT_EQ(open(";pwd=wrong"), err::BadPassword);
 
-    for (const char* connect : {"", ";pwd=wrong", ";pwd=Secret"})
-        EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path, false, false, connect); }), err::BadPassword) << connect;
-    auto db = DBEngine::OpenDatabase(path, false, false, ";pwd=secret");
-
+    auto db = DBEngine::OpenDatabase(path);
     EXPECT_EQ(errorOf([&] { db->NewPassword("wrong", "other"); }), err::BadPassword);
     db->NewPassword("secret", "other");
-    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path, false, false, ";pwd=secret"); }), err::BadPassword);
-    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path, false, false, ";pwd=other"); }), 0);
-
+    EXPECT_EQ(open(";pwd=secret"), err::BadPassword);
+    EXPECT_EQ(open(";pwd=other"), 0);
+    EXPECT_EQ(open(""), 0);
     db->NewPassword("other", "");
-    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path); }), 0);
-}
-
-// Every grid opens its own connection without a connect string: once this
-// process opened a file with its password, later opens of it need none, but a
-// wrong password given is still refused.
-TEST(OpenDatabase, APasswordGivenOnceServesTheRestOfTheSession) {
-    TempDir dir;
-    std::string path = dir.file("session.db");
-    DBEngine::CreateDatabase(path, ";pwd=first")->Close();
-    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path); }), err::BadPassword);
-    DBEngine::OpenDatabase(path, false, false, ";pwd=first")->Close();
-    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path, true); }), 0);
-    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path, false, false, ";pwd=wrong"); }), err::BadPassword);
-    // A new password set here is the one remembered.
-    DBEngine::OpenDatabase(path, false, false, ";pwd=first")->NewPassword("first", "second");
-    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path); }), 0);
-    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path, false, false, ";pwd=first"); }), err::BadPassword);
+    EXPECT_EQ(open(""), 0);
 }
 
 TEST(OpenDatabase, FileWithoutReadPermissionIsNotPermitted) {

@@ -58,11 +58,6 @@ protected:
         QTest::mouseClick(grid->DBGrid1->viewport(), Qt::LeftButton, {}, grid->DBGrid1->visualRect(index).center());
         ASSERT_EQ(grid->DBGrid1->currentIndex(), index);
     }
-    // Keys go where the focus is, as a person's typing does.
-    static void key(Qt::Key k, Qt::KeyboardModifiers mods = {}) { QTest::keyClick(QApplication::focusWidget(), k, mods); }
-    static void type(const QString& text) {
-        for (QChar c : text) QTest::keyClicks(QApplication::focusWidget(), QString(c));
-    }
     QLineEdit* editor() const { return qobject_cast<QLineEdit*>(QApplication::focusWidget()); }
     bool editorOpen() const {
         for (QLineEdit* e : grid->DBGrid1->findChildren<QLineEdit*>())

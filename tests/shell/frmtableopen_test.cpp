@@ -8,8 +8,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStyle>
-#include <QStyleOptionButton>
 #include <QTest>
 
 #include <cstdio>
@@ -72,29 +70,14 @@ protected:
         ASSERT_EQ(items.size(), 1) << name.toStdString();
         d.QryList->setCurrentItem(items[0]);
     }
-    // Makes `w` the active window as the window system does on showing it.
-    static void activate(QWidget* w) {
-        QApplication::setActiveWindow(w);
-        w->activateWindow();
-        QApplication::processEvents();
-    }
     // Another window takes the activation for a while and hands it back, as a
     // message box does; the dialog's focus widget gets the focus again.
     static void awayAndBack(QWidget* w) {
         QWidget other;
         other.show();
-        activate(&other);
+        activateWindow(&other);
         other.close();
-        activate(w);
-    }
-    // A mouse click on the option's button and label (its middle may lie
-    // beyond them in a wide frame).
-    static void clickOption(QRadioButton* b) {
-        QStyleOptionButton opt;
-        opt.initFrom(b);
-        opt.text = b->text();
-        QRect r = b->style()->subElementRect(QStyle::SE_RadioButtonClickRect, &opt, b);
-        QTest::mouseClick(b, Qt::LeftButton, {}, r.center());
+        activateWindow(w);
     }
     // Selects work area `slot` and opens `name` from the sales file, listed as a table or a query.
     void openInto(int slot, const QString& name, bool query = false) {
@@ -330,7 +313,7 @@ TEST_F(TableOpenTest, FirstCancelledFileDialogChangesNothingAndMembersSurviveASe
 
 TEST_F(TableOpenTest, OnlyChoosingAnOptionAsksForADatabase) {
     runDialog([&](frmTableOpen& d) {
-        activate(&d);
+        activateWindow(&d);
         EXPECT_EQ(QApplication::focusWidget(), d.cmdOpenDbase);
         // The focus moves there as the window system moves it: no question.
         d.optSource[1]->setFocus(Qt::TabFocusReason);
@@ -367,7 +350,7 @@ TEST_F(TableOpenTest, OnlyChoosingAnOptionAsksForADatabase) {
 
 TEST_F(TableOpenTest, KeyboardChoiceListsAndFocusMovesDoNotRelist) {
     runDialog([&](frmTableOpen& d) {
-        activate(&d);
+        activateWindow(&d);
         openDatabase(d, path);
         d.optSource[1]->setFocus(Qt::TabFocusReason);
         QTest::keyClick(d.optSource[1], Qt::Key_Right);
@@ -391,7 +374,7 @@ TEST_F(TableOpenTest, KeyboardChoiceListsAndFocusMovesDoNotRelist) {
 TEST_F(TableOpenTest, NextShowingAfterAHandOverListsTheSameDatabase) {
     selectLine(0);
     runDialog([&](frmTableOpen& d) {
-        activate(&d);
+        activateWindow(&d);
         openDatabase(d, path);
         choose(d, "Orders");
         QTest::mouseClick(d.cmdOpenRecordset, Qt::LeftButton);
@@ -399,7 +382,7 @@ TEST_F(TableOpenTest, NextShowingAfterAHandOverListsTheSameDatabase) {
     ASSERT_NE(moduleCreateGrid::WorkAreas[0], nullptr);
     selectLine(1);
     runDialog([&](frmTableOpen& d) {
-        activate(&d);
+        activateWindow(&d);
         EXPECT_EQ(d.QryList->count(), 0);
         clickOption(d.optSource[2]);
         EXPECT_EQ(listed(d), QStringList({"Ask", "Big", "Both"}));
@@ -428,7 +411,7 @@ TEST_F(TableOpenTest, NextShowingSaysWhenTheChosenFileIsGone) {
     ASSERT_EQ(std::rename(other.c_str(), moved.c_str()), 0);
     QString gone = engineError(other);
     runDialog([&](frmTableOpen& d) {
-        activate(&d);
+        activateWindow(&d);
         d.optSource[1]->click();
         ASSERT_EQ(boxes().size(), 1u);
         EXPECT_EQ(boxes()[0].text, gone);

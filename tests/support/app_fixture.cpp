@@ -1,6 +1,10 @@
 #include "support/app_fixture.h"
 
 #include <QApplication>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QTest>
 #include <QListWidget>
 #include <QSettings>
 
@@ -104,4 +108,23 @@ QString AppFixture::engineMessage(const std::function<void()>& f) {
         return QString::fromStdString(e.description());
     }
     return {};
+}
+
+void AppFixture::activateWindow(QWidget* w) {
+    QApplication::setActiveWindow(w);
+    w->activateWindow();
+    QApplication::processEvents();
+}
+
+void AppFixture::key(Qt::Key k, Qt::KeyboardModifiers mods) { QTest::keyClick(QApplication::focusWidget(), k, mods); }
+
+void AppFixture::type(const QString& text) {
+    for (QChar c : text) QTest::keyClicks(QApplication::focusWidget(), QString(c));  // an editor may open on the first
+}
+
+void AppFixture::clickOption(QRadioButton* b) {
+    QStyleOptionButton opt;
+    opt.initFrom(b);
+    opt.text = b->text();
+    QTest::mouseClick(b, Qt::LeftButton, {}, b->style()->subElementRect(QStyle::SE_RadioButtonClickRect, &opt, b).center());
 }
