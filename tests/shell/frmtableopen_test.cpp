@@ -1,8 +1,6 @@
 // The open-recordset dialog: choosing a database, listing tables and
 // queries, passwords, refusals, and handing a recordset to a work area,
 // followed by the main window's entry in the recent list.
-#include <sqlite3.h>
-
 #include <QApplication>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -14,6 +12,7 @@
 #include <cstdlib>
 
 #include "dbwindow/frmView.h"
+#include "engine/engine_helpers.h"
 #include "grids/frmGrid.h"
 #include "grids/workareas.h"
 #include "shell/frmMain.h"
@@ -44,10 +43,7 @@ protected:
         db->Close();
         // The engine keeps names beginning with "msys" in any case for itself; a
         // file of another program may still have one, and the list hides only "MSys".
-        sqlite3* raw = nullptr;
-        sqlite3_open(path.c_str(), &raw);
-        sqlite3_exec(raw, "CREATE TABLE msysLower (Name TEXT)", nullptr, nullptr, nullptr);
-        sqlite3_close(raw);
+        enginetest::rawExec(path, "CREATE TABLE msysLower (Name TEXT)");
     }
 
     // Shows the dialog through Table, Open Recordset; `drive` works it.
@@ -99,11 +95,13 @@ protected:
             if (m.caption != "Password Required") out.push_back(m);
         return out;
     }
+    // Columns of the recent list's rows, in their order.
+    enginetest::Rows recent(const std::string& columns) {
+        return enginetest::rawQuery(dir.file("TempTables.mdb"), "SELECT " + columns + " FROM RecentFiles ORDER BY MIndex");
+    }
     QStringList recentNames() {
-        auto db = openDb(dir.file("TempTables.mdb"));
-        auto rs = db->OpenRecordset("SELECT StatusName FROM RecentFiles ORDER BY MIndex");
         QStringList out;
-        for (; !rs->EOF_(); rs->MoveNext()) out << QString::fromStdString(rs->Fields(0).Value().toText());
+        for (const auto& row : recent("StatusName")) out << QString::fromStdString(row[0]);
         return out;
     }
     std::string path;
@@ -133,7 +131,7 @@ TEST_F(TableOpenTest, OpenDatabaseListsUserTablesThenSelectAndUnionQueriesWithTh
     EXPECT_EQ(frmTableOpen::State().LastDatabase.toStdString(), path);
 }
 
-TEST_F(TableOpenTest, OpenTableFillsTheSelectedSlotAndTheRecentList) {
+TEST_F(TableOpenTest, OpenTableFillsTheSelectedSlotAndTheRecentListMovesDown) {
     selectLine(2);
     runDialog([&](frmTableOpen& d) {
         openDatabase(d, path);
@@ -159,31 +157,18 @@ TEST_F(TableOpenTest, OpenTableFillsTheSelectedSlotAndTheRecentList) {
     EXPECT_TRUE(main()->mnuRecentFile[1]->isVisible());
     EXPECT_EQ(main()->mnuRecentFile[1]->text(), "Sales.Orders");
     EXPECT_FALSE(main()->mnuRecentFile[2]->isVisible());
-    EXPECT_TRUE(boxes().empty());
-}
 
-TEST_F(TableOpenTest, RecentListMovesDownAndKeepsKnownNames) {
-    openInto(0, "Orders");
+    // The list moves down for a new name, with the grid's place, and keeps names it knows.
     openInto(1, "Big", true);
     EXPECT_EQ(recentNames(), QStringList({"Sales.Big", "Sales.Orders", "", "", "", ""}));
-    auto recent = openDb(dir.file("TempTables.mdb"));
-    {
-        auto rs = recent->OpenRecordset("SELECT DBPath, RSetType, TableName FROM RecentFiles WHERE MIndex = 2");
-        EXPECT_EQ(rs->Fields("DBPath").Value().toText(), path);
-        EXPECT_EQ(rs->Fields("RSetType").Value().toText(), "1");
-        EXPECT_EQ(rs->Fields("TableName").Value().toText(), "Orders");
-    }
-    {
-        frmGrid* grid = moduleCreateGrid::WorkAreas[1];
-        ASSERT_NE(grid, nullptr);
-        auto rs = recent->OpenRecordset("SELECT PTop, PLeft, PWidth, PHeigth, MenuIndex FROM RecentFiles WHERE MIndex = 1");
-        EXPECT_NEAR(std::stod(rs->Fields("PWidth").Value().toText()), grid->WidthTwips(), 1);
-        EXPECT_NEAR(std::stod(rs->Fields("PHeigth").Value().toText()), grid->HeightTwips(), 1);
-        EXPECT_NEAR(std::stod(rs->Fields("PTop").Value().toText()), grid->TopTwips(), 1);
-        EXPECT_NEAR(std::stod(rs->Fields("PLeft").Value().toText()), grid->LeftTwips(), 1);
-        EXPECT_EQ(rs->Fields("MenuIndex").Value().toText(), "1");
-    }
-    openInto(2, "Orders");
+    EXPECT_EQ(recent("DBPath, RSetType, TableName")[1], (std::vector<std::string>{path, "1", "Orders"}));
+    frmGrid* big = moduleCreateGrid::WorkAreas[1];
+    ASSERT_NE(big, nullptr);
+    const auto place = recent("PTop, PLeft, PWidth, PHeigth, MenuIndex")[0];
+    const double twips[] = {big->TopTwips(), big->LeftTwips(), big->WidthTwips(), big->HeightTwips()};
+    for (int i = 0; i < 4; ++i) EXPECT_NEAR(std::stod(place[i]), twips[i], 1) << i;
+    EXPECT_EQ(place[4], "1");
+    openInto(0, "Orders");
     EXPECT_EQ(recentNames(), QStringList({"Sales.Big", "Sales.Orders", "", "", "", ""}));
     EXPECT_EQ(main()->mnuRecentFile[1]->text(), "Sales.Big");
     EXPECT_EQ(main()->mnuRecentFile[2]->text(), "Sales.Orders");

@@ -3,8 +3,6 @@
 // index-friendly conditions and domain lookups, and the data-definition structures.
 #include <gtest/gtest.h>
 
-#include <variant>
-
 #include "engine/error.h"
 #include "engine/fieldtypes.h"
 #include "engine/sql/sql.h"
@@ -206,93 +204,6 @@ TEST(DomainOrder, FirstLastAndLookupFollowStoredOrderWhateverIndexServesTheCrite
     EXPECT_EQ(out.rows[0], (std::vector<std::string>{stored.rows.front()[0], stored.rows.back()[0],
                                                      stored.rows.front()[0]}));
 }
-
-// ---------------------------------------------------------------- data definition
-
-// A readable form of what the parser hands the schema layer.
-std::string describe(const ColumnDef& c) {
-    std::string s = c.name + " " + std::to_string(c.type);
-    if (c.size) s += "(" + std::to_string(c.size) + ")";
-    if (c.precision) s += "(" + std::to_string(c.precision) + "," + std::to_string(c.scale) + ")";
-    if (c.autoIncrement) s += " auto";
-    if (c.notNull) s += " notnull";
-    if (c.primaryKey) s += " pk";
-    if (c.unique) s += " unique";
-    return s;
-}
-std::string describe(const std::vector<IndexColumn>& cols) {
-    std::string s;
-    for (const auto& c : cols) s += (s.empty() ? "" : ",") + c.name + (c.descending ? " desc" : "");
-    return s;
-}
-std::string describe(const Parsed::Ddl& d) {
-    struct V {
-        std::string operator()(std::monostate) const { return "none"; }
-        std::string operator()(const CreateTable& t) const {
-            std::string s = "create " + t.table + ":";
-            for (const auto& c : t.columns) s += " [" + describe(c) + "]";
-            for (const auto& k : t.constraints)
-                s += " {" + k.name + (k.primaryKey ? " pk " : " unique ") + describe(k.columns) + "}";
-            return s;
-        }
-        std::string operator()(const DropTable& t) const { return "drop " + t.table; }
-        std::string operator()(const AlterTable& t) const {
-            std::string s = "alter " + t.table + (t.add ? " add" : " drop " + t.dropColumn);
-            if (t.add && !t.column.name.empty()) s += " [" + describe(t.column) + "]";
-            for (const auto& k : t.addConstraints)
-                s += " {" + k.name + (k.primaryKey ? " pk " : " unique ") + describe(k.columns) + "}";
-            return s;
-        }
-        std::string operator()(const CreateIndex& i) const {
-            return "index " + i.index + " on " + i.table + " (" + describe(i.columns) + ")" +
-                   (i.unique ? " unique" : "") + (i.primary ? " primary" : "") +
-                   (i.disallowNull ? " disallownull" : "") + (i.ignoreNulls ? " ignorenull" : "");
-        }
-        std::string operator()(const DropIndex& i) const { return "dropindex " + i.index + " on " + i.table; }
-    };
-    return std::visit(V{}, d);
-}
-
-struct DdlCase { const char* sql; const char* expected; };
-
-class DataDefinition : public ::testing::TestWithParam<DdlCase> {};
-
-TEST_P(DataDefinition, ParsesIntoTheSchemaStructures) {
-    Parsed p = parse(GetParam().sql);
-    EXPECT_EQ(p.kind(), StatementKind::DataDefinition);
-    EXPECT_EQ(describe(p.ddl()), GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Statements, DataDefinition,
-    ::testing::Values(
-        DdlCase{"CREATE TABLE Things (ID Counter PRIMARY KEY, Name Text(50) NOT NULL, Notes Memo, Code Char UNIQUE)",
-                "create Things: [ID 4 auto pk] [Name 10(50) notnull] [Notes 12] [Code 10(255) unique]"},
-        DdlCase{"create table [My Table] ([A B] VarChar(20), C Short, D Int, E Byte, F Money, G Float, H Real);",
-                "create My Table: [A B 10(20)] [C 3] [D 4] [E 2] [F 5] [G 7] [H 6]"},
-        DdlCase{"CREATE TABLE T (A DateTime, B Bit, C Logical, D OLEObject, E GUID, F YesNo, G LongBinary, "
-                "H AutoIncrement, I Currency, J Single, K Double, L Date, M Long, N Integer, O String)",
-                "create T: [A 8] [B 1] [C 1] [D 11] [E 15] [F 1] [G 11] [H 4 auto] [I 5] [J 6] [K 7] [L 8] [M 4] "
-                "[N 3] [O 10(255)]"},
-        DdlCase{"CREATE TABLE T (A Long, B Text, CONSTRAINT PK_T PRIMARY KEY (A, B DESC))",
-                "create T: [A 4] [B 10(255)] {PK_T pk A,B desc}"},
-        DdlCase{"CREATE TABLE T (A Long CONSTRAINT One UNIQUE, B Long, UNIQUE (B))",
-                "create T: [A 4 unique] [B 4] { unique B}"},
-        DdlCase{"CREATE TABLE T (A Decimal(12,3), B NUMERIC (5), C Dec, D decimal(28, 28), E Decimal(1,0))",
-                "create T: [A 20(12,3)] [B 20(5,0)] [C 20(18,0)] [D 20(28,28)] [E 20(1,0)]"},
-        DdlCase{"ALTER TABLE T ADD COLUMN P Numeric(9,2) NOT NULL", "alter T add [P 20(9,2) notnull]"},
-        DdlCase{"DROP TABLE [Order Details]", "drop Order Details"},
-        DdlCase{"ALTER TABLE Orders ADD COLUMN Note Text(30)", "alter Orders add [Note 10(30)]"},
-        DdlCase{"ALTER TABLE Orders ADD Note Memo NOT NULL", "alter Orders add [Note 12 notnull]"},
-        DdlCase{"ALTER TABLE Orders DROP COLUMN Note", "alter Orders drop Note"},
-        DdlCase{"ALTER TABLE Orders DROP Note", "alter Orders drop Note"},
-        DdlCase{"ALTER TABLE Orders ADD CONSTRAINT PK PRIMARY KEY (OrderID)", "alter Orders add {PK pk OrderID}"},
-        DdlCase{"CREATE UNIQUE INDEX ByName ON Customers (CompanyName DESC, City)",
-                "index ByName on Customers (CompanyName desc,City) unique"},
-        DdlCase{"CREATE INDEX PrimaryKey ON T (ID) WITH PRIMARY", "index PrimaryKey on T (ID) primary"},
-        DdlCase{"CREATE INDEX I ON T (A ASC) WITH DISALLOW NULL", "index I on T (A) disallownull"},
-        DdlCase{"CREATE INDEX I ON T (A) WITH IGNORE NULL", "index I on T (A) ignorenull"},
-        DdlCase{"DROP INDEX ByName ON Customers", "dropindex ByName on Customers"}));
 
 TEST(Statements, SelectIntoNamesTheNewTable) {
     EXPECT_EQ(makeTableTarget(parse("SELECT * INTO [New Orders] FROM Orders")), "New Orders");
