@@ -110,7 +110,7 @@ TEST(FieldTypes, OwnDeclaredTypesReadBack) {
 
 TEST(FieldTypes, ForeignDeclaredTypes) {
     for (const auto& c : cases("declared")) {
-        const std::string declared = c.fields[0].substr(1, c.fields[0].size() - 2);
+        const std::string declared = unquoted(c.fields[0]);
         const DeclaredType t = typeFromDeclared(declared);
         EXPECT_EQ(t.code, typeCode(c.fields[1])) << "'" << declared << "'";
         EXPECT_EQ(t.size, std::stoi(c.fields[2])) << "'" << declared << "'";

@@ -23,34 +23,9 @@
 #include "shell/frmMain.h"
 #include "shell/getgrid.h"
 #include "support/app_fixture.h"
+#include "support/case_file.h"
 
 namespace {
-
-struct MenuItem { const char* name; const char* caption; const char* shortcut; };
-
-// In menu order, top to bottom.
-const MenuItem kMenuItems[] = {
-    {"mnuFile", "&File", ""}, {"mnuFileNew", "&New", "Ctrl+N"}, {"mnuFileOpen", "&Open...", "Ctrl+O"},
-    {"mnuFileClose", "&Close", ""}, {"mnuFileSave", "&Save", ""}, {"mnuFileSaveAs", "Save &As...", ""},
-    {"mnuFilePageSetup", "Page Set&up...", ""}, {"mnuFilePrint", "&Print...", ""}, {"mnuFileExit", "E&xit", ""},
-    {"mnuEdit", "&Edit", ""}, {"mnuEditCut", "Cu&t", "Ctrl+X"}, {"mnuEditCopy", "&Copy", "Ctrl+C"},
-    {"mnuEditPaste", "&Paste", "Ctrl+V"}, {"mnuView", "&View", ""}, {"mnuViewToolbar", "&Toolbar", ""},
-    {"mnuViewStatusBar", "Status &Bar", ""}, {"mnuFont", "Font", ""}, {"mnuRecord", "&Record", ""},
-    {"mnuAddRecords", "Add", ""}, {"mnuDelete", "Delete", ""}, {"mnuFind", "Find", ""}, {"mnuSeek", "Seek", ""},
-    {"mnuSetBM", "Set Bookmark", ""}, {"mnuMovetoBM", "Move to Bookmark", ""},
-    {"mnuMovetoRecord", "Move to Record No.", ""}, {"mnuTable", "&Table", ""},
-    {"mnuOpenRecordset", "Open Recordset", ""}, {"mnuSetup", "Setup", ""}, {"mnuUpdateTable", "Update Table", ""},
-    {"mnuUpdateTableJoin", "Update Table Join", ""}, {"mnuAppendfromTable", "Append from Table", ""},
-    {"mnuAppendfromText", "Append from Text", ""}, {"mnuCopytoTable", "Copy to Table", ""},
-    {"mnuCopytoText", "Copy to Text", ""}, {"mnuStatistics", "Statistics", ""},
-    {"mnuMakeaQuery", "Query Builder", ""}, {"mnuQueryManager", "Query Manager", ""},
-    {"mnuTableStructure", "Table Structure", ""}, {"mnuImportFoxPro", "Import FoxPro Table into Access 2000", ""},
-    {"mnuDeleteRelationTree", "DeleteRelationTree", ""}, {"mnuDeleteRelation", "Delete", ""},
-    {"mnuWindow", "&Window", ""}, {"mnuWindowCascade", "&Cascade", ""},
-    {"mnuWindowTileHorizontal", "Tile &Horizontal", ""}, {"mnuWindowTileVertical", "Tile &Vertical", ""},
-    {"mnuViewWindow", "View Window", ""}, {"mnuHelp", "&Help", ""}, {"mnuHelpContents", "&Contents", ""},
-    {"mnuHelpAbout", "&About ", ""},
-};
 
 class MenuTest : public StartedApp {
 protected:
@@ -58,12 +33,14 @@ protected:
 };
 
 TEST_F(MenuTest, CaptionsAndShortcutsFollowTheMenuTable) {
-    for (const MenuItem& item : kMenuItems) {
-        auto* menu = main()->findChild<QMenu*>(item.name);
-        auto* a = main()->findChild<QAction*>(item.name);
-        ASSERT_TRUE(menu || a) << "missing " << item.name;
-        EXPECT_EQ(menu ? menu->title() : a->text(), QString::fromUtf8(item.caption)) << item.name;
-        EXPECT_EQ(menu ? QKeySequence() : a->shortcut(), QKeySequence(QString::fromUtf8(item.shortcut))) << item.name;
+    for (const auto& item : readCases(LEDGERLY_TEST_DATA "/menus.txt", "item")) {
+        const QString name = QString::fromStdString(item.fields[0]);
+        auto* menu = main()->findChild<QMenu*>(name);
+        auto* a = main()->findChild<QAction*>(name);
+        ASSERT_TRUE(menu || a) << "missing " << item.fields[0];
+        EXPECT_EQ(menu ? menu->title() : a->text(), QString::fromStdString(unquoted(item.fields[1]))) << item.fields[0];
+        EXPECT_EQ(menu ? QKeySequence() : a->shortcut(), QKeySequence(QString::fromStdString(unquoted(item.fields[2]))))
+            << item.fields[0];
     }
 }
 

@@ -12,6 +12,17 @@ struct CaseLine {
     std::vector<std::string> fields;
 };
 
+// The text of a field written "..." with \n, \r, \t and \xNN escapes.
+inline std::string unquoted(const std::string& q) {
+    std::string out;
+    for (size_t i = 1; i + 1 < q.size(); ++i) {
+        if (q[i] != '\\') out += q[i];
+        else if (q[++i] == 'x') out += char(std::stoi(q.substr(i + 1, 2), nullptr, 16)), i += 2;
+        else out += q[i] == 'n' ? '\n' : q[i] == 'r' ? '\r' : q[i] == 't' ? '\t' : q[i];
+    }
+    return out;
+}
+
 // The lines of `path` whose first field is `key`, with that field dropped.
 inline std::vector<CaseLine> readCases(const std::string& path, const std::string& key) {
     std::ifstream in(path);
