@@ -214,18 +214,14 @@ TEST(OpenDatabase, CreatingOverAnExistingFileIsRefused) {
 }
 
 
-class TwoDatabases : public ::testing::Test {
+// Two Database objects, `a` and `b`, on one file.
+class TwoDatabases : public NewDatabase {
 protected:
     void SetUp() override {
-        path = dir.file("two.db");
-        a = DBEngine::CreateDatabase(path);
         addTable(*a, "Items", {{"ID", dbLong, 0, dbAutoIncrField}, {"Code", dbText, 10}},
                  {{"PrimaryKey", {"ID"}, true}, {"CodeIdx", {"Code"}, false, true}});
-        b = DBEngine::OpenDatabase(path);
     }
-    TempDir dir;
-    std::string path;
-    std::shared_ptr<Database> a, b;
+    std::shared_ptr<Database> a = db, b = DBEngine::OpenDatabase(path);
 };
 
 // Changes of one are seen by the other's next recordset, and neither blocks the other.

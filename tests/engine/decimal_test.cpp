@@ -11,17 +11,9 @@ using namespace enginetest;
 
 namespace {
 
-using Rows = std::vector<std::vector<std::string>>;
-
 std::pair<int, int> digits(const Field& f) { return {f.Precision(), f.Scale()}; }
 
-class DecimalDefinition : public ::testing::Test {
-protected:
-    void reopen() { db->Close(), db = DBEngine::OpenDatabase(path); }
-    TempDir dir;
-    std::string path = dir.file("d.db");
-    std::shared_ptr<Database> db = DBEngine::CreateDatabase(path);
-};
+class DecimalDefinition : public NewDatabase {};
 
 class DecimalField : public DecimalDefinition {
 protected:

@@ -1,6 +1,7 @@
 #pragma once
 // Small helpers shared by the object-model tests: error numbers, tables made
 // through the object model, rows added through recordsets, raw SQLite reads.
+#include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <functional>
@@ -11,6 +12,7 @@
 
 #include "engine/dao.h"
 #include "engine/error.h"
+#include "support/tempdir.h"
 
 namespace enginetest {
 
@@ -23,6 +25,15 @@ inline int errorOf(const std::function<void()>& f) {
     }
     return 0;
 }
+
+// A test with a new database file of its own.
+class NewDatabase : public ::testing::Test {
+protected:
+    void reopen() { db->Close(), db = engine::DBEngine::OpenDatabase(path); }
+    TempDir dir;
+    std::string path = dir.file("test.db");
+    std::shared_ptr<engine::Database> db = engine::DBEngine::CreateDatabase(path);
+};
 
 struct FieldSpec {
     std::string name;

@@ -11,18 +11,13 @@ using namespace enginetest;
 
 namespace {
 
-class FieldValues : public ::testing::Test {
+class FieldValues : public NewDatabase {
 protected:
     void SetUp() override {
-        path = dir.file("v.db");
-        db = DBEngine::CreateDatabase(path);
         db->Execute("CREATE TABLE T (ID Counter, G GUID, C Currency, S Single, D Double, B YesNo, I Short, L Long, "
                     "N Text(5))");
         db->Execute("INSERT INTO T (N) VALUES ('row')");
     }
-    TempDir dir;
-    std::string path;
-    std::shared_ptr<Database> db;
 };
 
 struct ValueCase {

@@ -12,26 +12,15 @@ using namespace enginetest;
 
 namespace {
 
-class Typed : public ::testing::Test {
+class Typed : public NewDatabase {
 protected:
     void SetUp() override {
-        path = dir.file("typed.db");
-        db = DBEngine::CreateDatabase(path);
         addTable(*db, "T",
-                 {{"ID", dbLong, 0, dbAutoIncrField},
-                  {"Short", dbText, 5},
-                  {"Req", dbText, 10, 0, true, true},
-                  {"Strict", dbText, 10},
-                  {"Num", dbLong},
-                  {"Small", dbByte},
-                  {"Money", dbCurrency},
-                  {"When", dbDate},
+                 {{"ID", dbLong, 0, dbAutoIncrField}, {"Short", dbText, 5}, {"Req", dbText, 10, 0, true, true},
+                  {"Strict", dbText, 10}, {"Num", dbLong}, {"Small", dbByte}, {"Money", dbCurrency}, {"When", dbDate},
                   {"Flag", dbBoolean}},
                  {{"PrimaryKey", {"ID"}, true}});
     }
-    TempDir dir;
-    std::string path;
-    std::shared_ptr<Database> db;
 };
 
 TEST_F(Typed, ValuesAreCheckedAndConvertedOnTheWayIn) {
@@ -104,11 +93,7 @@ TEST_F(Typed, StatementsCannotBreakTheTypesEither) {
     EXPECT_EQ(rawQuery(path, "SELECT typeof(Num), Num FROM T"), (Rows{{"integer", "42"}}));
 }
 
-class Fields : public ::testing::Test {
-protected:
-    TempDir dir;
-    std::shared_ptr<Database> db = DBEngine::CreateDatabase(dir.file("f.db"));
-};
+class Fields : public NewDatabase {};
 
 TEST_F(Fields, CreateTableAllowsEmptyTextAndObjectModelFieldsDoNot) {
     db->Execute("CREATE TABLE Notes (N Text(10))");
@@ -159,18 +144,13 @@ TEST_F(Fields, AutoNumbersAreGivenNotSetAndNeverReused) {
 }
 
 
-class People : public ::testing::Test {
+class People : public NewDatabase {
 protected:
     void SetUp() override {
-        path = dir.file("people.db");
-        db = DBEngine::CreateDatabase(path);
         addTable(*db, "People",
                  {{"ID", dbLong, 0, dbAutoIncrField}, {"Name", dbText, 20}, {"City", dbText, 20}, {"Age", dbLong}},
-                 {{"PrimaryKey", {"ID"}, true},
-                  {"NameIdx", {"Name"}},
-                  {"AgeDesc", {"-Age"}},
-                  {"CityName", {"City", "Name"}},
-                  {"CityAgeName", {"City", "Age", "Name"}}});
+                 {{"PrimaryKey", {"ID"}, true}, {"NameIdx", {"Name"}}, {"AgeDesc", {"-Age"}},
+                  {"CityName", {"City", "Name"}}, {"CityAgeName", {"City", "Age", "Name"}}});
         auto rs = db->OpenRecordset("People");
         const std::vector<std::tuple<const char*, const char*, int>> rows = {
             {"Eve", "Oslo", 30}, {"Bob", "Rome", 25}, {"Dan", "Oslo", 41}, {"Ann", "Rome", 35},
@@ -178,9 +158,6 @@ protected:
         for (const auto& [n, c, a] : rows) addRow(*rs, {{"Name", n}, {"City", c}, {"Age", a}});
     }
     std::string name(Recordset& rs) { return rs.Fields("Name").Value().toText(); }
-    TempDir dir;
-    std::string path;
-    std::shared_ptr<Database> db;
 };
 
 TEST_F(People, MovingThroughBothEndsAndPositions) {

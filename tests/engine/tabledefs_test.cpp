@@ -26,16 +26,7 @@ Strings names(const C& collection) {
     return out;
 }
 
-class Collections : public ::testing::Test {
-protected:
-    void SetUp() override {
-        path = dir.file("c.db");
-        db = DBEngine::CreateDatabase(path);
-    }
-    TempDir dir;
-    std::string path;
-    std::shared_ptr<Database> db;
-};
+class Collections : public NewDatabase {};
 
 TEST_F(Collections, TableDefsInNameOrderWithEngineTablesListed) {
     for (const char* n : {"beta", "Alpha", "gamma", "Zulu", "delta"})
