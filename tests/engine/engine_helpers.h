@@ -44,12 +44,8 @@ struct FieldSpec {
     bool allowZeroLength = false;
 };
 
-struct IndexSpec {
-    std::string name;
-    std::vector<std::string> fields;  // "-Name" for a descending field
-    bool primary = false;
-    bool unique = false;
-};
+// fields: "-Name" for a descending field.
+struct IndexSpec { std::string name; std::vector<std::string> fields; bool primary = false; bool unique = false; };
 
 inline std::shared_ptr<engine::TableDef> addTable(engine::Database& db, const std::string& name,
                                                   const std::vector<FieldSpec>& fields,

@@ -20,12 +20,8 @@ protected:
     }
 };
 
-struct ValueCase {
-    const char* field;
-    const char* literal;  // as written in a statement
-    Variant value;        // as given to a recordset
-    int error;            // 0: stored
-};
+// A literal as a statement writes it, the value as a recordset gets it, and the error (0: stored).
+struct ValueCase { const char* field; const char* literal; Variant value; int error; };
 
 TEST_F(FieldValues, EveryTypeRefusesWhatItCannotHold) {
     const std::vector<ValueCase> cases = {

@@ -187,12 +187,8 @@ TEST_F(GridEditTest, EnterWithoutTypingWritesNothing) {
 }
 
 TEST_F(GridEditTest, TypingWhereNothingCanChangeSaysWhyInTheStatusBarOnce) {
-    struct Case {
-        const char* what;
-        QString sql;  // empty: the Staff table itself
-        const char* field;
-        QString reason;
-    } cases[] = {
+    // sql: empty for the Staff table itself.
+    struct Case { const char* what; QString sql; const char* field; QString reason; } cases[] = {
         {"joined query", "SELECT s.Name, d.DeptName FROM Staff AS s INNER JOIN Depts AS d ON s.DeptID = d.DeptID",
          "Name",
          "Read-only: the records of a query that joins tables, groups records or combines results cannot be "

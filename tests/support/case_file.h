@@ -7,10 +7,7 @@
 #include <string>
 #include <vector>
 
-struct CaseLine {
-    int line = 0;
-    std::vector<std::string> fields;
-};
+struct CaseLine { int line = 0; std::vector<std::string> fields; };
 
 // The text of a field written "..." with \n, \r, \t and \xNN escapes.
 inline std::string unquoted(const std::string& q) {

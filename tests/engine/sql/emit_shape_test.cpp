@@ -118,10 +118,8 @@ TEST(LinkedTables, AreReadThroughTheirReference) {
 }
 
 // Conditions on indexed fields must stay in a form SQLite serves from the index.
-struct PlanCase {
-    const char* where;
-    const char* index;  // text the query plan must show
-};
+// index: text the query plan must show.
+struct PlanCase { const char* where; const char* index; };
 
 class IndexFriendly : public ::testing::TestWithParam<PlanCase> {};
 

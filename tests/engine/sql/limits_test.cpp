@@ -17,11 +17,8 @@ std::string joined(int n, const std::function<std::string(int)>& term, const std
     return out;
 }
 
-struct LongCase {
-    const char* what;
-    std::string statement;
-    std::string expected;  // the one value it returns
-};
+// expected: the one value it returns.
+struct LongCase { const char* what; std::string statement; std::string expected; };
 
 TEST(Limits, LongChainsAndInListsRun) {
     SampleDb db;

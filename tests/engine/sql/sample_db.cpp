@@ -22,12 +22,8 @@ std::string lower(std::string_view s) {
 
 struct Col { const char* name; int type; };
 
-struct Table {
-    const char* name;
-    std::vector<Col> cols;
-    const char* key;  // column that is the rowid, or nullptr
-    const char* rows; // INSERT values
-};
+// key: column that is the rowid, or nullptr; rows: INSERT values.
+struct Table { const char* name; std::vector<Col> cols; const char* key; const char* rows; };
 
 // Declared types as the engine stores each field type.
 std::string declared(int type) {
