@@ -242,7 +242,7 @@ TEST_F(Queries, SavedAtOnceEnumeratedByNameAndNamesAreUnique) {
     EXPECT_EQ(names(DBEngine::OpenDatabase(path)->QueryDefs()), Strings{"Alpha"});
 }
 
-TEST_F(Queries, SelectQueryHasFieldsAndOpensByName) {
+TEST_F(Queries, SelectParameterAndActionQueries) {
     auto q = db->CreateQueryDef("Totals", "SELECT Customer, Sum(Amount) AS Total FROM Orders GROUP BY Customer ORDER BY Customer");
     EXPECT_EQ(names(q->Fields()), (Strings{"Customer", "Total"}));
     auto rs = db->OpenRecordset("totals");
@@ -254,18 +254,14 @@ TEST_F(Queries, SelectQueryHasFieldsAndOpensByName) {
     q->SetSQL("SELECT ID FROM Orders WHERE Customer = 'ann'");
     EXPECT_EQ(DBEngine::OpenDatabase(path)->OpenRecordset("Totals")->RecordCount(), 2);
     EXPECT_EQ(names(q->Fields()), Strings{"ID"});
-}
 
-TEST_F(Queries, ParameterQueryCannotBeOpened) {
+    // A parameter query cannot be opened; an action query runs and counts its rows.
     db->CreateQueryDef("Ask", "PARAMETERS [Which] Text; SELECT * FROM Orders WHERE Customer = [Which]");
     EXPECT_EQ(errorOf([&] { db->OpenRecordset("Ask"); }), err::TooFewParameters);
     EXPECT_EQ(errorOf([&] { db->QueryDefs()["Ask"].OpenRecordset(); }), err::TooFewParameters);
-}
-
-TEST_F(Queries, ActionQueryRunsAndCountsItsRows) {
-    auto q = db->CreateQueryDef("Clear", "DELETE FROM Orders WHERE Customer = 'ANN'");
-    q->Execute();
-    EXPECT_EQ(q->RecordsAffected(), 2);
+    auto clear = db->CreateQueryDef("Clear", "DELETE FROM Orders WHERE Customer = 'ANN'");
+    clear->Execute();
+    EXPECT_EQ(clear->RecordsAffected(), 2);
     EXPECT_EQ(db->OpenRecordset("Orders")->RecordCount(), 1);
 }
 

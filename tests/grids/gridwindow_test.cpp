@@ -148,7 +148,7 @@ TEST_F(GridWindowTest, EmptyTableOpensWithNoBookmarkAndNoSelectedSlotCreatesNoth
     for (frmGrid* g : moduleCreateGrid::WorkAreas) EXPECT_EQ(g, nullptr);
 }
 
-TEST_F(GridWindowTest, WindowWidthIsColumnWidthsPlusMarginCapped) {
+TEST_F(GridWindowTest, WindowWidthIsColumnWidthsPlusMarginCappedAndTheStateStaysNormal) {
     std::string path = makeSales();
     {
         auto db = openDb(path);
@@ -172,9 +172,21 @@ TEST_F(GridWindowTest, WindowWidthIsColumnWidthsPlusMarginCapped) {
     double sum = 0;
     for (int c = 0; c < narrow->NumCols; ++c) sum += Twips::fromPixelsX(narrow->DBGrid1->columnWidth(c));
     EXPECT_NEAR(sum, narrowCols, 0.5);
+
+    // Grid windows stay in the normal state.
+    QMdiSubWindow* w = wide->subWindow();
+    const QSize before = w->size();
+    w->showMaximized();
+    settle();
+    EXPECT_FALSE(w->isMaximized());
+    EXPECT_EQ(w->size(), before) << "after maximize";
+    w->showMinimized();
+    settle();
+    EXPECT_FALSE(w->isMinimized());
+    EXPECT_EQ(w->size(), before) << "after minimize";
 }
 
-TEST_F(GridWindowTest, BadSqlGivesOneMessageAndLeavesThePlaceholder) {
+TEST_F(GridWindowTest, BadSqlGivesOneMessageAndLeavesThePlaceholderAndAFailedRefreshTheGridUnfinished) {
     std::string path = makeSales();
     QString expected = engineMessage([&] { openDb(path)->OpenRecordset("SELECT * FROM Missing"); });
     frmGrid* grid = openQuery(2, path, "SELECT * FROM Missing", "Broken");
@@ -186,6 +198,25 @@ TEST_F(GridWindowTest, BadSqlGivesOneMessageAndLeavesThePlaceholder) {
     EXPECT_EQ(view()->lstTable->item(2)->text(), frmView::Placeholder(2));
     EXPECT_EQ(view()->CGrid, nullptr);
     EXPECT_FALSE(view()->cmdClose->isEnabled());
+
+    // A refresh that fails says "Check your syntax." and leaves the grid unfinished.
+    openDb(path)->Execute("CREATE TABLE Extra (A Long)");
+    grid = openQuery(0, path, "SELECT * FROM Extra", "Extra");
+    ASSERT_NE(grid, nullptr);
+    expected = engineMessage([&] {
+        auto db = openDb(path);
+        db->Execute("DROP TABLE Extra");
+        db->OpenRecordset("SELECT * FROM Extra");
+    });
+    prompts->messages.clear();
+    view()->cmdRefresh->click();
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_EQ(prompts->messages[0].text, expected + " Check your syntax.");
+    EXPECT_EQ(grid->successful, QVariant(false));
+    // The database window leaves an unfinished grid as it was.
+    QString status = main()->StatusText();
+    selectLine(0);
+    EXPECT_EQ(main()->StatusText(), status);
 }
 
 TEST_F(GridWindowTest, UnpermittedFileAddsTheAdvice) {
@@ -222,42 +253,6 @@ TEST_F(GridWindowTest, RowsChangedElsewhereShowAsTheyAreNow) {
                  {700, 2, "#Deleted"}, {699, 0, "700"}, {701, 0, "702"}};
     for (const auto& c : cells) EXPECT_EQ(model->index(c.row, c.col).data().toString(), c.text) << c.row;
     EXPECT_EQ(model->rowCount(), 1000);
-}
-
-TEST_F(GridWindowTest, GridWindowsStayInTheNormalState) {
-    std::string path = makeSales();
-    frmGrid* grid = openTable(0, path, "Orders");
-    ASSERT_NE(grid, nullptr);
-    QMdiSubWindow* w = grid->subWindow();
-    const QSize before = w->size();
-    w->showMaximized();
-    settle();
-    EXPECT_FALSE(w->isMaximized());
-    EXPECT_EQ(w->size(), before) << "after maximize";
-    w->showMinimized();
-    settle();
-    EXPECT_FALSE(w->isMinimized());
-    EXPECT_EQ(w->size(), before) << "after minimize";
-}
-
-TEST_F(GridWindowTest, FailedRefreshSaysCheckYourSyntaxAndLeavesTheGridUnfinished) {
-    std::string path = makeSales();
-    openDb(path)->Execute("CREATE TABLE Extra (A Long)");
-    frmGrid* grid = openQuery(0, path, "SELECT * FROM Extra", "Extra");
-    ASSERT_NE(grid, nullptr);
-    QString expected = engineMessage([&] {
-        auto db = openDb(path);
-        db->Execute("DROP TABLE Extra");
-        db->OpenRecordset("SELECT * FROM Extra");
-    });
-    view()->cmdRefresh->click();
-    ASSERT_EQ(prompts->messages.size(), 1u);
-    EXPECT_EQ(prompts->messages[0].text, expected + " Check your syntax.");
-    EXPECT_EQ(grid->successful, QVariant(false));
-    // The database window leaves an unfinished grid as it was.
-    QString status = main()->StatusText();
-    selectLine(0);
-    EXPECT_EQ(main()->StatusText(), status);
 }
 
 class GridFollowTest : public GridWindowTest {

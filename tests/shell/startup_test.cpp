@@ -31,7 +31,9 @@ void expectNear(int actualPx, int expectedPx, const char* what) {
 
 class StartupTest : public AppFixture {};
 
-TEST_F(StartupTest, EmptySettingsGiveDefaultPositions) {
+// Empty settings give the default positions; the database window starts with
+// twelve placeholders and no grid, the grid and document commands disabled.
+TEST_F(StartupTest, FirstStartGivesDefaultPositionsAndAnEmptyDatabaseWindow) {
     start();
     ASSERT_NE(main(), nullptr);
     QRect g = main()->geometry();
@@ -52,10 +54,7 @@ TEST_F(StartupTest, EmptySettingsGiveDefaultPositions) {
     EXPECT_EQ(view()->windowTitle(), "View");
     EXPECT_EQ(main()->windowTitle(), "Ledgerly");
     EXPECT_TRUE(prompts->messages.empty());
-}
 
-TEST_F(StartupTest, DatabaseWindowStartsWithTwelvePlaceholdersAndNoGridAndGridCommandsDisabled) {
-    start();
     QListWidget* list = find<QListWidget>(view(), "lstTable");
     ASSERT_EQ(list->count(), 12);
     EXPECT_EQ(list->item(0)->text(), "           -1-       ");

@@ -3,6 +3,7 @@
 // index-friendly conditions and domain lookups, and the data-definition structures.
 #include <gtest/gtest.h>
 
+#include "engine/engine_helpers.h"
 #include "engine/error.h"
 #include "engine/fieldtypes.h"
 #include "engine/sql/sql.h"
@@ -47,16 +48,13 @@ TEST(RowAddressing, KeysetAndPageReadsGiveTheSelectedRows) {
     EXPECT_EQ(e.columns[1].name, "Who");
     EXPECT_EQ(e.columns[1].baseColumn, "Ship Name");
     EXPECT_EQ(e.columns[2].baseColumn, "");
-}
 
-TEST(RowAddressing, SelectWithoutWhereOrOrderLeavesThemEmpty) {
-    sqltest::SampleDb db;
-    EmittedSelect e = emitSelect(parse("SELECT * FROM [Order Details]"), db.catalog());
+    // Without WHERE or ORDER BY both stay empty.
+    e = emitSelect(parse("SELECT * FROM [Order Details]"), db.catalog());
     EXPECT_EQ(e.baseTable, "Order Details");
     EXPECT_EQ(e.whereClause, "");
     EXPECT_EQ(e.orderBy, "");
-    auto keys = db.query("SELECT " + e.baseAlias + ".rowid FROM " + e.fromClause);
-    EXPECT_EQ(keys.rows.size(), 7u);
+    EXPECT_EQ(db.query("SELECT " + e.baseAlias + ".rowid FROM " + e.fromClause).rows.size(), 7u);
 }
 
 class NotAddressable : public ::testing::TestWithParam<const char*> {};
@@ -203,28 +201,15 @@ TEST(DomainOrder, FirstLastAndLookupFollowStoredOrderWhateverIndexServesTheCrite
                                                      stored.rows.front()[0]}));
 }
 
-TEST(Statements, SelectIntoNamesTheNewTable) {
+// SELECT INTO names its new table, parameters are reported, a select is no
+// action, and quoting doubles inner quotes.
+TEST(Statements, TargetsParametersActionsAndQuoting) {
     EXPECT_EQ(makeTableTarget(parse("SELECT * INTO [New Orders] FROM Orders")), "New Orders");
     EXPECT_EQ(makeTableTarget(parse("SELECT * FROM Orders")), "");
-}
-
-TEST(Statements, ParametersAreReported) {
     EXPECT_TRUE(parse("PARAMETERS [Start] DateTime, Who Text (20); SELECT * FROM Orders").hasParameters());
     EXPECT_FALSE(parse("SELECT * FROM Orders").hasParameters());
-}
-
-TEST(Statements, SelectCannotBeRunAsAction) {
     sqltest::SampleDb db;
-    try {
-        emitAction(parse("SELECT * FROM Orders"), db.catalog());
-        ADD_FAILURE();
-    } catch (const Error& e) {
-        EXPECT_EQ(e.number(), 3065);
-    }
-}
-
-TEST(Quoting, DoublesInnerQuotes) {
-    sqltest::SampleDb db;
+    EXPECT_EQ(enginetest::errorOf([&] { emitAction(parse("SELECT * FROM Orders"), db.catalog()); }), 3065);
     auto out = db.query("SELECT " + quoteText("it's \"x\"") + " AS " + quoteIdent("a \"b\""));
     ASSERT_EQ(out.rows.size(), 1u);
     EXPECT_EQ(out.rows[0][0], "it's \"x\"");
