@@ -37,6 +37,9 @@ TEST(OpenDatabase, FilesThatAreNoDatabaseAreRefusedWithTheirNumbers) {
     const std::pair<const char*, int> cases[] = {{"nothing.db", err::FileNotFound}, {"notes.txt", err::NotADatabase},
                                                  {"empty.db", err::NotADatabase}, {"sub.db", err::NotADatabase}};
     for (const auto& [file, error] : cases) EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(dir.file(file)); }), error) << file;
+    // Creating over an existing file is refused.
+    DBEngine::CreateDatabase(dir.file("a.db"))->Close();
+    EXPECT_EQ(errorOf([&] { DBEngine::CreateDatabase(dir.file("a.db")); }), 3204);
 }
 
 TEST(OpenDatabase, GenuineJetFileIsNotADatabaseHere) {
@@ -206,12 +209,6 @@ TEST(OpenDatabase, ExclusiveOpenKeepsOtherProcessesOutButNotThisOne) {
     EXPECT_EQ(openInChild(path, true), 0);
 }
 
-TEST(OpenDatabase, CreatingOverAnExistingFileIsRefused) {
-    TempDir dir;
-    std::string path = dir.file("a.db");
-    DBEngine::CreateDatabase(path)->Close();
-    EXPECT_EQ(errorOf([&] { DBEngine::CreateDatabase(path); }), 3204);
-}
 
 
 // Two Database objects, `a` and `b`, on one file.

@@ -187,7 +187,7 @@ TEST_F(DecimalDefinition, SelectIntoKeepsTheDigitsOfItsSourceWhenKnown) {
     EXPECT_EQ(rawQuery(path, "SELECT D FROM C ORDER BY D"), (Rows{{"1.235"}, {"2.5"}}));
 }
 
-TEST_F(DecimalDefinition, AFieldOfAnOlderFileKeepsItsDigits) {
+TEST_F(DecimalDefinition, FieldsOfOlderAndOtherProgramsFilesKeepTheirDigits) {
     db->Close();
     // A Decimal field as files made before this kept it: plain DECIMAL, no digits.
     rawExec(path, R"(CREATE TABLE "Old" ("D" DECIMAL CONSTRAINT "type|D" CHECK (typeof("D") IN ('real','integer','null'))
@@ -205,10 +205,8 @@ TEST_F(DecimalDefinition, AFieldOfAnOlderFileKeepsItsDigits) {
     EXPECT_EQ(rawQuery(path, "SELECT D FROM Old ORDER BY rowid"), (Rows{{"-1110.55446"}, {"27.1828182"}, {"0.0005"}}));
     db->Close();
     EXPECT_EQ(rawQuery(path, "SELECT sql FROM sqlite_master ORDER BY name"), schemaBefore);
-}
 
-// Another program's DECIMAL(5,2) gets those digits too; with no range check of ours there, the engine refuses.
-TEST_F(DecimalDefinition, ADeclaredDecimalOfAnotherProgramsFileIsKeptToo) {
+    // Another program's DECIMAL(5,2) gets those digits too; with no range check of ours there, the engine refuses.
     path = dir.file("foreign.db");
     rawExec(path, "CREATE TABLE Prices (Item TEXT, Amount DECIMAL(5,2)); INSERT INTO Prices VALUES ('a', 1.005)");
     db = DBEngine::OpenDatabase(path);

@@ -8,6 +8,7 @@
 #include "engine/fieldtypes.h"
 #include "engine/sql/sql.h"
 #include "sample_db.h"
+#include "support/case_file.h"
 
 using namespace engine;
 using namespace engine::sql;
@@ -57,30 +58,20 @@ TEST(RowAddressing, KeysetAndPageReadsGiveTheSelectedRows) {
     EXPECT_EQ(db.query("SELECT " + e.baseAlias + ".rowid FROM " + e.fromClause).rows.size(), 7u);
 }
 
-class NotAddressable : public ::testing::TestWithParam<const char*> {};
+std::vector<CaseLine> cases(const char* key) { return readCases(LEDGERLY_TEST_DATA "/emit_plans.txt", key); }
 
-TEST_P(NotAddressable, HasNoBaseTable) {
+TEST(RowAddressing, SelectsWithoutABaseTableHaveNoneAndStillRun) {
     sqltest::SampleDb db;
-    EmittedSelect e = emitSelect(parse(GetParam()), db.catalog());
-    EXPECT_EQ(e.baseTable, "");
-    EXPECT_EQ(e.selectList, "");
-    for (const auto& c : e.columns) EXPECT_EQ(c.baseColumn, "") << c.name;
-    auto out = db.query(e.sql);  // and it still runs
-    EXPECT_FALSE(out.runtimeFailure) << out.errorText;
+    for (const auto& c : cases("unaddressable")) {
+        SCOPED_TRACE(c.fields[0]);
+        EmittedSelect e = emitSelect(parse(c.fields[0]), db.catalog());
+        EXPECT_EQ(e.baseTable, "");
+        EXPECT_EQ(e.selectList, "");
+        for (const auto& col : e.columns) EXPECT_EQ(col.baseColumn, "") << col.name;
+        auto out = db.query(e.sql);
+        EXPECT_FALSE(out.runtimeFailure) << out.errorText;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Selects, NotAddressable,
-    ::testing::Values("SELECT o.OrderID FROM Orders AS o INNER JOIN Customers AS c ON o.CustomerID = c.CustomerID",
-                      "SELECT OrderID FROM Orders, Customers",
-                      "SELECT CustomerID FROM Orders GROUP BY CustomerID",
-                      "SELECT Count(*) FROM Orders",
-                      "SELECT DISTINCT CustomerID FROM Orders",
-                      "SELECT TOP 2 OrderID FROM Orders",
-                      "SELECT OrderID FROM Orders UNION SELECT ProductID FROM Products",
-                      "SELECT OrderID FROM [Big Orders]",
-                      "SELECT 1 + 1",
-                      "SELECT t.OrderID FROM (SELECT OrderID FROM Orders) AS t"));
 
 // A linked table lives in another (attached) database; its reference is
 // schema-qualified and the statement still names it by its own name.
@@ -115,75 +106,33 @@ TEST(LinkedTables, AreReadThroughTheirReference) {
     EXPECT_EQ(joined(column(db.query("SELECT Amount FROM link_1.Remote WHERE Code = 'a'"))), "2.5");
 }
 
-// Conditions on indexed fields must stay in a form SQLite serves from the index.
-// index: text the query plan must show.
-struct PlanCase { const char* where; const char* index; };
-
-class IndexFriendly : public ::testing::TestWithParam<PlanCase> {};
-
-TEST_P(IndexFriendly, ConditionUsesTheIndex) {
+// Conditions on indexed fields, and domain functions searching their domain
+// through its index: the query plan shows the index, and a domain is never scanned.
+TEST(QueryPlans, IndexedConditionsAndDomainCriteriaUseTheIndex) {
     sqltest::SampleDb db;
     ASSERT_EQ(sqlite3_exec(db.db(),
-                           "CREATE INDEX OrderDate ON Orders (OrderDate);"
-                           "CREATE INDEX ShipName ON Orders (\"Ship Name\");"
-                           "CREATE INDEX Shipped ON Orders (Shipped);",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    EmittedSelect e = emitSelect(parse(std::string("SELECT OrderID FROM Orders WHERE ") + GetParam().where),
-                                 db.catalog());
-    auto plan = db.query("EXPLAIN QUERY PLAN " + e.sql);
-    std::string text;
-    for (const auto& r : plan.rows) text += r.back() + "\n";
-    EXPECT_NE(text.find(GetParam().index), std::string::npos) << e.sql << "\n" << text;
-}
-
-INSTANTIATE_TEST_SUITE_P(Conditions, IndexFriendly,
-                         ::testing::Values(PlanCase{"OrderID = 7", "INTEGER PRIMARY KEY"},
-                                           PlanCase{"OrderID In (1, 2)", "INTEGER PRIMARY KEY"},
-                                           PlanCase{"OrderDate >= #1/1/2024#", "INDEX OrderDate"},
-                                           PlanCase{"OrderDate Between #1/1/2024# And #2/1/2024#", "INDEX OrderDate"},
-                                           PlanCase{"[Ship Name] = 'ana'", "INDEX ShipName"},
-                                           PlanCase{"[Ship Name] Like 'Ern*'", "INDEX ShipName"},
-                                           PlanCase{"Shipped = True", "INDEX Shipped"},
-                                           PlanCase{"[Ship Name] Is Null", "INDEX ShipName"}));
-
-// A domain function whose criteria compares an indexed field with a value of
-// the outer row costs one index search per outer row, never a scan of the domain.
-class DomainLookup : public ::testing::TestWithParam<PlanCase> {};
-
-TEST_P(DomainLookup, SearchesTheDomainThroughItsIndex) {
-    sqltest::SampleDb db;
-    ASSERT_EQ(sqlite3_exec(db.db(),
-                           "CREATE INDEX ByOrder ON \"Order Details\" (OrderID);"
+                           "CREATE INDEX OrderDate ON Orders (OrderDate); CREATE INDEX ShipName ON Orders (\"Ship Name\");"
+                           "CREATE INDEX Shipped ON Orders (Shipped); CREATE INDEX ByOrder ON \"Order Details\" (OrderID);"
                            "CREATE INDEX ByCustomer ON Orders (CustomerID);",
                            nullptr, nullptr, nullptr),
               SQLITE_OK);
-    EmittedSelect e = emitSelect(parse(GetParam().where), db.catalog());
-    auto plan = db.query("EXPLAIN QUERY PLAN " + e.sql);
-    std::string text;
-    int scans = 0;
-    for (const auto& r : plan.rows) {
-        text += r.back() + "\n";
-        if (r.back().rfind("SCAN", 0) == 0) ++scans;
-    }
-    EXPECT_NE(text.find(GetParam().index), std::string::npos) << e.sql << "\n" << text;
-    EXPECT_EQ(scans, 1) << "only the outer table is read whole\n" << e.sql << "\n" << text;
-    EXPECT_EQ(text.find("TEMP B-TREE"), std::string::npos) << e.sql << "\n" << text;
+    for (const char* key : {"indexed", "domain"})
+        for (const auto& c : cases(key)) {
+            const std::string sql = key == std::string("indexed") ? "SELECT OrderID FROM Orders WHERE " + c.fields[0] : c.fields[0];
+            EmittedSelect e = emitSelect(parse(sql), db.catalog());
+            std::string text;
+            int scans = 0;
+            for (const auto& r : db.query("EXPLAIN QUERY PLAN " + e.sql).rows) {
+                text += r.back() + "\n";
+                if (r.back().rfind("SCAN", 0) == 0) ++scans;
+            }
+            SCOPED_TRACE(e.sql + "\n" + text);
+            EXPECT_NE(text.find(c.fields[1]), std::string::npos);
+            if (key == std::string("indexed")) continue;
+            EXPECT_EQ(scans, 1) << "only the outer table is read whole";
+            EXPECT_EQ(text.find("TEMP B-TREE"), std::string::npos);
+        }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Criteria, DomainLookup,
-    ::testing::Values(
-        PlanCase{"SELECT OrderID, DSum(\"Quantity\", \"[Order Details]\", \"OrderID = \" & [OrderID]) FROM Orders",
-                 "INDEX ByOrder"},
-        PlanCase{"SELECT CustomerID, DCount(\"*\", \"Orders\", \"CustomerID = [Customers].[CustomerID]\") FROM Customers",
-                 "INDEX ByCustomer"},
-        PlanCase{"SELECT CustomerID FROM Customers WHERE DSum(\"Freight\", \"Orders\", \"CustomerID = '\" & "
-                 "[CustomerID] & \"'\") > 10",
-                 "INDEX ByCustomer"},
-        PlanCase{"SELECT CustomerID, DLookup(\"OrderDate\", \"Orders\", \"CustomerID = '\" & CustomerID & \"'\"), "
-                 "DLast(\"Freight\", \"Orders\", \"CustomerID = Customers.CustomerID\") FROM Customers",
-                 "INDEX ByCustomer"}));
 
 // DFirst, DLast and DLookup take the domain's rows in stored order, also when
 // an index on the criteria field hands them over in another order.
