@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "support/case_file.h"
+#include "engine_helpers.h"
 
 using namespace engine;
+using enginetest::typeCode;
 
 namespace {
 
@@ -40,14 +41,6 @@ TEST(FieldTypes, OwnTypeWordsReadBack) {
         EXPECT_EQ(t->code, expected) << typeWord(code);
         EXPECT_FALSE(t->autoIncrement);
     }
-}
-
-// Code of a type by its engine name (dbLong).
-int typeCode(const std::string& name) {
-    for (int code : kAllCodes)
-        if (name == fieldTypeInfo(code)->label) return code;
-    ADD_FAILURE() << "no type " << name;
-    return 0;
 }
 
 std::vector<CaseLine> cases(const char* key) { return readCases(LEDGERLY_TEST_DATA "/field_types.txt", key); }

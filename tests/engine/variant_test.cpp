@@ -17,7 +17,7 @@ using engine::Error;
 using engine::Variant;
 namespace dates = engine::dates;
 namespace err = engine::err;
-using enginetest::errorOf;
+using namespace enginetest;
 
 namespace {
 
@@ -27,42 +27,8 @@ std::string show(const Variant& v) {
 
 std::vector<CaseLine> cases(const char* key) { return readCases(LEDGERLY_TEST_DATA "/variant_cases.txt", key); }
 
-// Y-M-D[ h:m:s] by its parts.
-double dayOf(const std::string& parts) {
-    int v[6] = {};
-    std::sscanf(parts.c_str(), "%d-%d-%d %d:%d:%d", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5]);
-    return dates::fromParts(v[0], v[1], v[2], v[3], v[4], v[5]);
-}
-
-// A value written kind:literal, as tests/data/variant_cases.txt describes.
-Variant value(const std::string& s) {
-    const size_t colon = s.find(':');
-    const std::string kind = s.substr(0, colon), lit = colon == std::string::npos ? "" : s.substr(colon + 1);
-    if (kind == "bool") return Variant::boolean(lit == "True");
-    if (kind == "byte") return Variant::byte(std::stoi(lit));
-    if (kind == "int") return Variant::integer(std::stoi(lit));
-    if (kind == "long") return Variant::longInt(std::stoi(lit));
-    if (kind == "big") return Variant::bigInt(std::stoll(lit));
-    if (kind == "cur") return Variant::currencyScaled(std::stoll(lit));
-    if (kind == "single") return Variant::single(std::strtof(lit.c_str(), nullptr));
-    if (kind == "dbl") return Variant::dbl(std::strtod(lit.c_str(), nullptr));
-    if (kind == "date") return Variant::date(lit.find('-', 1) != std::string::npos ? dayOf(lit) : std::stod(lit));
-    if (kind == "text") return Variant::text(unquoted(lit));
-    if (kind == "bin") return Variant::binary(unquoted(lit));
-    if (kind == "guid") return Variant::guid(lit);
-    EXPECT_EQ(kind, "null");
-    return Variant::null();
-}
-
-// A type by its engine name (dbLong), or a number.
-int typeCode(const std::string& name) {
-    for (int code = 1; code <= 23; ++code)
-        if (const auto* info = engine::fieldTypeInfo(code); info && name == info->label) return code;
-    return std::stoi(name);
-}
-
 TEST(VariantText, DefaultTextFormOfEveryKind) {
-    for (const auto& c : cases("text")) EXPECT_EQ(value(c.fields[0]).toText(), unquoted(c.fields[1])) << "line " << c.line;
+    for (const auto& c : cases("text")) EXPECT_EQ(variantOf(c.fields[0]).toText(), unquoted(c.fields[1])) << "line " << c.line;
 }
 
 TEST(VariantText, DoubleTextReadsBackExactly) {
@@ -80,7 +46,7 @@ TEST(VariantCurrency, SumsAreExact) {
 
 TEST(VariantCurrency, RoundsToFourPlaces) {
     for (const auto& c : cases("currency")) {
-        const Variant in = value(c.fields[0]);
+        const Variant in = variantOf(c.fields[0]);
         const Variant got = in.isText() ? Variant::fromText(in.toText(), engine::dbCurrency) : Variant::currency(in.realValue());
         EXPECT_EQ(got.intValue(), std::stoll(c.fields[1])) << "line " << c.line;
     }
@@ -88,10 +54,10 @@ TEST(VariantCurrency, RoundsToFourPlaces) {
 
 TEST(VariantConvert, SucceedsWithTheExpectedValue) {
     for (const auto& c : cases("convert")) {
-        const Variant from = value(c.fields[0]);
+        const Variant from = variantOf(c.fields[0]);
         try {
             const Variant got = from.convertTo(typeCode(c.fields[1]));
-            EXPECT_EQ(got, value(c.fields[2])) << "line " << c.line << ": gave " << show(got);
+            EXPECT_EQ(got, variantOf(c.fields[2])) << "line " << c.line << ": gave " << show(got);
         } catch (const Error& e) {
             ADD_FAILURE() << "line " << c.line << ": threw " << e.number();
         }
@@ -105,7 +71,7 @@ TEST(VariantConvert, NullStaysNullForEveryType) {
 
 TEST(VariantConvert, FailsWithTheEngineErrorNumber) {
     for (const auto& c : cases("fails"))
-        EXPECT_EQ(errorOf([&] { value(c.fields[0]).convertTo(typeCode(c.fields[1])); }),
+        EXPECT_EQ(errorOf([&] { variantOf(c.fields[0]).convertTo(typeCode(c.fields[1])); }),
                   c.fields[2] == "range" ? err::ValueOutOfRange : err::ConversionError)
             << "line " << c.line;
 }
@@ -124,7 +90,7 @@ TEST(VariantConvert, FromTextTreatsEmptyAsNullExceptForText) {
 
 TEST(VariantReadings, NumbersDatesAndNumericText) {
     for (const auto& c : cases("reading")) {
-        const Variant v = value(c.fields[0]);
+        const Variant v = variantOf(c.fields[0]);
         EXPECT_EQ(v.toDouble(), std::stod(c.fields[1])) << "line " << c.line;
         EXPECT_EQ(v.toInt64(), std::stoll(c.fields[2])) << "line " << c.line;
         EXPECT_EQ(v.toBool(), c.fields[3] == "True") << "line " << c.line;
