@@ -12,6 +12,8 @@ using namespace enginetest;
 
 namespace {
 
+std::vector<CaseLine> cases(const char* key) { return readCases(LEDGERLY_TEST_DATA "/recordset_cases.txt", key); }
+
 class Typed : public NewDatabase {
 protected:
     void SetUp() override {
@@ -24,36 +26,24 @@ protected:
 };
 
 TEST_F(Typed, ValuesAreCheckedAndConvertedOnTheWayIn) {
-    // The error at SetValue or Update, else the text read back.
-    struct Case { const char* field; Variant value; int error; const char* back; };
-    const std::vector<Case> cases = {
-        {"Short", "héllo", 0, "héllo"},  // five characters, six bytes
-        {"Short", "abcdef", err::FieldTooSmall, ""}, {"Req", Variant::null(), err::RequiredMissing, ""},
-        {"Strict", "", err::ZeroLength, ""},
-        {"Req", "", 0, ""},  // this one allows empty text
-        {"Num", "abc", err::ConversionError, ""}, {"Num", "7", 0, "7"},
-        {"Num", 2.5, 0, "2"},  // rounds half to even
-        {"Small", 255, 0, "255"}, {"Small", 256, err::ValueOutOfRange, ""}, {"Small", -1, err::ValueOutOfRange, ""},
-        {"When", "2024-02-29 13:45:10", 0, "2024-02-29 13:45:10"}, {"When", "3/4/2023", 0, "2023-03-04"},
-        {"When", "not a date", err::ConversionError, ""}, {"Flag", Variant(true), 0, "True"},
-        {"Money", "12.3456", 0, "12.3456"},
-    };
     auto rs = db->OpenRecordset("T");
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.field) + " <- '" + c.value.toText() + "'");
+    for (const auto& c : cases("set")) {
+        SCOPED_TRACE("recordset_cases.txt line " + std::to_string(c.line));
+        const std::string& field = c.fields[0];
+        const bool refused = c.fields[2][0] != '"';
         rs->AddNew();
-        if (std::string(c.field) != "Req") rs->Fields("Req").SetValue("r");
+        if (field != "Req") rs->Fields("Req").SetValue("r");
         int got = errorOf([&] {
-            rs->Fields(c.field).SetValue(c.value);
+            rs->Fields(field).SetValue(variantOf(c.fields[1]));
             rs->Update();
         });
-        EXPECT_EQ(got, c.error);
+        EXPECT_EQ(got, refused ? std::stoi(c.fields[2]) : 0);
         if (got) {
             rs->CancelUpdate();
             continue;
         }
         rs->SetBookmark(rs->LastModified());
-        EXPECT_EQ(rs->Fields(c.field).Value().toText(), c.back);
+        EXPECT_EQ(rs->Fields(field).Value().toText(), unquoted(c.fields[2]));
     }
 }
 
@@ -307,24 +297,14 @@ TEST_F(People, AddNewKeepsTheCurrentRecordAndAppends) {
 
 TEST_F(People, FindMovesOrLeavesTheRecordAlone) {
     auto rs = db->OpenRecordset("People");
-    // at: the current record afterwards.
-    struct Step { const char* op; const char* criteria; bool noMatch; const char* at; };
-    const std::vector<Step> steps = {
-        {"first", "City = 'oslo'", false, "Eve"}, {"next", "City = 'Oslo'", false, "Dan"},
-        {"next", "City = 'Oslo'", false, "Cy"}, {"next", "City = 'Oslo'", true, "Cy"},
-        {"previous", "City = 'Oslo'", false, "Dan"}, {"last", "Age < 30", false, "Fay"},
-        {"previous", "Age < 30", false, "Bob"}, {"previous", "Age < 30", true, "Bob"},
-        {"first", "Name Like 'Z*'", true, "Bob"}, {"last", "Name Like 'A*'", false, "Ann"},
-        {"first", "Age >= 35 And City <> 'Oslo'", false, "Ann"},
-    };
-    for (const auto& s : steps) {
-        std::string op = s.op;
-        if (op == "first") rs->FindFirst(s.criteria);
-        else if (op == "next") rs->FindNext(s.criteria);
-        else if (op == "previous") rs->FindPrevious(s.criteria);
-        else rs->FindLast(s.criteria);
-        EXPECT_EQ(rs->NoMatch(), s.noMatch) << op << " " << s.criteria;
-        EXPECT_EQ(name(*rs), s.at) << op << " " << s.criteria;
+    for (const auto& c : cases("find")) {
+        const std::string &op = c.fields[0], &criteria = c.fields[1];
+        if (op == "first") rs->FindFirst(criteria);
+        else if (op == "next") rs->FindNext(criteria);
+        else if (op == "previous") rs->FindPrevious(criteria);
+        else rs->FindLast(criteria);
+        EXPECT_EQ(rs->NoMatch(), c.fields[2] == "none") << "line " << c.line;
+        EXPECT_EQ(name(*rs), c.fields[3]) << "line " << c.line;
     }
     // Deleted records are not found.
     rs->FindFirst("Name = 'Dan'");
@@ -338,11 +318,11 @@ TEST_F(People, IndexOrdersAtOnceAndKeepsTheCurrentRecord) {
     auto rs = db->OpenRecordset("People");
     rs->SetAbsolutePosition(2);  // Dan
     struct Case { const char* index; Strings names; };
-    const std::vector<Case> cases = {
+    const std::vector<Case> orders = {
         {"NameIdx", {"Ann", "Bob", "Cy", "Dan", "Eve", "Fay"}}, {"ageDesc", {"Dan", "Ann", "Eve", "Cy", "Bob", "Fay"}},
         {"CityName", {"Fay", "Cy", "Dan", "Eve", "Ann", "Bob"}}, {"", {"Eve", "Bob", "Dan", "Ann", "Cy", "Fay"}},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : orders) {
         rs->SetIndex(c.index);
         EXPECT_EQ(name(*rs), "Dan") << c.index;
         long pos = rs->AbsolutePosition();
@@ -372,30 +352,16 @@ TEST_F(People, IndexOrdersAtOnceAndKeepsTheCurrentRecord) {
 TEST_F(People, SeekOnOneTwoAndThreeKeysAndDescendingFields) {
     db->Execute("CREATE INDEX CityAgeDesc ON People (City, Age DESC)");  // Fay; Dan 41, Eve 30, Cy 30; Ann 35, Bob 25
     auto rs = db->OpenRecordset("People");
-    // found: the record Seek lands on, nullptr for NoMatch.
-    struct Case { const char* index; const char* op; std::vector<Variant> keys; const char* found; };
-    const std::vector<Case> cases = {
-        {"NameIdx", "=", {"cy"}, "Cy"}, {"NameIdx", "=", {"Cyd"}, nullptr}, {"NameIdx", ">=", {"C"}, "Cy"},
-        {"NameIdx", ">", {"Cy"}, "Dan"}, {"NameIdx", "<", {"Cy"}, "Bob"}, {"NameIdx", "<=", {"Cy"}, "Cy"},
-        {"NameIdx", "<", {"Ann"}, nullptr},
-        {"AgeDesc", "=", {"41"}, "Dan"},  // text key converted to the field's type
-        {"AgeDesc", "=", {30}, "Eve"}, {"CityName", "=", {"Oslo"}, "Cy"}, {"CityName", "=", {"Oslo", "Eve"}, "Eve"},
-        {"CityName", "=", {"Rome", "Eve"}, nullptr}, {"CityName", ">=", {"Oslo", "D"}, "Dan"},
-        {"CityName", "<", {"Oslo", "Cy"}, "Fay"}, {"CityAgeName", "=", {"Oslo", "30", "Eve"}, "Eve"},
-        {"CityAgeName", "=", {"Oslo", 30, "Cy"}, "Cy"}, {"CityAgeName", "=", {"Oslo", 31, "Cy"}, nullptr},
-        {"CityAgeName", ">", {"Oslo", 30, "Eve"}, "Dan"},
-        {"CityAgeDesc", ">=", {"Oslo", 35}, "Eve"},  // compared in index order
-        {"CityAgeDesc", ">", {"Oslo", 30}, "Ann"}, {"CityAgeDesc", "<", {"Oslo", 30}, "Dan"},
-        {"CityAgeDesc", "<=", {"Oslo", 41}, "Dan"}, {"CityAgeDesc", ">=", {"Oslo", 41}, "Dan"},
-    };
-    for (const auto& c : cases) {
-        rs->SetIndex(c.index);
+    for (const auto& c : cases("seek")) {
+        std::vector<Variant> keys;
+        for (size_t at = 0, next; at != std::string::npos; at = next == std::string::npos ? next : next + 2)
+            keys.push_back(variantOf(c.fields[2].substr(at, (next = c.fields[2].find(", ", at)) - at)));
+        rs->SetIndex(c.fields[0]);
         rs->MoveLast();
         std::string before = name(*rs);
-        rs->Seek(c.op, c.keys);
-        std::string what = std::string(c.index) + " " + c.op + " " + c.keys[0].toText();
-        EXPECT_EQ(rs->NoMatch(), c.found == nullptr) << what;
-        EXPECT_EQ(name(*rs), c.found ? c.found : before) << what;
+        rs->Seek(c.fields[1], keys);
+        EXPECT_EQ(rs->NoMatch(), c.fields[3] == "none") << "line " << c.line;
+        EXPECT_EQ(name(*rs), c.fields[3] == "none" ? before : c.fields[3]) << "line " << c.line;
     }
     rs->SetIndex("AgeDesc");
     EXPECT_EQ(errorOf([&] { rs->Seek("=", "old"); }), err::TypeMismatch);
