@@ -143,9 +143,10 @@ TEST_F(DatabaseWindowTest, RefreshRereadsTableAndQueryGrids) {
     EXPECT_TRUE(prompts->messages.empty());
 }
 
-TEST_F(DatabaseWindowTest, ActivatingAGridSelectsItsLine) {
-    frmGrid* a = openTable(0, path, "Orders");
-    frmGrid* b = openQuery(5, path, "SELECT * FROM Orders", "All");
+// Activating a grid selects its line; Exit with related grids open closes everything.
+TEST_F(DatabaseWindowTest, ActivatingAGridSelectsItsLineAndExitClosesEverything) {
+    QPointer<frmGrid> a = openTable(0, path, "Orders");
+    QPointer<frmGrid> b = openQuery(5, path, "SELECT * FROM Orders", "All");
     ASSERT_TRUE(a && b);
     main()->mdiArea->setActiveSubWindow(a->subWindow());
     EXPECT_EQ(view()->lstTable->currentRow(), 0);
@@ -156,6 +157,14 @@ TEST_F(DatabaseWindowTest, ActivatingAGridSelectsItsLine) {
     EXPECT_EQ(view()->lstTable->currentRow(), 5);
     EXPECT_EQ(view()->CGrid, b);
     EXPECT_EQ(main()->StatusText(), "  Sales.All  Record: 0/20  ");
+    relate(a, b);
+    main()->mnuFileExit->trigger();
+    settle();
+    EXPECT_EQ(main(), nullptr);
+    EXPECT_TRUE(a.isNull());
+    EXPECT_TRUE(b.isNull());
+    for (frmGrid* g : moduleCreateGrid::WorkAreas) EXPECT_EQ(g, nullptr);
+    EXPECT_TRUE(prompts->messages.empty());
 }
 
 TEST_F(DatabaseWindowTest, ClosingGridsFromTheirFramesDoesWhatCloseDoes) {
@@ -188,20 +197,6 @@ TEST_F(DatabaseWindowTest, ClosingGridsFromTheirFramesDoesWhatCloseDoes) {
     EXPECT_EQ(view()->CGrid, parent);
     expectGridButtons(true);
     EXPECT_EQ(main()->StatusText(), "  Sales.Orders  20  Records");
-}
-
-TEST_F(DatabaseWindowTest, ExitWithGridsOpenClosesEverything) {
-    QPointer<frmGrid> a = openTable(0, path, "Orders");
-    QPointer<frmGrid> b = openQuery(1, path, "SELECT * FROM Orders", "All");
-    ASSERT_TRUE(a && b);
-    relate(a, b);
-    main()->mnuFileExit->trigger();
-    settle();
-    EXPECT_EQ(main(), nullptr);
-    EXPECT_TRUE(a.isNull());
-    EXPECT_TRUE(b.isNull());
-    for (frmGrid* g : moduleCreateGrid::WorkAreas) EXPECT_EQ(g, nullptr);
-    EXPECT_TRUE(prompts->messages.empty());
 }
 
 }  // namespace

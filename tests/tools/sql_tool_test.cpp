@@ -85,7 +85,7 @@ TEST_F(SqlTool, ErrorsGoToStandardErrorWithTheirNumber) {
     }
 }
 
-TEST_F(SqlTool, CreateMakesANewDatabaseWithItsPassword) {
+TEST_F(SqlTool, CreateMakesANewDatabaseWithItsPasswordOrNothing) {
     std::string fresh = shellQuoted(tmp_.file("fresh.mdb"));
     RunResult made = sql("--create --password s3cret " + fresh + " \"CREATE TABLE T (A Long)\" \"INSERT INTO T VALUES (7)\"");
     ASSERT_EQ(made.exitCode, 0) << made.err;
@@ -95,46 +95,42 @@ TEST_F(SqlTool, CreateMakesANewDatabaseWithItsPassword) {
     EXPECT_EQ(refused.err.rfind("Error 3031: ", 0), 0u) << refused.err;
     RunResult read = sql("--password s3cret " + fresh + " \"SELECT A FROM T\"");
     EXPECT_EQ(read.out, "A\n7\n");
-}
 
-// --create never reports success over an existing file, and a password the
-// connect string cannot carry is refused before anything is made.
-TEST_F(SqlTool, CreateRefusesWhatItCannotDoWhole) {
+    // --create never reports success over an existing file, and a password the
+    // connect string cannot carry is refused before anything is made.
     RunResult over = sql("--create --password s3cret " + db() + " \"SELECT 1\"");
     EXPECT_EQ(over.exitCode, 1);
     EXPECT_NE(over.err.find("already exists"), std::string::npos) << over.err;
     EXPECT_EQ(sql(db() + " --tables").exitCode, 0) << "the existing file stays without a password";
 
-    std::string fresh = tmp_.file("semi.mdb");
-    RunResult semi = sql("--create --password 'a;b' " + shellQuoted(fresh));
+    std::string semiFile = tmp_.file("semi.mdb");
+    RunResult semi = sql("--create --password 'a;b' " + shellQuoted(semiFile));
     EXPECT_EQ(semi.exitCode, 1);
     EXPECT_NE(semi.err.find("';'"), std::string::npos) << semi.err;
-    RunResult tooLong = sql("--create --password " + std::string(21, 'p') + " " + shellQuoted(fresh));
+    RunResult tooLong = sql("--create --password " + std::string(21, 'p') + " " + shellQuoted(semiFile));
     EXPECT_EQ(tooLong.exitCode, 1);
-    EXPECT_FALSE(std::filesystem::exists(fresh));
+    EXPECT_FALSE(std::filesystem::exists(semiFile));
 }
 
-TEST_F(SqlTool, AFailedStatementIsNamedWithTheCountDoneBeforeIt) {
+// A failed statement is named with the count done before it; read-only use
+// changes nothing; bad usage shows how to call the tool.
+TEST_F(SqlTool, FailuresReadOnlyUseAndBadUsage) {
     RunResult r = sql(db() + " \"UPDATE [Stock Items] SET Price = 1\" \"UPDATE [Stock Items] SET Price = 1 / 0\" "
                              "\"DELETE FROM [Stock Items]\"");
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("Statement 2 of 3 failed (UPDATE [Stock Items] SET Price = 1 / 0); the 1 before it succeeded."),
               std::string::npos) << r.err;
     EXPECT_EQ(sql(db() + " \"SELECT Count(*) FROM [Stock Items] WHERE Price = 1\"").out, "Expr1000\n3\n");
-}
 
-// Listings and --read-only open the file read-only: nothing in it changes.
-TEST_F(SqlTool, ReadOnlyUseLeavesTheFileAlone) {
+    // Listings and --read-only open the file read-only: nothing in it changes.
     RunResult w = sql("--read-only " + db() + " \"DELETE FROM [Stock Items]\"");
     EXPECT_EQ(w.exitCode, 1);
     EXPECT_EQ(w.err.rfind("Error 3027: ", 0), 0u) << w.err;
     EXPECT_EQ(sql("--read-only " + db() + " \"SELECT Count(*) FROM [Stock Items]\"").out, "Expr1000\n3\n");
-}
 
-TEST_F(SqlTool, BadUsageShowsHowToCallIt) {
-    RunResult r = sql("--no-such-option");
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.err.find("usage: ledgerly-sql"), std::string::npos);
+    RunResult usage = sql("--no-such-option");
+    EXPECT_EQ(usage.exitCode, 2);
+    EXPECT_NE(usage.err.find("usage: ledgerly-sql"), std::string::npos);
 }
 
 }  // namespace
