@@ -354,8 +354,7 @@ TEST_F(People, SeekOnOneTwoAndThreeKeysAndDescendingFields) {
     auto rs = db->OpenRecordset("People");
     for (const auto& c : cases("seek")) {
         std::vector<Variant> keys;
-        for (size_t at = 0, next; at != std::string::npos; at = next == std::string::npos ? next : next + 2)
-            keys.push_back(variantOf(c.fields[2].substr(at, (next = c.fields[2].find(", ", at)) - at)));
+        for (const std::string& key : splitList(c.fields[2])) keys.push_back(variantOf(key));
         rs->SetIndex(c.fields[0]);
         rs->MoveLast();
         std::string before = name(*rs);

@@ -20,6 +20,14 @@ inline std::string unquoted(const std::string& q) {
     return out;
 }
 
+// The items of a list written "a, b, c".
+inline std::vector<std::string> splitList(const std::string& list) {
+    std::vector<std::string> out;
+    for (size_t at = 0, next = 0; next != std::string::npos; at = next + 2)
+        out.push_back(list.substr(at, (next = list.find(", ", at)) - at));
+    return out;
+}
+
 // The lines of `path` whose first field is `key`, with that field dropped.
 inline std::vector<CaseLine> readCases(const std::string& path, const std::string& key) {
     std::ifstream in(path);
