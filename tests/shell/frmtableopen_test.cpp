@@ -18,6 +18,7 @@
 #include "shell/frmMain.h"
 #include "shell/frmTableOpen.h"
 #include "support/app_fixture.h"
+#include "support/case_file.h"
 
 namespace {
 
@@ -452,23 +453,13 @@ TEST_F(TableOpenTest, NoSelectedWorkAreaOpensNothingAndUpdatesNothing) {
     EXPECT_EQ(recentNames(), QStringList({"", "", "", "", "", ""}));
 }
 
-struct NameCase { const char* path; const char* name; };
-
-void PrintTo(const NameCase& c, std::ostream* os) { *os << '"' << c.path << '"'; }
-
-class DBNameTest : public ::testing::TestWithParam<NameCase> {};
-
-TEST_P(DBNameTest, DropsFolderAndExtension) {
-    EXPECT_EQ(frmTableOpen::DBName(GetParam().path), QString(GetParam().name));
-}
-
 // The extension after the last full stop goes (for ".mdb" the same as dropping
 // four characters); names without one, or shorter than four, stay whole.
-INSTANTIATE_TEST_SUITE_P(Paths, DBNameTest,
-                         ::testing::Values(NameCase{"/data/Sales.mdb", "Sales"}, NameCase{"C:\\db\\Sales.mdb", "Sales"},
-                                           NameCase{"Sales.mdb", "Sales"}, NameCase{"/a.b/Sales.mdb", "Sales"},
-                                           NameCase{"/data/Year.2024.mdb", "Year.2024"}, NameCase{"/data/abc", "abc"},
-                                           NameCase{"/data/Sales.sqlite", "Sales"}, NameCase{"", ""},
-                                           NameCase{"/data/Salesmdb1", "Salesmdb1"}, NameCase{"/data/.hidden", ".hidden"}));
+TEST(DBName, DropsFolderAndExtension) {
+    for (const auto& c : readCases(LEDGERLY_TEST_DATA "/db_names.txt", "name"))
+        EXPECT_EQ(frmTableOpen::DBName(QString::fromStdString(unquoted(c.fields[0]))),
+                  QString::fromStdString(unquoted(c.fields[1])))
+            << c.fields[0];
+}
 
 }  // namespace
