@@ -101,6 +101,12 @@ frmGrid* AppFixture::openQuery(int slot, const std::string& path, const QString&
 }
 
 
+std::vector<QString> AppFixture::messageTexts() const {
+    std::vector<QString> out;
+    for (const auto& m : prompts->messages) out.push_back(m.text);
+    return out;
+}
+
 QString AppFixture::engineMessage(const std::function<void()>& f) {
     try {
         f();

@@ -67,6 +67,7 @@ protected:
     static void type(const QString& text);
     static void clickOption(QRadioButton* b);
 
+    std::vector<QString> messageTexts() const;
     // The description of the engine error `f` raises; empty when it raises none.
     static QString engineMessage(const std::function<void()>& f);
 
