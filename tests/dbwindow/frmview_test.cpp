@@ -20,12 +20,10 @@
 
 namespace {
 
-class DatabaseWindowTest : public AppFixture {
+class DatabaseWindowTest : public StartedApp {
 protected:
     void SetUp() override {
-        AppFixture::SetUp();
-        start();
-        ASSERT_NE(view(), nullptr);
+        StartedApp::SetUp();
         path = makeSales("Sales.mdb", 20);
     }
     // Makes `child` a child of `parent` as the relation dialog would.
@@ -112,13 +110,19 @@ TEST_F(DatabaseWindowTest, ReplacingAGridWithOneThatFailsLeavesNoTraceOfEither) 
     EXPECT_EQ(prompts->messages.size(), 1u);  // the failed open's message only
 }
 
-TEST_F(DatabaseWindowTest, RefreshRereadsAndKeepsTheTableIndex) {
+// Refresh rereads a table grid keeping its index, and a query grid from its own SQL.
+TEST_F(DatabaseWindowTest, RefreshRereadsTableAndQueryGrids) {
     openDb(path)->Execute("CREATE INDEX ByCustomer ON Orders (Customer)");
     frmGrid* grid = openTable(0, path, "Orders");
-    ASSERT_NE(grid, nullptr);
+    frmGrid* query = openQuery(1, path, "SELECT * FROM Orders WHERE Qty > 10", "Big");
+    ASSERT_TRUE(grid && query);
+    EXPECT_EQ(query->rs1->RecordCount(), 10);
+    query->Whereclause = "WHERE Qty > 100 ";  // as a synchronization would leave it
     grid->rs1->SetIndex("ByCustomer");
     grid->RepositionBM = QString("kept");
     openDb(path)->Execute("INSERT INTO Orders (Customer, Qty) VALUES ('A0', 99)");
+    openDb(path)->Execute("UPDATE Orders SET Qty = 50 WHERE Qty < 3");
+    selectLine(0);
     view()->cmdRefresh->click();
     EXPECT_EQ(grid->successful, QVariant(true));
     EXPECT_EQ(grid->rs1->Index(), "ByCustomer");
@@ -129,25 +133,20 @@ TEST_F(DatabaseWindowTest, RefreshRereadsAndKeepsTheTableIndex) {
     EXPECT_EQ(main()->StatusText(), "  Sales.Orders  21  Records");
     // In index order the new customer comes first.
     EXPECT_EQ(grid->DBGrid1->model()->index(0, 1).data().toString(), "A0");
+
+    selectLine(1);
+    view()->cmdRefresh->click();
+    EXPECT_EQ(query->successful, QVariant(true));
+    EXPECT_EQ(query->Fullclause.toString(), "SELECT * FROM Orders  WHERE Qty > 10");
+    EXPECT_EQ(query->rs1->RecordCount(), 13);  // ten, two raised to 50 and the new 99
+    EXPECT_EQ(query->DBGrid1->model()->rowCount(), 13);
     EXPECT_TRUE(prompts->messages.empty());
 }
 
-TEST_F(DatabaseWindowTest, RefreshOfAQueryGridRereadsItsSql) {
-    frmGrid* grid = openQuery(0, path, "SELECT * FROM Orders WHERE Qty > 10", "Big");
-    ASSERT_NE(grid, nullptr);
-    EXPECT_EQ(grid->rs1->RecordCount(), 10);
-    grid->Whereclause = "WHERE Qty > 100 ";  // as a synchronization would leave it
-    openDb(path)->Execute("UPDATE Orders SET Qty = 50 WHERE Qty < 3");
-    view()->cmdRefresh->click();
-    EXPECT_EQ(grid->successful, QVariant(true));
-    EXPECT_EQ(grid->Fullclause.toString(), "SELECT * FROM Orders  WHERE Qty > 10");
-    EXPECT_EQ(grid->rs1->RecordCount(), 12);
-    EXPECT_EQ(grid->DBGrid1->model()->rowCount(), 12);
-}
-
-TEST_F(DatabaseWindowTest, ActivatingAGridSelectsItsLine) {
-    frmGrid* a = openTable(0, path, "Orders");
-    frmGrid* b = openQuery(5, path, "SELECT * FROM Orders", "All");
+// Activating a grid selects its line; Exit with related grids open closes everything.
+TEST_F(DatabaseWindowTest, ActivatingAGridSelectsItsLineAndExitClosesEverything) {
+    QPointer<frmGrid> a = openTable(0, path, "Orders");
+    QPointer<frmGrid> b = openQuery(5, path, "SELECT * FROM Orders", "All");
     ASSERT_TRUE(a && b);
     main()->mdiArea->setActiveSubWindow(a->subWindow());
     EXPECT_EQ(view()->lstTable->currentRow(), 0);
@@ -158,9 +157,17 @@ TEST_F(DatabaseWindowTest, ActivatingAGridSelectsItsLine) {
     EXPECT_EQ(view()->lstTable->currentRow(), 5);
     EXPECT_EQ(view()->CGrid, b);
     EXPECT_EQ(main()->StatusText(), "  Sales.All  Record: 0/20  ");
+    relate(a, b);
+    main()->mnuFileExit->trigger();
+    settle();
+    EXPECT_EQ(main(), nullptr);
+    EXPECT_TRUE(a.isNull());
+    EXPECT_TRUE(b.isNull());
+    for (frmGrid* g : moduleCreateGrid::WorkAreas) EXPECT_EQ(g, nullptr);
+    EXPECT_TRUE(prompts->messages.empty());
 }
 
-TEST_F(DatabaseWindowTest, ClosingAGridFromItsFrameDoesWhatCloseDoes) {
+TEST_F(DatabaseWindowTest, ClosingGridsFromTheirFramesDoesWhatCloseDoes) {
     frmGrid* parent = openTable(0, path, "Orders");
     QPointer<frmGrid> child = openQuery(3, path, "SELECT * FROM Orders", "All");
     ASSERT_TRUE(parent && child);
@@ -177,37 +184,19 @@ TEST_F(DatabaseWindowTest, ClosingAGridFromItsFrameDoesWhatCloseDoes) {
     selectLine(3);
     EXPECT_EQ(view()->CGrid, nullptr);
     expectGridButtons(false);
-    frmGrid* again = openTable(3, path, "Orders");
-    ASSERT_NE(again, nullptr);
-    EXPECT_EQ(view()->lstTable->item(3)->text(), "Sales.Orders");
-}
+    QPointer<frmGrid> again = openTable(3, path, "Orders", "Sales.Second");
+    ASSERT_TRUE(again);
+    EXPECT_EQ(view()->lstTable->item(3)->text(), "Sales.Second");
 
-TEST_F(DatabaseWindowTest, ClosingAnotherGridFromItsFrameKeepsTheSelectedOne) {
-    frmGrid* kept = openTable(0, path, "Orders");
-    QPointer<frmGrid> gone = openTable(1, path, "Orders", "Sales.Second");
-    ASSERT_TRUE(kept && gone);
+    // Closing a grid other than the selected one keeps the selected one.
     selectLine(0);
-    gone->subWindow()->close();
+    again->subWindow()->close();
     settle();
-    EXPECT_TRUE(gone.isNull());
-    expectEmptySlot(1);
-    EXPECT_EQ(view()->CGrid, kept);
+    EXPECT_TRUE(again.isNull());
+    expectEmptySlot(3);
+    EXPECT_EQ(view()->CGrid, parent);
     expectGridButtons(true);
     EXPECT_EQ(main()->StatusText(), "  Sales.Orders  20  Records");
-}
-
-TEST_F(DatabaseWindowTest, ExitWithGridsOpenClosesEverything) {
-    QPointer<frmGrid> a = openTable(0, path, "Orders");
-    QPointer<frmGrid> b = openQuery(1, path, "SELECT * FROM Orders", "All");
-    ASSERT_TRUE(a && b);
-    relate(a, b);
-    main()->mnuFileExit->trigger();
-    settle();
-    EXPECT_EQ(main(), nullptr);
-    EXPECT_TRUE(a.isNull());
-    EXPECT_TRUE(b.isNull());
-    for (frmGrid* g : moduleCreateGrid::WorkAreas) EXPECT_EQ(g, nullptr);
-    EXPECT_TRUE(prompts->messages.empty());
 }
 
 }  // namespace

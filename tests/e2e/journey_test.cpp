@@ -8,7 +8,6 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStyleOptionButton>
 #include <QTableView>
 #include <QTest>
 #include <QTextBrowser>
@@ -28,12 +27,6 @@ namespace {
 
 class Journey : public AppFixture {
 protected:
-    static void activate(QWidget* w) {
-        QApplication::setActiveWindow(w);
-        w->activateWindow();
-        QApplication::processEvents();
-    }
-    static void key(Qt::Key k, Qt::KeyboardModifiers mods = {}) { QTest::keyClick(QApplication::focusWidget(), k, mods); }
     void selectLine(int line) {
         QListWidget* list = view()->lstTable;
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(line)).center());
@@ -45,16 +38,11 @@ protected:
             auto* dialog = qobject_cast<frmTableOpen*>(&d);
             ASSERT_NE(dialog, nullptr);
             dialog->show();
-            activate(dialog);
+            activateWindow(dialog);
             prompts->files.push_back(QString::fromStdString(file));
             QTest::mouseClick(dialog->cmdOpenDbase, Qt::LeftButton);
-            activate(dialog);  // back from the file dialog
-            QRadioButton* tables = dialog->optSource[1];
-            QStyleOptionButton opt;
-            opt.initFrom(tables);
-            opt.text = tables->text();
-            QTest::mouseClick(tables, Qt::LeftButton, {},
-                              tables->style()->subElementRect(QStyle::SE_RadioButtonClickRect, &opt, tables).center());
+            activateWindow(dialog);  // back from the file dialog
+            clickOption(dialog->optSource[1]);
             auto items = dialog->QryList->findItems(table, Qt::MatchExactly);
             ASSERT_EQ(items.size(), 1);
             QTest::mouseClick(dialog->QryList->viewport(), Qt::LeftButton, {},
@@ -66,7 +54,7 @@ protected:
         settle();
     }
     void typeInCell(frmGrid* g, int row, int col, const QString& text) {
-        activate(main());
+        activateWindow(main());
         main()->mdiArea->setActiveSubWindow(g->subWindow());
         g->DBGrid1->setFocus(Qt::MouseFocusReason);
         QModelIndex index = g->DBGrid1->model()->index(row, col);
@@ -77,7 +65,7 @@ protected:
             key(Qt::Key_A, Qt::ControlModifier);
             key(Qt::Key_Delete);
         } else {
-            for (QChar c : text) QTest::keyClicks(QApplication::focusWidget(), QString(c));  // the editor opens on the first
+            type(text);
         }
         key(Qt::Key_Return);
         settle();
@@ -96,7 +84,7 @@ TEST_F(Journey, FromTheFirstWindowToTwoGridsEditsAndTheGuide) {
     std::ofstream(dir.path() / "docs/index.html") << "<html><body><h1>Ledgerly guide</h1></body></html>";
 
     start();
-    activate(main());
+    activateWindow(main());
     ASSERT_TRUE(QTest::qWaitForWindowActive(main()));
 
     selectLine(0);

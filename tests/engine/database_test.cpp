@@ -17,12 +17,6 @@ using namespace enginetest;
 
 namespace {
 
-void editField(Recordset& rs, const std::string& field, const Variant& value) {
-    rs.Edit();
-    rs.Fields(field).SetValue(value);
-    rs.Update();
-}
-
 void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
@@ -35,39 +29,17 @@ std::string firstJetFile() {
     return {};
 }
 
-struct OpenCase {
-    const char* what;
-    std::function<std::string(const TempDir&)> make;  // returns the path to open
-    int error;
-};
-
 TEST(OpenDatabase, FilesThatAreNoDatabaseAreRefusedWithTheirNumbers) {
-    const std::vector<OpenCase> cases = {
-        {"missing file", [](const TempDir& d) { return d.file("nothing.db"); }, err::FileNotFound},
-        {"text file",
-         [](const TempDir& d) {
-             writeFile(d.file("notes.txt"), "Dear diary,\nthis is not a database at all.\n");
-             return d.file("notes.txt");
-         },
-         err::NotADatabase},
-        {"empty file",
-         [](const TempDir& d) {
-             writeFile(d.file("empty.db"), "");
-             return d.file("empty.db");
-         },
-         err::NotADatabase},
-        {"folder",
-         [](const TempDir& d) {
-             std::filesystem::create_directory(d.path() / "sub.db");
-             return d.file("sub.db");
-         },
-         err::NotADatabase},
-    };
-    for (const auto& c : cases) {
-        TempDir dir;
-        std::string path = c.make(dir);
-        EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path); }), c.error) << c.what;
-    }
+    TempDir dir;
+    writeFile(dir.file("notes.txt"), "Dear diary,\nthis is not a database at all.\n");
+    writeFile(dir.file("empty.db"), "");
+    std::filesystem::create_directory(dir.path() / "sub.db");
+    const std::pair<const char*, int> cases[] = {{"nothing.db", err::FileNotFound}, {"notes.txt", err::NotADatabase},
+                                                 {"empty.db", err::NotADatabase}, {"sub.db", err::NotADatabase}};
+    for (const auto& [file, error] : cases) EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(dir.file(file)); }), error) << file;
+    // Creating over an existing file is refused.
+    DBEngine::CreateDatabase(dir.file("a.db"))->Close();
+    EXPECT_EQ(errorOf([&] { DBEngine::CreateDatabase(dir.file("a.db")); }), 3204);
 }
 
 TEST(OpenDatabase, GenuineJetFileIsNotADatabaseHere) {
@@ -103,7 +75,7 @@ TEST(OpenDatabase, OpeningChangesNothingInTheFile) {
 
     for (bool readOnly : {false, true}) {
         auto db = DBEngine::OpenDatabase(foreign, false, readOnly);
-        EXPECT_EQ(column(*db->OpenRecordset("T"), "B"), std::vector<std::string>{"x"});
+        EXPECT_EQ(column(*db->OpenRecordset("T"), "B"), Strings{"x"});
         db->TableDefs();
         db->Close();
     }
@@ -133,7 +105,7 @@ TEST(OpenDatabase, ReadOnlyOpenWorksInAFolderThatCannotBeWritten) {
     std::filesystem::permissions(dir.path() / "ro", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     int number = errorOf([&] {
         auto db = DBEngine::OpenDatabase(path, false, true);
-        EXPECT_EQ(column(*db->OpenRecordset("T"), "A"), std::vector<std::string>{"3"});
+        EXPECT_EQ(column(*db->OpenRecordset("T"), "A"), Strings{"3"});
     });
     std::filesystem::permissions(dir.path() / "ro", std::filesystem::perms::owner_all);
     EXPECT_EQ(number, 0);
@@ -163,39 +135,29 @@ TEST(OpenDatabase, ALinkToABrokenFileNamesTheLinkAndItsFile) {
     }
 }
 
-TEST(OpenDatabase, PasswordIsCheckedChangedAndRemoved) {
+// Every grid opens its own connection without a connect string: once this
+// process opened a file with its password, later opens of it need none, but a
+// wrong password given is still refused; a new password set here is the one remembered.
+TEST(OpenDatabase, PasswordIsCheckedRememberedChangedAndRemoved) {
     TempDir dir;
     std::string path = dir.file("locked.db");
     DBEngine::CreateDatabase(path, ";pwd=secret")->Close();
+    auto open = [&](const char* connect, bool exclusive = false) {
+        return errorOf([&] { DBEngine::OpenDatabase(path, exclusive, false, connect); });
+    };
+    for (const char* connect : {"", ";pwd=wrong", ";pwd=Secret"}) EXPECT_EQ(open(connect), err::BadPassword) << connect;
+    DBEngine::OpenDatabase(path, false, false, ";pwd=secret")->Close();
+    EXPECT_EQ(open("", true), 0);
+    EXPECT_EQ(open(";pwd=wrong"), err::BadPassword);
 
-    for (const char* connect : {"", ";pwd=wrong", ";pwd=Secret"})
-        EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path, false, false, connect); }), err::BadPassword) << connect;
-    auto db = DBEngine::OpenDatabase(path, false, false, ";pwd=secret");
-
+    auto db = DBEngine::OpenDatabase(path);
     EXPECT_EQ(errorOf([&] { db->NewPassword("wrong", "other"); }), err::BadPassword);
     db->NewPassword("secret", "other");
-    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path, false, false, ";pwd=secret"); }), err::BadPassword);
-    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path, false, false, ";pwd=other"); }), 0);
-
+    EXPECT_EQ(open(";pwd=secret"), err::BadPassword);
+    EXPECT_EQ(open(";pwd=other"), 0);
+    EXPECT_EQ(open(""), 0);
     db->NewPassword("other", "");
-    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path); }), 0);
-}
-
-// Every grid opens its own connection without a connect string: once this
-// process opened a file with its password, later opens of it need none, but a
-// wrong password given is still refused.
-TEST(OpenDatabase, APasswordGivenOnceServesTheRestOfTheSession) {
-    TempDir dir;
-    std::string path = dir.file("session.db");
-    DBEngine::CreateDatabase(path, ";pwd=first")->Close();
-    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path); }), err::BadPassword);
-    DBEngine::OpenDatabase(path, false, false, ";pwd=first")->Close();
-    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path, true); }), 0);
-    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path, false, false, ";pwd=wrong"); }), err::BadPassword);
-    // A new password set here is the one remembered.
-    DBEngine::OpenDatabase(path, false, false, ";pwd=first")->NewPassword("first", "second");
-    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path); }), 0);
-    EXPECT_EQ(errorOf([&] { DBEngine::OpenDatabase(path, false, false, ";pwd=first"); }), err::BadPassword);
+    EXPECT_EQ(open(""), 0);
 }
 
 TEST(OpenDatabase, FileWithoutReadPermissionIsNotPermitted) {
@@ -247,42 +209,27 @@ TEST(OpenDatabase, ExclusiveOpenKeepsOtherProcessesOutButNotThisOne) {
     EXPECT_EQ(openInChild(path, true), 0);
 }
 
-TEST(OpenDatabase, CreatingOverAnExistingFileIsRefused) {
-    TempDir dir;
-    std::string path = dir.file("a.db");
-    DBEngine::CreateDatabase(path)->Close();
-    EXPECT_EQ(errorOf([&] { DBEngine::CreateDatabase(path); }), 3204);
-}
 
 
-class TwoDatabases : public ::testing::Test {
+// Two Database objects, `a` and `b`, on one file.
+class TwoDatabases : public NewDatabase {
 protected:
     void SetUp() override {
-        path = dir.file("two.db");
-        a = DBEngine::CreateDatabase(path);
         addTable(*a, "Items", {{"ID", dbLong, 0, dbAutoIncrField}, {"Code", dbText, 10}},
                  {{"PrimaryKey", {"ID"}, true}, {"CodeIdx", {"Code"}, false, true}});
-        b = DBEngine::OpenDatabase(path);
     }
-    TempDir dir;
-    std::string path;
-    std::shared_ptr<Database> a, b;
+    std::shared_ptr<Database> a = db, b = DBEngine::OpenDatabase(path);
 };
 
-TEST_F(TwoDatabases, ChangesOfOneAreSeenByTheOthersNextRecordset) {
+// Changes of one are seen by the other's next recordset, and neither blocks the other.
+TEST_F(TwoDatabases, SeeEachOthersChangesAndNeitherBlocksTheOther) {
     auto ra = a->OpenRecordset("Items");
     addRow(*ra, {{"Code", "x1"}});
     auto rb = b->OpenRecordset("Items");
-    EXPECT_EQ(column(*rb, "Code"), std::vector<std::string>{"x1"});
-
+    EXPECT_EQ(column(*rb, "Code"), Strings{"x1"});
     rb->MoveFirst();
     editField(*rb, "Code", "y1");
-    EXPECT_EQ(column(*a->OpenRecordset("Items"), "Code"), std::vector<std::string>{"y1"});
-}
-
-TEST_F(TwoDatabases, NeitherBlocksTheOtherForRecordWrites) {
-    auto ra = a->OpenRecordset("Items");
-    auto rb = b->OpenRecordset("Items");
+    EXPECT_EQ(column(*a->OpenRecordset("Items"), "Code"), Strings{"y1"});
     for (int i = 0; i < 5; ++i) {
         addRow(*ra, {{"Code", "a" + std::to_string(i)}});
         addRow(*rb, {{"Code", "b" + std::to_string(i)}});
@@ -290,8 +237,8 @@ TEST_F(TwoDatabases, NeitherBlocksTheOtherForRecordWrites) {
         ra->MoveFirst();
         ASSERT_FALSE(ra->EOF_());
     }
-    EXPECT_EQ(a->OpenRecordset("Items")->RecordCount(), 10);
-    EXPECT_EQ(b->TableDefs()["Items"].RecordCount(), 10);
+    EXPECT_EQ(a->OpenRecordset("Items")->RecordCount(), 11);
+    EXPECT_EQ(b->TableDefs()["Items"].RecordCount(), 11);
 }
 
 
@@ -305,30 +252,15 @@ TEST_F(TwoDatabases, RollbackUndoesAndCommitKeeps) {
     a->BeginTrans();
     addRow(*rs, {{"Code", "kept"}});
     a->CommitTrans();
-    EXPECT_EQ(column(*b->OpenRecordset("Items"), "Code"), std::vector<std::string>{"kept"});
+    EXPECT_EQ(column(*b->OpenRecordset("Items"), "Code"), Strings{"kept"});
 
     EXPECT_EQ(errorOf([&] { a->CommitTrans(); }), err::CommitWithoutBegin);
     EXPECT_EQ(errorOf([&] { a->Rollback(); }), err::CommitWithoutBegin);
 }
 
-TEST_F(TwoDatabases, NestedRollbackUndoesOnlyTheInnerPart) {
-    auto rs = a->OpenRecordset("Items");
-    a->BeginTrans();
-    addRow(*rs, {{"Code", "outer"}});
-    a->BeginTrans();
-    addRow(*rs, {{"Code", "inner"}});
-    a->Rollback();
-    a->BeginTrans();
-    addRow(*rs, {{"Code", "inner2"}});
-    a->CommitTrans();
-    EXPECT_EQ(b->OpenRecordset("Items")->RecordCount(), 0);  // nothing is visible before the outer commit
-    a->CommitTrans();
-    EXPECT_EQ(column(*b->OpenRecordset("Items"), "Code"), (std::vector<std::string>{"outer", "inner2"}));
-}
-
 TEST_F(TwoDatabases, LoopThatStopsOnAnErrorKeepsWhatWasDone) {
     auto rs = a->OpenRecordset("Items");
-    const std::vector<std::string> codes = {"a", "b", "A", "c"};  // "A" repeats "a" in the unique index
+    const Strings codes = {"a", "b", "A", "c"};  // "A" repeats "a" in the unique index
     int failed = 0;
     a->BeginTrans();
     for (const auto& code : codes) {
@@ -337,7 +269,7 @@ TEST_F(TwoDatabases, LoopThatStopsOnAnErrorKeepsWhatWasDone) {
     }
     a->CommitTrans();
     EXPECT_EQ(failed, err::DuplicateKey);
-    EXPECT_EQ(column(*b->OpenRecordset("Items"), "Code"), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(column(*b->OpenRecordset("Items"), "Code"), (Strings{"a", "b"}));
 }
 
 
@@ -351,11 +283,7 @@ TEST(ForeignFile, TableMadeByPlainSqliteOpensWithSensibleTypesAndCanBeEdited) {
     auto db = DBEngine::OpenDatabase(path);
     auto& t = db->TableDefs()["t"];
     EXPECT_EQ(t.Attributes(), 0);
-    struct Expect {
-        const char* name;
-        int type;
-        int size;
-    };
+    struct Expect { const char* name; int type; int size; };
     const std::vector<Expect> expect = {
         {"id", dbLong, 4}, {"name", dbText, 30}, {"price", dbDouble, 8}, {"note", dbMemo, -1}, {"born", dbDate, 8}};
     ASSERT_EQ(t.Fields().Count(), int(expect.size()));
@@ -370,9 +298,9 @@ TEST(ForeignFile, TableMadeByPlainSqliteOpensWithSensibleTypesAndCanBeEdited) {
 
     auto rs = db->OpenRecordset("t");
     EXPECT_EQ(rs->RecordCount(), 2);
-    EXPECT_EQ(column(*rs, "name"), (std::vector<std::string>{"Ann", "Bob"}));
-    EXPECT_EQ(column(*rs, "born"), (std::vector<std::string>{"1990-04-01", "1985-12-24"}));
-    EXPECT_EQ(column(*rs, "price"), (std::vector<std::string>{"2.5", ""}));
+    EXPECT_EQ(column(*rs, "name"), (Strings{"Ann", "Bob"}));
+    EXPECT_EQ(column(*rs, "born"), (Strings{"1990-04-01", "1985-12-24"}));
+    EXPECT_EQ(column(*rs, "price"), (Strings{"2.5", ""}));
 
     rs->MoveLast();
     rs->Edit();
@@ -382,7 +310,7 @@ TEST(ForeignFile, TableMadeByPlainSqliteOpensWithSensibleTypesAndCanBeEdited) {
     addRow(*rs, {{"id", 10}, {"name", "Cy"}});
     db->Close();
     EXPECT_EQ(rawQuery(path, "SELECT id, name, price, note FROM t ORDER BY id"),
-              (std::vector<std::vector<std::string>>{
+              (Rows{
                   {"1", "Ann", "2.5", "first"}, {"2", "Bob", "3.75", "edited"}, {"10", "Cy", "<null>", "<null>"}}));
 }
 
@@ -404,7 +332,7 @@ TEST(ForeignFile, ViewsKeyedTablesAndGeneratedColumns) {
     // A view reads as a read-only set of rows.
     for (const char* source : {"Cheap", "SELECT * FROM Cheap"}) {
         auto rs = db->OpenRecordset(source);
-        EXPECT_EQ(column(*rs, "Name"), std::vector<std::string>{"b"}) << source;
+        EXPECT_EQ(column(*rs, "Name"), Strings{"b"}) << source;
         EXPECT_FALSE(rs->Updatable()) << source;
     }
     EXPECT_EQ(errorOf([&] { db->Execute("UPDATE Cheap SET Price = 0"); }), err::ReadOnly);
@@ -412,7 +340,7 @@ TEST(ForeignFile, ViewsKeyedTablesAndGeneratedColumns) {
 
     // A table keyed by an integer primary key is read and written through it.
     auto keyed = db->OpenRecordset("Keyed");
-    EXPECT_EQ(column(*keyed, "V"), (std::vector<std::string>{"x", "y"}));
+    EXPECT_EQ(column(*keyed, "V"), (Strings{"x", "y"}));
     keyed->MoveLast();
     editField(*keyed, "V", Variant::text("z"));
     addRow(*keyed, {{"K", Variant::longInt(15)}, {"V", Variant::text("n")}});
@@ -421,7 +349,7 @@ TEST(ForeignFile, ViewsKeyedTablesAndGeneratedColumns) {
     keyed->MoveFirst();
     keyed->Delete();
     EXPECT_EQ(rawQuery(path, "SELECT K, V FROM Keyed ORDER BY K"),
-              (std::vector<std::vector<std::string>>{{"15", "n"}, {"20", "z"}}));
+              (Rows{{"15", "n"}, {"20", "z"}}));
     // One keyed by text is read (and written, see the row key tests); statements change it too.
     auto coded = db->OpenRecordset("Coded");
     EXPECT_EQ(coded->RecordCount(), 2);
@@ -431,8 +359,8 @@ TEST(ForeignFile, ViewsKeyedTablesAndGeneratedColumns) {
     // Generated columns are listed and read, and refused on write.
     EXPECT_EQ(db->TableDefs()["Items"].Fields().Count(), 6);
     auto items = db->OpenRecordset("SELECT Name, Total, Up FROM Items ORDER BY ID");
-    EXPECT_EQ(column(*items, "Total"), (std::vector<std::string>{"5", "3"}));
-    EXPECT_EQ(column(*items, "Up"), (std::vector<std::string>{"A", "B"}));
+    EXPECT_EQ(column(*items, "Total"), (Strings{"5", "3"}));
+    EXPECT_EQ(column(*items, "Up"), (Strings{"A", "B"}));
     auto table = db->OpenRecordset("Items");
     table->MoveFirst();
     table->Edit();

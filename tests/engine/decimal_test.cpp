@@ -11,17 +11,9 @@ using namespace enginetest;
 
 namespace {
 
-using Rows = std::vector<std::vector<std::string>>;
-
 std::pair<int, int> digits(const Field& f) { return {f.Precision(), f.Scale()}; }
 
-class DecimalDefinition : public ::testing::Test {
-protected:
-    void reopen() { db->Close(), db = DBEngine::OpenDatabase(path); }
-    TempDir dir;
-    std::string path = dir.file("d.db");
-    std::shared_ptr<Database> db = DBEngine::CreateDatabase(path);
-};
+class DecimalDefinition : public NewDatabase {};
 
 class DecimalField : public DecimalDefinition {
 protected:
@@ -180,8 +172,7 @@ TEST_F(DecimalDefinition, SelectIntoKeepsTheDigitsOfItsSourceWhenKnown) {
     const std::vector<Case> cases = {
         {"SELECT D AS F INTO C FROM T", 12, 3},
         {"SELECT T.D AS F, S.E INTO C FROM T INNER JOIN S ON T.ID = S.ID", 12, 3},
-        {"SELECT D AS F INTO C FROM Q", 12, 3},
-        {"SELECT F INTO C FROM (SELECT E AS F FROM S)", 5, 2},
+        {"SELECT D AS F INTO C FROM Q", 12, 3}, {"SELECT F INTO C FROM (SELECT E AS F FROM S)", 5, 2},
         {"SELECT D * 2 AS F INTO C FROM T", 0, 0},  // computed: not known
     };
     for (const auto& c : cases) {
@@ -196,7 +187,7 @@ TEST_F(DecimalDefinition, SelectIntoKeepsTheDigitsOfItsSourceWhenKnown) {
     EXPECT_EQ(rawQuery(path, "SELECT D FROM C ORDER BY D"), (Rows{{"1.235"}, {"2.5"}}));
 }
 
-TEST_F(DecimalDefinition, AFieldOfAnOlderFileKeepsItsDigits) {
+TEST_F(DecimalDefinition, FieldsOfOlderAndOtherProgramsFilesKeepTheirDigits) {
     db->Close();
     // A Decimal field as files made before this kept it: plain DECIMAL, no digits.
     rawExec(path, R"(CREATE TABLE "Old" ("D" DECIMAL CONSTRAINT "type|D" CHECK (typeof("D") IN ('real','integer','null'))
@@ -214,10 +205,8 @@ TEST_F(DecimalDefinition, AFieldOfAnOlderFileKeepsItsDigits) {
     EXPECT_EQ(rawQuery(path, "SELECT D FROM Old ORDER BY rowid"), (Rows{{"-1110.55446"}, {"27.1828182"}, {"0.0005"}}));
     db->Close();
     EXPECT_EQ(rawQuery(path, "SELECT sql FROM sqlite_master ORDER BY name"), schemaBefore);
-}
 
-// Another program's DECIMAL(5,2) gets those digits too; with no range check of ours there, the engine refuses.
-TEST_F(DecimalDefinition, ADeclaredDecimalOfAnotherProgramsFileIsKeptToo) {
+    // Another program's DECIMAL(5,2) gets those digits too; with no range check of ours there, the engine refuses.
     path = dir.file("foreign.db");
     rawExec(path, "CREATE TABLE Prices (Item TEXT, Amount DECIMAL(5,2)); INSERT INTO Prices VALUES ('a', 1.005)");
     db = DBEngine::OpenDatabase(path);

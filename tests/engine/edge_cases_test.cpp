@@ -20,8 +20,6 @@ using namespace enginetest;
 
 namespace {
 
-using Strings = std::vector<std::string>;
-using Rows = std::vector<std::vector<std::string>>;
 using Step = std::function<void(Database&)>;
 
 // A new database in a folder of its own.

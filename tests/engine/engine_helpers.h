@@ -1,8 +1,10 @@
 #pragma once
 // Small helpers shared by the object-model tests: error numbers, tables made
 // through the object model, rows added through recordsets, raw SQLite reads.
+#include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -11,6 +13,9 @@
 
 #include "engine/dao.h"
 #include "engine/error.h"
+#include "engine/fieldtypes.h"
+#include "support/case_file.h"
+#include "support/tempdir.h"
 
 namespace enginetest {
 
@@ -24,6 +29,15 @@ inline int errorOf(const std::function<void()>& f) {
     return 0;
 }
 
+// A test with a new database file of its own.
+class NewDatabase : public ::testing::Test {
+protected:
+    void reopen() { db->Close(), db = engine::DBEngine::OpenDatabase(path); }
+    TempDir dir;
+    std::string path = dir.file("test.db");
+    std::shared_ptr<engine::Database> db = engine::DBEngine::CreateDatabase(path);
+};
+
 struct FieldSpec {
     std::string name;
     int type;
@@ -33,12 +47,8 @@ struct FieldSpec {
     bool allowZeroLength = false;
 };
 
-struct IndexSpec {
-    std::string name;
-    std::vector<std::string> fields;  // "-Name" for a descending field
-    bool primary = false;
-    bool unique = false;
-};
+// fields: "-Name" for a descending field.
+struct IndexSpec { std::string name; std::vector<std::string> fields; bool primary = false; bool unique = false; };
 
 inline std::shared_ptr<engine::TableDef> addTable(engine::Database& db, const std::string& name,
                                                   const std::vector<FieldSpec>& fields,
@@ -68,10 +78,18 @@ inline std::shared_ptr<engine::TableDef> addTable(engine::Database& db, const st
 }
 
 using Row = std::vector<std::pair<std::string, engine::Variant>>;
+using Strings = std::vector<std::string>;
+using Rows = std::vector<std::vector<std::string>>;
 
 inline void addRow(engine::Recordset& rs, const Row& row) {
     rs.AddNew();
     for (const auto& [name, value] : row) rs.Fields(name).SetValue(value);
+    rs.Update();
+}
+
+inline void editField(engine::Recordset& rs, const std::string& field, const engine::Variant& value) {
+    rs.Edit();
+    rs.Fields(field).SetValue(value);
     rs.Update();
 }
 
@@ -118,6 +136,42 @@ inline void rawExec(const std::string& path, const std::string& sqlText) {
     sqlite3_free(msg);
     sqlite3_close(db);
     if (rc != SQLITE_OK) throw std::runtime_error("sqlite: " + text);
+}
+
+// Y-M-D[ h:m:s] by its parts.
+inline double dayOf(const std::string& parts) {
+    int v[6] = {};
+    std::sscanf(parts.c_str(), "%d-%d-%d %d:%d:%d", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5]);
+    return engine::dates::fromParts(v[0], v[1], v[2], v[3], v[4], v[5]);
+}
+
+// A value written kind:literal: null; bool:True; byte:, int: (an Integer), long:, big:, cur: (scaled by
+// 10,000), single:, dbl:; date: a day number, or Y-M-D[ h:m:s] by its parts; text:"..." and bin:"..."
+// (see unquoted); guid:... .
+inline engine::Variant variantOf(const std::string& s) {
+    const size_t colon = s.find(':');
+    const std::string kind = s.substr(0, colon), lit = colon == std::string::npos ? "" : s.substr(colon + 1);
+    if (kind == "bool") return engine::Variant::boolean(lit == "True");
+    if (kind == "byte") return engine::Variant::byte(std::stoi(lit));
+    if (kind == "int") return engine::Variant::integer(std::stoi(lit));
+    if (kind == "long") return engine::Variant::longInt(std::stoi(lit));
+    if (kind == "big") return engine::Variant::bigInt(std::stoll(lit));
+    if (kind == "cur") return engine::Variant::currencyScaled(std::stoll(lit));
+    if (kind == "single") return engine::Variant::single(std::strtof(lit.c_str(), nullptr));
+    if (kind == "dbl") return engine::Variant::dbl(std::strtod(lit.c_str(), nullptr));
+    if (kind == "date") return engine::Variant::date(lit.find('-', 1) != std::string::npos ? dayOf(lit) : std::stod(lit));
+    if (kind == "text") return engine::Variant::text(unquoted(lit));
+    if (kind == "bin") return engine::Variant::binary(unquoted(lit));
+    if (kind == "guid") return engine::Variant::guid(lit);
+    EXPECT_EQ(kind, "null");
+    return engine::Variant::null();
+}
+
+// A type by its engine name (dbLong), or a number.
+inline int typeCode(const std::string& name) {
+    for (int code = 1; code <= 23; ++code)
+        if (const auto* info = engine::fieldTypeInfo(code); info && name == info->label) return code;
+    return std::stoi(name);
 }
 
 }  // namespace enginetest

@@ -6,7 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "engine_helpers.h"
+
 using namespace engine;
+using enginetest::typeCode;
 
 namespace {
 
@@ -40,32 +43,14 @@ TEST(FieldTypes, OwnTypeWordsReadBack) {
     }
 }
 
+std::vector<CaseLine> cases(const char* key) { return readCases(LEDGERLY_TEST_DATA "/field_types.txt", key); }
+
 TEST(FieldTypes, TypeWordSynonyms) {
-    struct Case {
-        const char* word;
-        int code;
-        bool autoIncrement;
-    };
-    const std::vector<Case> cases = {
-        {"varchar", dbText, false},     {"STRING", dbText, false},     {"Alphanumeric", dbText, false},
-        {"Char", dbText, false},        {"LongText", dbMemo, false},   {"longchar", dbMemo, false},
-        {"Note", dbMemo, false},        {"TinyInt", dbByte, false},    {"Short", dbInteger, false},
-        {"SmallInt", dbInteger, false}, {"Integer2", dbInteger, false}, {"Int", dbLong, false},
-        {"Integer4", dbLong, false},    {"Counter", dbLong, true},     {"AUTOINCREMENT", dbLong, true},
-        {"Identity", dbLong, true},     {"Money", dbCurrency, false},  {"Real", dbSingle, false},
-        {"Float4", dbSingle, false},    {"IEEESingle", dbSingle, false}, {"Float", dbDouble, false},
-        {"Float8", dbDouble, false},    {"Number", dbDouble, false},   {"IEEEDouble", dbDouble, false},
-        {"DateTime", dbDate, false},    {"Time", dbDate, false},       {"TimeStamp", dbDate, false},
-        {"Bit", dbBoolean, false},      {"Logical", dbBoolean, false}, {"Logical1", dbBoolean, false},
-        {"Boolean", dbBoolean, false},  {"OLEObject", dbLongBinary, false}, {"General", dbLongBinary, false},
-        {"Image", dbLongBinary, false}, {"VarBinary", dbBinary, false}, {"UniqueIdentifier", dbGUID, false},
-        {"Numeric", dbDecimal, false},  {"Dec", dbDecimal, false},
-    };
-    for (const auto& c : cases) {
-        auto t = typeFromWord(c.word);
-        ASSERT_TRUE(t.has_value()) << c.word;
-        EXPECT_EQ(t->code, c.code) << c.word;
-        EXPECT_EQ(t->autoIncrement, c.autoIncrement) << c.word;
+    for (const auto& c : cases("word")) {
+        auto t = typeFromWord(c.fields[0]);
+        ASSERT_TRUE(t.has_value()) << c.fields[0];
+        EXPECT_EQ(t->code, typeCode(c.fields[1])) << c.fields[0];
+        EXPECT_EQ(t->autoIncrement, c.fields.size() > 2) << c.fields[0];
     }
     for (const char* unknown : {"", "Textual", "Varchar2x", "Count"})
         EXPECT_FALSE(typeFromWord(unknown).has_value()) << unknown;
@@ -117,51 +102,11 @@ TEST(FieldTypes, OwnDeclaredTypesReadBack) {
 }
 
 TEST(FieldTypes, ForeignDeclaredTypes) {
-    struct Case {
-        const char* declared;
-        int code;
-        int size;
-    };
-    const std::vector<Case> cases = {
-        {"INT", dbLong, 4},
-        {"integer", dbLong, 4},
-        {"MEDIUMINT", dbLong, 4},
-        {"BIGINT", dbBigInt, 8},
-        {"UNSIGNED BIG INT", dbBigInt, 8},
-        {"INT8", dbBigInt, 8},
-        {"BOOLEAN", dbBoolean, 1},
-        {"bool", dbBoolean, 1},
-        {"varchar(40)", dbText, 40},
-        {"NVARCHAR( 100 )", dbText, 100},
-        {"CHARACTER(20)", dbText, 20},
-        {"VARYING CHARACTER(255)", dbText, 255},
-        {"VARCHAR(1000)", dbMemo, 0},
-        {"VARCHAR", dbMemo, 0},
-        {"TEXT", dbMemo, 0},
-        {"TEXT(50)", dbText, 50},
-        {"CLOB", dbMemo, 0},
-        {"", dbMemo, 0},
-        {"  ", dbMemo, 0},
-        {"BLOB", dbLongBinary, 0},
-        {"REAL", dbDouble, 8},
-        {"FLOAT", dbDouble, 8},
-        {"DOUBLE PRECISION", dbDouble, 8},
-        {"DATE", dbDate, 8},
-        {"TIMESTAMP", dbDate, 8},
-        {"TIME", dbDate, 8},
-        {"DEC(10,2)", dbDouble, 8},
-        {"NUMBER", dbDouble, 8},
-        {"MONEY", dbCurrency, 8},
-        {"SMALLMONEY", dbCurrency, 8},
-        {"UUID", dbGUID, 16},
-        {"UNIQUEIDENTIFIER", dbGUID, 16},
-        {"BINARY(16)", dbBinary, 16},
-        {"WHATEVER", dbMemo, 0},
-    };
-    for (const auto& c : cases) {
-        const DeclaredType t = typeFromDeclared(c.declared);
-        EXPECT_EQ(t.code, c.code) << "'" << c.declared << "'";
-        EXPECT_EQ(t.size, c.size) << "'" << c.declared << "'";
+    for (const auto& c : cases("declared")) {
+        const std::string declared = unquoted(c.fields[0]);
+        const DeclaredType t = typeFromDeclared(declared);
+        EXPECT_EQ(t.code, typeCode(c.fields[1])) << "'" << declared << "'";
+        EXPECT_EQ(t.size, std::stoi(c.fields[2])) << "'" << declared << "'";
     }
 }
 

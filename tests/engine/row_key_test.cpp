@@ -80,14 +80,8 @@ TEST(RowKey, TablesKeyedByTextOrSeveralFieldsAreWrittenThroughTheirKey) {
                   "INSERT INTO Coded VALUES ('b', '2'), ('a', '1'), ('c', '3');"
                   "CREATE TABLE Pairs (A TEXT, B INTEGER, V TEXT, PRIMARY KEY (A, B)) WITHOUT ROWID;"
                   "INSERT INTO Pairs VALUES ('x', 2, 'x2'), ('x', 1, 'x1'), ('y', 1, 'y1');");
-    using Rows = std::vector<std::vector<std::string>>;
     auto db = DBEngine::OpenDatabase(path);
     auto other = DBEngine::OpenDatabase(path);
-    auto edit = [](Recordset& rs, const char* field, const Variant& value) {
-        rs.Edit();
-        rs.Fields(field).SetValue(value);
-        rs.Update();
-    };
 
     auto coded = db->OpenRecordset("Coded");
     EXPECT_TRUE(coded->Updatable());
@@ -95,8 +89,8 @@ TEST(RowKey, TablesKeyedByTextOrSeveralFieldsAreWrittenThroughTheirKey) {
     coded->FindFirst("V = '2'");
     ASSERT_FALSE(coded->NoMatch());
     Bookmark b = coded->Bookmark();
-    edit(*coded, "Code", Variant::text("bb"));  // a new key: the record stays reachable
-    edit(*coded, "V", Variant::text("22"));
+    editField(*coded, "Code", Variant::text("bb"));  // a new key: the record stays reachable
+    editField(*coded, "V", Variant::text("22"));
     addRow(*coded, {{"Code", Variant::text("d")}, {"V", Variant::text("4")}});
     coded->SetBookmark(coded->LastModified());
     EXPECT_EQ(coded->Fields("V").Value().toText(), "4");
@@ -113,7 +107,7 @@ TEST(RowKey, TablesKeyedByTextOrSeveralFieldsAreWrittenThroughTheirKey) {
     EXPECT_EQ(column(*pairs, "V"), (std::vector<std::string>{"x1", "x2", "y1"}));
     pairs->MoveFirst();
     pairs->MoveNext();
-    edit(*pairs, "B", Variant::longInt(5));
+    editField(*pairs, "B", Variant::longInt(5));
     pairs->MoveNext();
     pairs->Delete();
     EXPECT_EQ(rawQuery(path, "SELECT A, B, V FROM Pairs ORDER BY A, B"), (Rows{{"x", "1", "x1"}, {"x", "5", "x2"}}));

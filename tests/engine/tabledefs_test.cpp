@@ -14,44 +14,29 @@ using namespace enginetest;
 
 namespace {
 
-void editField(Recordset& rs, const std::string& field, const Variant& value) {
-    rs.Edit();
-    rs.Fields(field).SetValue(value);
-    rs.Update();
-}
-
 std::string lower(std::string s) {
     for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
 }
 
 template <class C>
-std::vector<std::string> names(const C& collection) {
-    std::vector<std::string> out;
+Strings names(const C& collection) {
+    Strings out;
     for (const auto& item : collection) out.push_back(item->Name());
     return out;
 }
 
-class Collections : public ::testing::Test {
-protected:
-    void SetUp() override {
-        path = dir.file("c.db");
-        db = DBEngine::CreateDatabase(path);
-    }
-    TempDir dir;
-    std::string path;
-    std::shared_ptr<Database> db;
-};
+class Collections : public NewDatabase {};
 
 TEST_F(Collections, TableDefsInNameOrderWithEngineTablesListed) {
     for (const char* n : {"beta", "Alpha", "gamma", "Zulu", "delta"})
         addTable(*db, n, {{"x", dbLong}});
-    std::vector<std::string> all = names(db->TableDefs());
-    std::vector<std::string> sorted = all;
+    Strings all = names(db->TableDefs());
+    Strings sorted = all;
     std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return lower(a) < lower(b); });
     EXPECT_EQ(all, sorted);
 
-    std::vector<std::string> user;
+    Strings user;
     bool engineTable = false;
     for (const auto& td : db->TableDefs()) {
         if (lower(td->Name()).rfind("msys", 0) == 0) {
@@ -63,7 +48,7 @@ TEST_F(Collections, TableDefsInNameOrderWithEngineTablesListed) {
         }
     }
     EXPECT_TRUE(engineTable);
-    EXPECT_EQ(user, (std::vector<std::string>{"Alpha", "beta", "delta", "gamma", "Zulu"}));
+    EXPECT_EQ(user, (Strings{"Alpha", "beta", "delta", "gamma", "Zulu"}));
 }
 
 TEST_F(Collections, ItemsByNameIgnoreCaseAndMissingItemsAre3265) {
@@ -75,8 +60,7 @@ TEST_F(Collections, ItemsByNameIgnoreCaseAndMissingItemsAre3265) {
     EXPECT_EQ(db->TableDefs().Find("nothing"), nullptr);
 
     const std::vector<std::pair<const char*, std::function<void()>>> missing = {
-        {"table", [&] { db->TableDefs()["Customers"]; }},
-        {"table by number", [&] { db->TableDefs()[99]; }},
+        {"table", [&] { db->TableDefs()["Customers"]; }}, {"table by number", [&] { db->TableDefs()[99]; }},
         {"field", [&] { db->TableDefs()["Orders"].Fields()["Freight"]; }},
         {"index", [&] { db->TableDefs()["Orders"].Indexes()["PrimaryKey"]; }},
         {"query", [&] { db->QueryDefs()["Small Orders"]; }},
@@ -95,7 +79,7 @@ TEST_F(Collections, FieldsKeepColumnOrderAndTheirProperties) {
     // A second Database reads what was stored, not what this one remembers.
     auto other = DBEngine::OpenDatabase(path);
     FieldCollection& f = other->TableDefs()["T"].Fields();
-    EXPECT_EQ(names(f), (std::vector<std::string>{"zeta", "alpha", "mid", "memo"}));
+    EXPECT_EQ(names(f), (Strings{"zeta", "alpha", "mid", "memo"}));
     for (int i = 0; i < f.Count(); ++i) EXPECT_EQ(f[i].OrdinalPosition(), i);
     EXPECT_EQ(f["zeta"].Type(), dbText);
     EXPECT_EQ(f["zeta"].Size(), 12);
@@ -117,16 +101,16 @@ TEST_F(Collections, FieldsAppendAndDeleteOnAStoredTable) {
     TableDef& t = db->TableDefs()["T"];
     t.Fields().Append(t.CreateField("Extra", dbLong));
     t.Fields().Delete("Old");
-    EXPECT_EQ(names(t.Fields()), (std::vector<std::string>{"ID", "Name", "Extra"}));
+    EXPECT_EQ(names(t.Fields()), (Strings{"ID", "Name", "Extra"}));
     EXPECT_EQ(errorOf([&] { t.Fields().Delete("Name"); }), err::FieldUsedByIndex);
 
     auto other = DBEngine::OpenDatabase(path);
-    EXPECT_EQ(names(other->TableDefs()["T"].Fields()), (std::vector<std::string>{"ID", "Name", "Extra"}));
+    EXPECT_EQ(names(other->TableDefs()["T"].Fields()), (Strings{"ID", "Name", "Extra"}));
     auto rs = other->OpenRecordset("T");
     EXPECT_TRUE(rs->Fields("Extra").Value().isNull());
     EXPECT_EQ(rs->Fields("Name").Value().toText(), "first");
     editField(*rs, "Extra", 5);
-    EXPECT_EQ(rawQuery(path, "SELECT Extra FROM T"), (std::vector<std::vector<std::string>>{{"5"}}));
+    EXPECT_EQ(rawQuery(path, "SELECT Extra FROM T"), (Rows{{"5"}}));
 }
 
 TEST_F(Collections, IndexesAppendDeleteAndDescendingFields) {
@@ -171,7 +155,7 @@ TEST_F(Collections, StoredDefinitionsCannotBeChangedInPlace) {
 }
 
 
-TEST_F(Collections, LinkedTableReadsAndWritesTheOtherFile) {
+TEST_F(Collections, LinkedTableReadsAndWritesTheOtherFileAndNeedsItsSource) {
     std::string otherPath = dir.file("other.db");
     {
         auto src = DBEngine::CreateDatabase(otherPath);
@@ -186,17 +170,17 @@ TEST_F(Collections, LinkedTableReadsAndWritesTheOtherFile) {
     TableDef& td = db->TableDefs()["linked"];
     EXPECT_EQ(td.Attributes(), dbAttachedTable);
     EXPECT_EQ(td.SourceTableName(), "Source");
-    EXPECT_EQ(names(td.Fields()), (std::vector<std::string>{"ID", "Name"}));
+    EXPECT_EQ(names(td.Fields()), (Strings{"ID", "Name"}));
 
     auto rs = db->OpenRecordset("Linked");
-    EXPECT_EQ(column(*rs, "Name"), std::vector<std::string>{"remote"});
+    EXPECT_EQ(column(*rs, "Name"), Strings{"remote"});
     addRow(*rs, {{"ID", 2}, {"Name", "added here"}});
     EXPECT_EQ(errorOf([&] { addRow(*rs, {{"ID", 2}, {"Name", "twice"}}); }), err::DuplicateKey);
     rs->CancelUpdate();
     rs->MoveFirst();
     editField(*rs, "Name", "changed");
     EXPECT_EQ(rawQuery(otherPath, "SELECT ID, Name FROM Source ORDER BY ID"),
-              (std::vector<std::vector<std::string>>{{"1", "changed"}, {"2", "added here"}}));
+              (Rows{{"1", "changed"}, {"2", "added here"}}));
     // The link survives closing and reopening the database.
     rs.reset();
     db->Close();
@@ -205,14 +189,11 @@ TEST_F(Collections, LinkedTableReadsAndWritesTheOtherFile) {
 
     db->TableDefs().Delete("Linked");
     EXPECT_EQ(db->TableDefs().Find("Linked"), nullptr);
-    EXPECT_EQ(rawQuery(otherPath, "SELECT count(*) FROM Source"), (std::vector<std::vector<std::string>>{{"2"}}));
-}
+    EXPECT_EQ(rawQuery(otherPath, "SELECT count(*) FROM Source"), (Rows{{"2"}}));
 
-TEST_F(Collections, LinkToMissingSourceIsRefused) {
-    std::string otherPath = dir.file("other.db");
-    DBEngine::CreateDatabase(otherPath)->Close();
-    auto link = db->CreateTableDef("L", 0, "Nowhere", ";DATABASE=" + otherPath);
-    EXPECT_EQ(errorOf([&] { db->TableDefs().Append(link); }), err::NoSuchTable);
+    // A link to a missing table or file is refused.
+    auto nowhere = db->CreateTableDef("L", 0, "Nowhere", ";DATABASE=" + otherPath);
+    EXPECT_EQ(errorOf([&] { db->TableDefs().Append(nowhere); }), err::NoSuchTable);
     auto noFile = db->CreateTableDef("M", 0, "Source", ";DATABASE=" + dir.file("none.db"));
     EXPECT_EQ(errorOf([&] { db->TableDefs().Append(noFile); }), err::FileNotFound);
     EXPECT_EQ(db->TableDefs().Find("L"), nullptr);
@@ -233,17 +214,11 @@ protected:
 };
 
 TEST_F(Queries, TypeFollowsTheStatement) {
-    struct Case {
-        const char* sql;
-        int type;
-    };
+    struct Case { const char* sql; int type; };
     const std::vector<Case> cases = {
-        {"SELECT * FROM Orders", 0},
-        {"SELECT ID FROM Orders UNION SELECT ID FROM Orders", 128},
-        {"DELETE * FROM Orders WHERE ID = 1", 32},
-        {"UPDATE Orders SET Amount = 0", 48},
-        {"INSERT INTO Orders (ID, Customer) VALUES (9, 'x')", 64},
-        {"SELECT * INTO Archive FROM Orders", 80},
+        {"SELECT * FROM Orders", 0}, {"SELECT ID FROM Orders UNION SELECT ID FROM Orders", 128},
+        {"DELETE * FROM Orders WHERE ID = 1", 32}, {"UPDATE Orders SET Amount = 0", 48},
+        {"INSERT INTO Orders (ID, Customer) VALUES (9, 'x')", 64}, {"SELECT * INTO Archive FROM Orders", 80},
         {"CREATE TABLE Extra (A Long)", 96},
     };
     int n = 0;
@@ -258,40 +233,35 @@ TEST_F(Queries, SavedAtOnceEnumeratedByNameAndNamesAreUnique) {
     db->CreateQueryDef("beta", "SELECT * FROM Orders");
     db->CreateQueryDef("Alpha", "SELECT ID FROM Orders");
     auto other = DBEngine::OpenDatabase(path);
-    EXPECT_EQ(names(other->QueryDefs()), (std::vector<std::string>{"Alpha", "beta"}));
+    EXPECT_EQ(names(other->QueryDefs()), (Strings{"Alpha", "beta"}));
     EXPECT_EQ(other->QueryDefs()["ALPHA"].SQL(), "SELECT ID FROM Orders");
     for (const char* taken : {"BETA", "orders"})
         EXPECT_EQ(errorOf([&] { db->CreateQueryDef(taken, "SELECT 1 FROM Orders"); }), err::ObjectExists) << taken;
 
     db->QueryDefs().Delete("beta");
-    EXPECT_EQ(names(DBEngine::OpenDatabase(path)->QueryDefs()), std::vector<std::string>{"Alpha"});
+    EXPECT_EQ(names(DBEngine::OpenDatabase(path)->QueryDefs()), Strings{"Alpha"});
 }
 
-TEST_F(Queries, SelectQueryHasFieldsAndOpensByName) {
+TEST_F(Queries, SelectParameterAndActionQueries) {
     auto q = db->CreateQueryDef("Totals", "SELECT Customer, Sum(Amount) AS Total FROM Orders GROUP BY Customer ORDER BY Customer");
-    EXPECT_EQ(names(q->Fields()), (std::vector<std::string>{"Customer", "Total"}));
+    EXPECT_EQ(names(q->Fields()), (Strings{"Customer", "Total"}));
     auto rs = db->OpenRecordset("totals");
-    EXPECT_EQ(column(*rs, "Customer"), (std::vector<std::string>{"ann", "bob"}));
-    EXPECT_EQ(column(*rs, "Total"), (std::vector<std::string>{"15", "20"}));
+    EXPECT_EQ(column(*rs, "Customer"), (Strings{"ann", "bob"}));
+    EXPECT_EQ(column(*rs, "Total"), (Strings{"15", "20"}));
     EXPECT_EQ(q->OpenRecordset()->RecordCount(), 2);
 
     // A changed statement is saved at once as well.
     q->SetSQL("SELECT ID FROM Orders WHERE Customer = 'ann'");
     EXPECT_EQ(DBEngine::OpenDatabase(path)->OpenRecordset("Totals")->RecordCount(), 2);
-    EXPECT_EQ(names(q->Fields()), std::vector<std::string>{"ID"});
-}
+    EXPECT_EQ(names(q->Fields()), Strings{"ID"});
 
-TEST_F(Queries, ParameterQueryCannotBeOpened) {
+    // A parameter query cannot be opened; an action query runs and counts its rows.
     db->CreateQueryDef("Ask", "PARAMETERS [Which] Text; SELECT * FROM Orders WHERE Customer = [Which]");
-    for (auto open : {std::function<void()>([&] { db->OpenRecordset("Ask"); }),
-                      std::function<void()>([&] { db->QueryDefs()["Ask"].OpenRecordset(); })})
-        EXPECT_EQ(errorOf(open), err::TooFewParameters);
-}
-
-TEST_F(Queries, ActionQueryRunsAndCountsItsRows) {
-    auto q = db->CreateQueryDef("Clear", "DELETE FROM Orders WHERE Customer = 'ANN'");
-    q->Execute();
-    EXPECT_EQ(q->RecordsAffected(), 2);
+    EXPECT_EQ(errorOf([&] { db->OpenRecordset("Ask"); }), err::TooFewParameters);
+    EXPECT_EQ(errorOf([&] { db->QueryDefs()["Ask"].OpenRecordset(); }), err::TooFewParameters);
+    auto clear = db->CreateQueryDef("Clear", "DELETE FROM Orders WHERE Customer = 'ANN'");
+    clear->Execute();
+    EXPECT_EQ(clear->RecordsAffected(), 2);
     EXPECT_EQ(db->OpenRecordset("Orders")->RecordCount(), 1);
 }
 

@@ -17,33 +17,18 @@ namespace {
 
 using engine::Variant;
 
-class GridEditTest : public AppFixture {
+class GridEditTest : public StartedApp {
 protected:
     void SetUp() override {
-        AppFixture::SetUp();
-        start();
-        ASSERT_NE(main(), nullptr);
+        StartedApp::SetUp();
         path = dir.file("Staff.mdb");
         auto db = engine::DBEngine::CreateDatabase(path);
-        auto td = db->CreateTableDef("Staff");
-        auto id = td->CreateField("ID", engine::dbLong);
-        id->SetAttributes(engine::dbAutoIncrField);
-        td->Fields().Append(id);
-        td->Fields().Append(td->CreateField("Name", engine::dbText, 20));  // no zero-length strings
-        auto nick = td->CreateField("Nick", engine::dbText, 20);
-        nick->SetAllowZeroLength(true);
-        td->Fields().Append(nick);
-        td->Fields().Append(td->CreateField("Born", engine::dbDate));
-        td->Fields().Append(td->CreateField("EmployeeID", engine::dbLong));
-        td->Fields().Append(td->CreateField("Qty", engine::dbInteger));
-        td->Fields().Append(td->CreateField("Active", engine::dbBoolean));
-        td->Fields().Append(td->CreateField("DeptID", engine::dbLong));
-        td->Fields().Append(td->CreateField("Photo", engine::dbLongBinary));
-        auto pk = td->CreateIndex("PrimaryKey");
-        pk->SetPrimary(true);
-        pk->Fields().Append(pk->CreateField("ID"));
-        td->Indexes().Append(pk);
-        db->TableDefs().Append(td);
+        using namespace engine;
+        enginetest::addTable(*db, "Staff",
+                             {{"ID", dbLong, 0, dbAutoIncrField}, {"Name", dbText, 20},  // Name: no zero-length strings
+                              {"Nick", dbText, 20, 0, false, true}, {"Born", dbDate}, {"EmployeeID", dbLong},
+                              {"Qty", dbInteger}, {"Active", dbBoolean}, {"DeptID", dbLong}, {"Photo", dbLongBinary}},
+                             {{"PrimaryKey", {"ID"}, true}});
         db->Execute("INSERT INTO Staff (Name, Nick, Born, EmployeeID, Qty, Active, DeptID) "
                     "VALUES ('Ann', 'Annie', #1990-05-01#, 7, 3, True, 1)");
         db->Execute("INSERT INTO Staff (Name, Nick, Born, EmployeeID, Qty, Active, DeptID) "
@@ -72,11 +57,6 @@ protected:
         grid->DBGrid1->scrollTo(index);
         QTest::mouseClick(grid->DBGrid1->viewport(), Qt::LeftButton, {}, grid->DBGrid1->visualRect(index).center());
         ASSERT_EQ(grid->DBGrid1->currentIndex(), index);
-    }
-    // Keys go where the focus is, as a person's typing does.
-    static void key(Qt::Key k, Qt::KeyboardModifiers mods = {}) { QTest::keyClick(QApplication::focusWidget(), k, mods); }
-    static void type(const QString& text) {
-        for (QChar c : text) QTest::keyClicks(QApplication::focusWidget(), QString(c));
     }
     QLineEdit* editor() const { return qobject_cast<QLineEdit*>(QApplication::focusWidget()); }
     bool editorOpen() const {
@@ -115,7 +95,9 @@ protected:
     frmGrid* grid = nullptr;
 };
 
-TEST_F(GridEditTest, AnEmptiedCellStoresNull) {
+// An emptied cell stores Null; two double quotes store a zero-length string
+// where the field allows it.
+TEST_F(GridEditTest, AnEmptiedCellStoresNullAndTwoDoubleQuotesAZeroLengthString) {
     activate(openTable(0, path, "Staff"));
     for (const char* field : {"Name", "Nick", "Born", "EmployeeID", "Qty"}) {
         SCOPED_TRACE(field);
@@ -127,10 +109,7 @@ TEST_F(GridEditTest, AnEmptiedCellStoresNull) {
         EXPECT_FALSE(stored(2, field).isNull()) << "the other row changed";
     }
     EXPECT_TRUE(prompts->messages.empty()) << prompts->lastText().toStdString();
-}
 
-TEST_F(GridEditTest, TwoDoubleQuotesStoreAZeroLengthStringWhereTheFieldAllowsIt) {
-    activate(openTable(0, path, "Staff"));
     typeInto(0, "Nick", "\"\"");
     Variant nick = stored(1, "Nick");
     EXPECT_TRUE(nick.isText());
@@ -156,11 +135,7 @@ TEST_F(GridEditTest, TwoDoubleQuotesStoreAZeroLengthStringWhereTheFieldAllowsIt)
 
 TEST_F(GridEditTest, RefusedValuesNameTheFieldTypeAndValueAndTheCellGoesBack) {
     activate(openTable(0, path, "Staff"));
-    struct Case {
-        const char* field;
-        const char* typed;
-        const char* message;
-    } cases[] = {
+    struct Case { const char* field; const char* typed; const char* message; } cases[] = {
         {"EmployeeID", "abc", "'abc' is not a valid Long Integer for field 'EmployeeID'."},
         {"Qty", "70000", "'70000' is out of range for field 'Qty' (Integer)."},
         {"Born", "soon", "'soon' is not a valid Date/Time for field 'Born'."},
@@ -211,12 +186,8 @@ TEST_F(GridEditTest, EnterWithoutTypingWritesNothing) {
 }
 
 TEST_F(GridEditTest, TypingWhereNothingCanChangeSaysWhyInTheStatusBarOnce) {
-    struct Case {
-        const char* what;
-        QString sql;  // empty: the Staff table itself
-        const char* field;
-        QString reason;
-    } cases[] = {
+    // sql: empty for the Staff table itself.
+    struct Case { const char* what; QString sql; const char* field; QString reason; } cases[] = {
         {"joined query", "SELECT s.Name, d.DeptName FROM Staff AS s INNER JOIN Depts AS d ON s.DeptID = d.DeptID",
          "Name",
          "Read-only: the records of a query that joins tables, groups records or combines results cannot be "

@@ -21,29 +21,13 @@
 
 namespace {
 
-class GridWindowTest : public AppFixture {
+class GridWindowTest : public StartedApp {
 protected:
-    void SetUp() override {
-        AppFixture::SetUp();
-        start();
-        ASSERT_NE(main(), nullptr);
-        ASSERT_NE(view(), nullptr);
-    }
     int gridWindowCount() const {
         int n = 0;
         for (QMdiSubWindow* w : main()->mdiArea->subWindowList())
             if (qobject_cast<frmGrid*>(w->widget())) ++n;
         return n;
-    }
-    // The engine's description for an error `f` raises.
-    static QString engineMessage(const std::function<void()>& f) {
-        try {
-            f();
-        } catch (const engine::Error& e) {
-            return QString::fromStdString(e.description());
-        }
-        ADD_FAILURE() << "no engine error";
-        return {};
     }
 };
 
@@ -121,39 +105,41 @@ TEST_F(GridWindowTest, SqlTypedWithBlanksAndLineBreaksOpensAndRefreshes) {
     }
 }
 
-TEST_F(GridWindowTest, LinkedTableIsRecognised) {
+// A linked table is recognised, and opening into an occupied slot replaces its grid.
+TEST_F(GridWindowTest, LinkedTableIsRecognisedAndAnOccupiedSlotIsReplaced) {
     std::string base = makeSales("Base.mdb", 5);
     std::string path = makeSales("Sales.mdb", 3);
-    {
-        auto db = openDb(path);
-        auto link = db->CreateTableDef("LinkedOrders", 0, "Orders", ";DATABASE=" + base);
-        db->TableDefs().Append(link);
-        db->Close();
-    }
+    auto db = openDb(path);
+    db->TableDefs().Append(db->CreateTableDef("LinkedOrders", 0, "Orders", ";DATABASE=" + base));
+    db->Close();
     frmGrid* linked = openTable(0, path, "LinkedOrders");
-    frmGrid* local = openTable(1, path, "Orders");
-    ASSERT_TRUE(linked && local);
+    ASSERT_NE(linked, nullptr);
     EXPECT_TRUE(linked->IsaLinkedTable);
-    EXPECT_FALSE(local->IsaLinkedTable);
     EXPECT_EQ(linked->rs1->RecordCount(), 5);
-}
-
-TEST_F(GridWindowTest, OpeningIntoAnOccupiedSlotReplacesTheGrid) {
-    std::string path = makeSales();
     QPointer<frmGrid> old = openTable(4, path, "Orders");
     ASSERT_TRUE(old);
+    EXPECT_FALSE(old->IsaLinkedTable);
     frmGrid* fresh = openQuery(4, path, "SELECT Customer FROM Orders", "Names");
     ASSERT_NE(fresh, nullptr);
     EXPECT_TRUE(old.isNull()) << "the old grid window is still there";
     EXPECT_NE(fresh, old.data());
     EXPECT_EQ(fresh->WALetter, "E");
     EXPECT_EQ(fresh->selectedWA, 4);
-    EXPECT_EQ(gridWindowCount(), 1);
+    EXPECT_EQ(gridWindowCount(), 2);
     EXPECT_EQ(view()->lstTable->item(4)->text(), "Sales.Names");
 }
 
-TEST_F(GridWindowTest, NoSelectedSlotCreatesNothing) {
-    std::string path = makeSales();
+TEST_F(GridWindowTest, EmptyTableOpensWithNoBookmarkAndNoSelectedSlotCreatesNothing) {
+    std::string path = makeSales("Sales.mdb", 0);
+    frmGrid* grid = openTable(0, path, "Orders");
+    ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(grid->successful, QVariant(true));
+    EXPECT_TRUE(grid->RepositionBM.toString().isEmpty());
+    EXPECT_EQ(main()->StatusText(), "  Sales.Orders  0  Records");
+    EXPECT_EQ(grid->DBGrid1->model()->rowCount(), 0);
+    EXPECT_TRUE(prompts->messages.empty());
+    view()->cmdClose->click();
+    settle();
     view()->lstTable->setCurrentRow(-1);
     EXPECT_EQ(moduleCreateGrid::CurrentWA, -1);
     moduleCreateGrid::CreateGrid(QString::fromStdString(path), "Orders", "Sales.Orders", 1, "Orders");
@@ -162,7 +148,7 @@ TEST_F(GridWindowTest, NoSelectedSlotCreatesNothing) {
     for (frmGrid* g : moduleCreateGrid::WorkAreas) EXPECT_EQ(g, nullptr);
 }
 
-TEST_F(GridWindowTest, WindowWidthIsColumnWidthsPlusMarginCapped) {
+TEST_F(GridWindowTest, WindowWidthIsColumnWidthsPlusMarginCappedAndTheStateStaysNormal) {
     std::string path = makeSales();
     {
         auto db = openDb(path);
@@ -186,20 +172,21 @@ TEST_F(GridWindowTest, WindowWidthIsColumnWidthsPlusMarginCapped) {
     double sum = 0;
     for (int c = 0; c < narrow->NumCols; ++c) sum += Twips::fromPixelsX(narrow->DBGrid1->columnWidth(c));
     EXPECT_NEAR(sum, narrowCols, 0.5);
+
+    // Grid windows stay in the normal state.
+    QMdiSubWindow* w = wide->subWindow();
+    const QSize before = w->size();
+    w->showMaximized();
+    settle();
+    EXPECT_FALSE(w->isMaximized());
+    EXPECT_EQ(w->size(), before) << "after maximize";
+    w->showMinimized();
+    settle();
+    EXPECT_FALSE(w->isMinimized());
+    EXPECT_EQ(w->size(), before) << "after minimize";
 }
 
-TEST_F(GridWindowTest, EmptyTableOpensWithNoBookmark) {
-    std::string path = makeSales("Sales.mdb", 0);
-    frmGrid* grid = openTable(0, path, "Orders");
-    ASSERT_NE(grid, nullptr);
-    EXPECT_EQ(grid->successful, QVariant(true));
-    EXPECT_TRUE(grid->RepositionBM.toString().isEmpty());
-    EXPECT_EQ(main()->StatusText(), "  Sales.Orders  0  Records");
-    EXPECT_EQ(grid->DBGrid1->model()->rowCount(), 0);
-    EXPECT_TRUE(prompts->messages.empty());
-}
-
-TEST_F(GridWindowTest, BadSqlGivesOneMessageAndLeavesThePlaceholder) {
+TEST_F(GridWindowTest, BadSqlGivesOneMessageAndLeavesThePlaceholderAndAFailedRefreshTheGridUnfinished) {
     std::string path = makeSales();
     QString expected = engineMessage([&] { openDb(path)->OpenRecordset("SELECT * FROM Missing"); });
     frmGrid* grid = openQuery(2, path, "SELECT * FROM Missing", "Broken");
@@ -211,6 +198,25 @@ TEST_F(GridWindowTest, BadSqlGivesOneMessageAndLeavesThePlaceholder) {
     EXPECT_EQ(view()->lstTable->item(2)->text(), frmView::Placeholder(2));
     EXPECT_EQ(view()->CGrid, nullptr);
     EXPECT_FALSE(view()->cmdClose->isEnabled());
+
+    // A refresh that fails says "Check your syntax." and leaves the grid unfinished.
+    openDb(path)->Execute("CREATE TABLE Extra (A Long)");
+    grid = openQuery(0, path, "SELECT * FROM Extra", "Extra");
+    ASSERT_NE(grid, nullptr);
+    expected = engineMessage([&] {
+        auto db = openDb(path);
+        db->Execute("DROP TABLE Extra");
+        db->OpenRecordset("SELECT * FROM Extra");
+    });
+    prompts->messages.clear();
+    view()->cmdRefresh->click();
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_EQ(prompts->messages[0].text, expected + " Check your syntax.");
+    EXPECT_EQ(grid->successful, QVariant(false));
+    // The database window leaves an unfinished grid as it was.
+    QString status = main()->StatusText();
+    selectLine(0);
+    EXPECT_EQ(main()->StatusText(), status);
 }
 
 TEST_F(GridWindowTest, UnpermittedFileAddsTheAdvice) {
@@ -249,42 +255,6 @@ TEST_F(GridWindowTest, RowsChangedElsewhereShowAsTheyAreNow) {
     EXPECT_EQ(model->rowCount(), 1000);
 }
 
-TEST_F(GridWindowTest, GridWindowsStayInTheNormalState) {
-    std::string path = makeSales();
-    frmGrid* grid = openTable(0, path, "Orders");
-    ASSERT_NE(grid, nullptr);
-    QMdiSubWindow* w = grid->subWindow();
-    const QSize before = w->size();
-    w->showMaximized();
-    settle();
-    EXPECT_FALSE(w->isMaximized());
-    EXPECT_EQ(w->size(), before) << "after maximize";
-    w->showMinimized();
-    settle();
-    EXPECT_FALSE(w->isMinimized());
-    EXPECT_EQ(w->size(), before) << "after minimize";
-}
-
-TEST_F(GridWindowTest, FailedRefreshSaysCheckYourSyntaxAndLeavesTheGridUnfinished) {
-    std::string path = makeSales();
-    openDb(path)->Execute("CREATE TABLE Extra (A Long)");
-    frmGrid* grid = openQuery(0, path, "SELECT * FROM Extra", "Extra");
-    ASSERT_NE(grid, nullptr);
-    QString expected = engineMessage([&] {
-        auto db = openDb(path);
-        db->Execute("DROP TABLE Extra");
-        db->OpenRecordset("SELECT * FROM Extra");
-    });
-    view()->cmdRefresh->click();
-    ASSERT_EQ(prompts->messages.size(), 1u);
-    EXPECT_EQ(prompts->messages[0].text, expected + " Check your syntax.");
-    EXPECT_EQ(grid->successful, QVariant(false));
-    // The database window leaves an unfinished grid as it was.
-    QString status = main()->StatusText();
-    selectLine(0);
-    EXPECT_EQ(main()->StatusText(), status);
-}
-
 class GridFollowTest : public GridWindowTest {
 protected:
     void SetUp() override {
@@ -303,15 +273,13 @@ protected:
     QAbstractItemModel* model = nullptr;
 };
 
-TEST_F(GridFollowTest, MovingTheCurrentCellMovesTheRecordset) {
+// The current cell moves the recordset, and bookmarks and record numbers move the current cell.
+TEST_F(GridFollowTest, CurrentCellAndRecordsetFollowEachOther) {
     for (int row : {5, 29, 0, 17}) {
         grid->DBGrid1->setCurrentIndex(model->index(row, 1));
         EXPECT_EQ(grid->rs1->AbsolutePosition(), row);
         EXPECT_EQ(grid->rs1->Fields("OrderID").Value().toText(), std::to_string(row + 1));
     }
-}
-
-TEST_F(GridFollowTest, BookmarksAndRecordNumbersMoveTheCurrentCell) {
     grid->DBGrid1->setCurrentIndex(model->index(7, 2));
     grid->StoreBM();
     grid->DBGrid1->setCurrentIndex(model->index(20, 2));

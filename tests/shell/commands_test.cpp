@@ -36,12 +36,22 @@ protected:
     std::string path;
 };
 
-TEST_F(CommandsTest, FontGoesToTheActiveWindowsControlsAndCancelChangesNothing) {
+// Copy takes the current cell of a grid; Font goes to the active window's
+// controls and a cancelled choice changes nothing.
+TEST_F(CommandsTest, EditAndFontCommandsActOnTheActiveWindow) {
     frmGrid* grid = openTable(0, path, "Orders");
     ASSERT_NE(grid, nullptr);
-    QFont chosen("Monospace", 17);
     activate(grid);
-    prompts->fonts.push_back(chosen);
+    grid->DBGrid1->setCurrentIndex(grid->DBGrid1->model()->index(3, 1));
+    grid->DBGrid1->setFocus();
+    QApplication::clipboard()->setText("before");
+    main()->mnuEditCopy_Click();
+    EXPECT_EQ(QApplication::clipboard()->text(), grid->DBGrid1->model()->index(3, 1).data().toString());
+    // Cut on a grid cell copies and leaves the data alone.
+    main()->mnuEditCut_Click();
+    EXPECT_EQ(grid->DBGrid1->model()->index(3, 1).data().toString(), QApplication::clipboard()->text());
+
+    prompts->fonts.push_back(QFont("Monospace", 17));
     main()->mnuFont->trigger();
     EXPECT_EQ(grid->DBGrid1->font().pointSize(), 17);
 
@@ -57,20 +67,6 @@ TEST_F(CommandsTest, FontGoesToTheActiveWindowsControlsAndCancelChangesNothing) 
     EXPECT_EQ(view()->lstTable->font().pointSize(), 15);
     EXPECT_EQ(view()->TreeViewRelations->font().pointSize(), 15);
     EXPECT_EQ(grid->DBGrid1->font().pointSize(), 17);  // the grid keeps its own
-}
-
-TEST_F(CommandsTest, CopyTakesTheCurrentCellOfAGrid) {
-    frmGrid* grid = openTable(0, path, "Orders");
-    ASSERT_NE(grid, nullptr);
-    activate(grid);
-    grid->DBGrid1->setCurrentIndex(grid->DBGrid1->model()->index(3, 1));
-    grid->DBGrid1->setFocus();
-    QApplication::clipboard()->setText("before");
-    main()->mnuEditCopy_Click();
-    EXPECT_EQ(QApplication::clipboard()->text(), grid->DBGrid1->model()->index(3, 1).data().toString());
-    // Cut on a grid cell copies and leaves the data alone.
-    main()->mnuEditCut_Click();
-    EXPECT_EQ(grid->DBGrid1->model()->index(3, 1).data().toString(), QApplication::clipboard()->text());
 }
 
 TEST_F(CommandsTest, WindowMenuListsTheChildWindowsAndArrangesThem) {
@@ -132,10 +128,6 @@ TEST_F(CommandsTest, WindowMenuListsTheChildWindowsAndArrangesThem) {
     settle();
     EXPECT_EQ(main()->mdiArea->activeSubWindow(), view()->parentWidget());
 }
-
-}  // namespace
-
-namespace {
 
 // The program's own input box for passwords shows dots, not the password.
 TEST(PasswordBox, MasksWhatIsTyped) {

@@ -1,26 +1,24 @@
 // The open-recordset dialog: choosing a database, listing tables and
 // queries, passwords, refusals, and handing a recordset to a work area,
 // followed by the main window's entry in the recent list.
-#include <sqlite3.h>
-
 #include <QApplication>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStyle>
-#include <QStyleOptionButton>
 #include <QTest>
 
 #include <cstdio>
 #include <cstdlib>
 
 #include "dbwindow/frmView.h"
+#include "engine/engine_helpers.h"
 #include "grids/frmGrid.h"
 #include "grids/workareas.h"
 #include "shell/frmMain.h"
 #include "shell/frmTableOpen.h"
 #include "support/app_fixture.h"
+#include "support/case_file.h"
 
 namespace {
 
@@ -30,12 +28,10 @@ QStringList listed(const frmTableOpen& d) {
     return out;
 }
 
-class TableOpenTest : public AppFixture {
+class TableOpenTest : public StartedApp {
 protected:
     void SetUp() override {
-        AppFixture::SetUp();
-        start();
-        ASSERT_NE(view(), nullptr);
+        StartedApp::SetUp();
         path = makeSales("Sales.mdb", 20);
         auto db = openDb(path);
         db->Execute("CREATE TABLE Customers (Name Text(20))");
@@ -48,10 +44,7 @@ protected:
         db->Close();
         // The engine keeps names beginning with "msys" in any case for itself; a
         // file of another program may still have one, and the list hides only "MSys".
-        sqlite3* raw = nullptr;
-        sqlite3_open(path.c_str(), &raw);
-        sqlite3_exec(raw, "CREATE TABLE msysLower (Name TEXT)", nullptr, nullptr, nullptr);
-        sqlite3_close(raw);
+        enginetest::rawExec(path, "CREATE TABLE msysLower (Name TEXT)");
     }
 
     // Shows the dialog through Table, Open Recordset; `drive` works it.
@@ -74,29 +67,14 @@ protected:
         ASSERT_EQ(items.size(), 1) << name.toStdString();
         d.QryList->setCurrentItem(items[0]);
     }
-    // Makes `w` the active window as the window system does on showing it.
-    static void activate(QWidget* w) {
-        QApplication::setActiveWindow(w);
-        w->activateWindow();
-        QApplication::processEvents();
-    }
     // Another window takes the activation for a while and hands it back, as a
     // message box does; the dialog's focus widget gets the focus again.
     static void awayAndBack(QWidget* w) {
         QWidget other;
         other.show();
-        activate(&other);
+        activateWindow(&other);
         other.close();
-        activate(w);
-    }
-    // A mouse click on the option's button and label (its middle may lie
-    // beyond them in a wide frame).
-    static void clickOption(QRadioButton* b) {
-        QStyleOptionButton opt;
-        opt.initFrom(b);
-        opt.text = b->text();
-        QRect r = b->style()->subElementRect(QStyle::SE_RadioButtonClickRect, &opt, b);
-        QTest::mouseClick(b, Qt::LeftButton, {}, r.center());
+        activateWindow(w);
     }
     // Selects work area `slot` and opens `name` from the sales file, listed as a table or a query.
     void openInto(int slot, const QString& name, bool query = false) {
@@ -109,12 +87,7 @@ protected:
         });
     }
     static QString engineError(const std::string& file, const std::string& connect = {}) {
-        try {
-            engine::DBEngine::OpenDatabase(file, false, false, connect);
-        } catch (const engine::Error& e) {
-            return QString::fromStdString(e.description());
-        }
-        return {};
+        return engineMessage([&] { engine::DBEngine::OpenDatabase(file, false, false, connect); });
     }
     // Messages other than input prompts.
     std::vector<ScriptedPrompts::Message> boxes() const {
@@ -123,11 +96,13 @@ protected:
             if (m.caption != "Password Required") out.push_back(m);
         return out;
     }
+    // Columns of the recent list's rows, in their order.
+    enginetest::Rows recent(const std::string& columns) {
+        return enginetest::rawQuery(dir.file("TempTables.mdb"), "SELECT " + columns + " FROM RecentFiles ORDER BY MIndex");
+    }
     QStringList recentNames() {
-        auto db = openDb(dir.file("TempTables.mdb"));
-        auto rs = db->OpenRecordset("SELECT StatusName FROM RecentFiles ORDER BY MIndex");
         QStringList out;
-        for (; !rs->EOF_(); rs->MoveNext()) out << QString::fromStdString(rs->Fields(0).Value().toText());
+        for (const auto& row : recent("StatusName")) out << QString::fromStdString(row[0]);
         return out;
     }
     std::string path;
@@ -157,7 +132,7 @@ TEST_F(TableOpenTest, OpenDatabaseListsUserTablesThenSelectAndUnionQueriesWithTh
     EXPECT_EQ(frmTableOpen::State().LastDatabase.toStdString(), path);
 }
 
-TEST_F(TableOpenTest, OpenTableFillsTheSelectedSlotAndTheRecentList) {
+TEST_F(TableOpenTest, OpenTableFillsTheSelectedSlotAndTheRecentListMovesDown) {
     selectLine(2);
     runDialog([&](frmTableOpen& d) {
         openDatabase(d, path);
@@ -183,31 +158,18 @@ TEST_F(TableOpenTest, OpenTableFillsTheSelectedSlotAndTheRecentList) {
     EXPECT_TRUE(main()->mnuRecentFile[1]->isVisible());
     EXPECT_EQ(main()->mnuRecentFile[1]->text(), "Sales.Orders");
     EXPECT_FALSE(main()->mnuRecentFile[2]->isVisible());
-    EXPECT_TRUE(boxes().empty());
-}
 
-TEST_F(TableOpenTest, RecentListMovesDownAndKeepsKnownNames) {
-    openInto(0, "Orders");
+    // The list moves down for a new name, with the grid's place, and keeps names it knows.
     openInto(1, "Big", true);
     EXPECT_EQ(recentNames(), QStringList({"Sales.Big", "Sales.Orders", "", "", "", ""}));
-    auto recent = openDb(dir.file("TempTables.mdb"));
-    {
-        auto rs = recent->OpenRecordset("SELECT DBPath, RSetType, TableName FROM RecentFiles WHERE MIndex = 2");
-        EXPECT_EQ(rs->Fields("DBPath").Value().toText(), path);
-        EXPECT_EQ(rs->Fields("RSetType").Value().toText(), "1");
-        EXPECT_EQ(rs->Fields("TableName").Value().toText(), "Orders");
-    }
-    {
-        frmGrid* grid = moduleCreateGrid::WorkAreas[1];
-        ASSERT_NE(grid, nullptr);
-        auto rs = recent->OpenRecordset("SELECT PTop, PLeft, PWidth, PHeigth, MenuIndex FROM RecentFiles WHERE MIndex = 1");
-        EXPECT_NEAR(std::stod(rs->Fields("PWidth").Value().toText()), grid->WidthTwips(), 1);
-        EXPECT_NEAR(std::stod(rs->Fields("PHeigth").Value().toText()), grid->HeightTwips(), 1);
-        EXPECT_NEAR(std::stod(rs->Fields("PTop").Value().toText()), grid->TopTwips(), 1);
-        EXPECT_NEAR(std::stod(rs->Fields("PLeft").Value().toText()), grid->LeftTwips(), 1);
-        EXPECT_EQ(rs->Fields("MenuIndex").Value().toText(), "1");
-    }
-    openInto(2, "Orders");
+    EXPECT_EQ(recent("DBPath, RSetType, TableName")[1], (std::vector<std::string>{path, "1", "Orders"}));
+    frmGrid* big = moduleCreateGrid::WorkAreas[1];
+    ASSERT_NE(big, nullptr);
+    const auto place = recent("PTop, PLeft, PWidth, PHeigth, MenuIndex")[0];
+    const double twips[] = {big->TopTwips(), big->LeftTwips(), big->WidthTwips(), big->HeightTwips()};
+    for (int i = 0; i < 4; ++i) EXPECT_NEAR(std::stod(place[i]), twips[i], 1) << i;
+    EXPECT_EQ(place[4], "1");
+    openInto(0, "Orders");
     EXPECT_EQ(recentNames(), QStringList({"Sales.Big", "Sales.Orders", "", "", "", ""}));
     EXPECT_EQ(main()->mnuRecentFile[1]->text(), "Sales.Big");
     EXPECT_EQ(main()->mnuRecentFile[2]->text(), "Sales.Orders");
@@ -234,13 +196,20 @@ TEST_F(TableOpenTest, EditedSqlIsOpenedUnderTheQueryName) {
     EXPECT_EQ(main()->StatusText(), "  Sales.Big  Record: 0/5  ");
 }
 
-TEST_F(TableOpenTest, ParameterQueriesAreRefusedAndTheDialogStays) {
+// No table chosen and parameter queries are refused with the dialog staying;
+// bad query text fails once and records nothing.
+TEST_F(TableOpenTest, RefusalsOpenNothing) {
     const QString texts[] = {"",  // the saved query as listed
                              "   parameters [x] Text; SELECT * FROM Orders WHERE Customer = [x]",
                              "Parameters [x] Long; SELECT * FROM Orders"};
-    selectLine(0);
+    selectLine(1);
     runDialog([&](frmTableOpen& d) {
         openDatabase(d, path);
+        d.cmdOpenRecordset->click();
+        ASSERT_EQ(boxes().size(), 1u);
+        EXPECT_EQ(boxes()[0].text, "Please select a table.");
+        EXPECT_TRUE(d.isVisible());
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
         d.optSource[2]->click();
         choose(d, "Ask");
         for (const QString& text : texts) {
@@ -254,30 +223,8 @@ TEST_F(TableOpenTest, ParameterQueriesAreRefusedAndTheDialogStays) {
             EXPECT_TRUE(d.isVisible());
             EXPECT_EQ(QApplication::overrideCursor(), nullptr);
         }
-        d.cmdClose->click();
-    });
-    EXPECT_EQ(moduleCreateGrid::WorkAreas[0], nullptr);
-    EXPECT_EQ(view()->lstTable->item(0)->text(), frmView::Placeholder(0));
-}
-
-TEST_F(TableOpenTest, NoSelectionAsksForATable) {
-    runDialog([&](frmTableOpen& d) {
-        openDatabase(d, path);
-        d.cmdOpenRecordset->click();
-        ASSERT_EQ(boxes().size(), 1u);
-        EXPECT_EQ(boxes()[0].text, "Please select a table.");
-        EXPECT_TRUE(d.isVisible());
-        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-        d.cmdClose->click();
-    });
-    for (frmGrid* g : moduleCreateGrid::WorkAreas) EXPECT_EQ(g, nullptr);
-}
-
-TEST_F(TableOpenTest, BadQueryTextFailsOnceAndRecordsNothing) {
-    selectLine(1);
-    runDialog([&](frmTableOpen& d) {
-        openDatabase(d, path);
-        d.optSource[2]->click();
+        for (frmGrid* g : moduleCreateGrid::WorkAreas) EXPECT_EQ(g, nullptr);
+        prompts->messages.clear();
         choose(d, "Big");
         d.txtSQL->setPlainText("SELECT * FROM Missing");
         d.cmdOpenRecordset->click();
@@ -350,20 +297,9 @@ TEST_F(TableOpenTest, FirstCancelledFileDialogChangesNothingAndMembersSurviveASe
     EXPECT_TRUE(boxes().empty());
 }
 
-TEST_F(TableOpenTest, DoubleClickOpensTheLine) {
-    selectLine(4);
-    runDialog([&](frmTableOpen& d) {
-        openDatabase(d, path);
-        choose(d, "Customers");
-        emit d.QryList->itemDoubleClicked(d.QryList->currentItem());
-    });
-    ASSERT_NE(moduleCreateGrid::WorkAreas[4], nullptr);
-    EXPECT_EQ(view()->lstTable->item(4)->text(), "Sales.Customers");
-}
-
 TEST_F(TableOpenTest, OnlyChoosingAnOptionAsksForADatabase) {
     runDialog([&](frmTableOpen& d) {
-        activate(&d);
+        activateWindow(&d);
         EXPECT_EQ(QApplication::focusWidget(), d.cmdOpenDbase);
         // The focus moves there as the window system moves it: no question.
         d.optSource[1]->setFocus(Qt::TabFocusReason);
@@ -400,7 +336,7 @@ TEST_F(TableOpenTest, OnlyChoosingAnOptionAsksForADatabase) {
 
 TEST_F(TableOpenTest, KeyboardChoiceListsAndFocusMovesDoNotRelist) {
     runDialog([&](frmTableOpen& d) {
-        activate(&d);
+        activateWindow(&d);
         openDatabase(d, path);
         d.optSource[1]->setFocus(Qt::TabFocusReason);
         QTest::keyClick(d.optSource[1], Qt::Key_Right);
@@ -424,7 +360,7 @@ TEST_F(TableOpenTest, KeyboardChoiceListsAndFocusMovesDoNotRelist) {
 TEST_F(TableOpenTest, NextShowingAfterAHandOverListsTheSameDatabase) {
     selectLine(0);
     runDialog([&](frmTableOpen& d) {
-        activate(&d);
+        activateWindow(&d);
         openDatabase(d, path);
         choose(d, "Orders");
         QTest::mouseClick(d.cmdOpenRecordset, Qt::LeftButton);
@@ -432,7 +368,7 @@ TEST_F(TableOpenTest, NextShowingAfterAHandOverListsTheSameDatabase) {
     ASSERT_NE(moduleCreateGrid::WorkAreas[0], nullptr);
     selectLine(1);
     runDialog([&](frmTableOpen& d) {
-        activate(&d);
+        activateWindow(&d);
         EXPECT_EQ(d.QryList->count(), 0);
         clickOption(d.optSource[2]);
         EXPECT_EQ(listed(d), QStringList({"Ask", "Big", "Both"}));
@@ -441,7 +377,7 @@ TEST_F(TableOpenTest, NextShowingAfterAHandOverListsTheSameDatabase) {
         clickOption(d.optSource[1]);
         EXPECT_EQ(listed(d), QStringList({"Customers", "msysLower", "Orders"}));
         choose(d, "Customers");
-        QTest::mouseClick(d.cmdOpenRecordset, Qt::LeftButton);
+        emit d.QryList->itemDoubleClicked(d.QryList->currentItem());  // a double click opens the line
     });
     EXPECT_TRUE(boxes().empty()) << prompts->lastText().toStdString();
     ASSERT_NE(moduleCreateGrid::WorkAreas[1], nullptr);
@@ -461,7 +397,7 @@ TEST_F(TableOpenTest, NextShowingSaysWhenTheChosenFileIsGone) {
     ASSERT_EQ(std::rename(other.c_str(), moved.c_str()), 0);
     QString gone = engineError(other);
     runDialog([&](frmTableOpen& d) {
-        activate(&d);
+        activateWindow(&d);
         d.optSource[1]->click();
         ASSERT_EQ(boxes().size(), 1u);
         EXPECT_EQ(boxes()[0].text, gone);
@@ -483,10 +419,7 @@ TEST_F(TableOpenTest, FilesThatCannotBeOpenedAreReported) {
     }
     std::string locked = makeSales("Locked.mdb", 1);
     bool immutable = std::system(("chattr +i '" + locked + "' 2>/dev/null").c_str()) == 0;
-    struct Case {
-        std::string file;
-        QString suffix;
-    };
+    struct Case { std::string file; QString suffix; };
     std::vector<Case> cases = {{dir.file("Gone.mdb"), "   3024"}, {notDb, "   3343"}};
     if (immutable)
         cases.push_back({locked, "  Error number 3173.  Try opening a local drive table first to set permissions and "
@@ -520,27 +453,13 @@ TEST_F(TableOpenTest, NoSelectedWorkAreaOpensNothingAndUpdatesNothing) {
     EXPECT_EQ(recentNames(), QStringList({"", "", "", "", "", ""}));
 }
 
-struct NameCase {
-    const char* path;
-    const char* name;
-};
-
-void PrintTo(const NameCase& c, std::ostream* os) { *os << '"' << c.path << '"'; }
-
-class DBNameTest : public ::testing::TestWithParam<NameCase> {};
-
-TEST_P(DBNameTest, DropsFolderAndExtension) {
-    EXPECT_EQ(frmTableOpen::DBName(GetParam().path), QString(GetParam().name));
-}
-
 // The extension after the last full stop goes (for ".mdb" the same as dropping
 // four characters); names without one, or shorter than four, stay whole.
-INSTANTIATE_TEST_SUITE_P(Paths, DBNameTest,
-                         ::testing::Values(NameCase{"/data/Sales.mdb", "Sales"}, NameCase{"C:\\db\\Sales.mdb", "Sales"},
-                                           NameCase{"Sales.mdb", "Sales"}, NameCase{"/a.b/Sales.mdb", "Sales"},
-                                           NameCase{"/data/Year.2024.mdb", "Year.2024"},
-                                           NameCase{"/data/Sales.sqlite", "Sales"},
-                                           NameCase{"/data/Salesmdb1", "Salesmdb1"}, NameCase{"/data/abc", "abc"},
-                                           NameCase{"/data/.hidden", ".hidden"}, NameCase{"", ""}));
+TEST(DBName, DropsFolderAndExtension) {
+    for (const auto& c : readCases(LEDGERLY_TEST_DATA "/db_names.txt", "name"))
+        EXPECT_EQ(frmTableOpen::DBName(QString::fromStdString(unquoted(c.fields[0]))),
+                  QString::fromStdString(unquoted(c.fields[1])))
+            << c.fields[0];
+}
 
 }  // namespace

@@ -23,67 +23,33 @@
 #include "shell/frmMain.h"
 #include "shell/getgrid.h"
 #include "support/app_fixture.h"
+#include "support/case_file.h"
 
 namespace {
 
-struct MenuItem {
-    const char* name;
-    const char* caption;
-    const char* shortcut;
-};
-
-// In menu order, top to bottom.
-const MenuItem kMenuItems[] = {
-    {"mnuFile", "&File", ""}, {"mnuFileNew", "&New", "Ctrl+N"}, {"mnuFileOpen", "&Open...", "Ctrl+O"},
-    {"mnuFileClose", "&Close", ""}, {"mnuFileSave", "&Save", ""}, {"mnuFileSaveAs", "Save &As...", ""},
-    {"mnuFilePageSetup", "Page Set&up...", ""}, {"mnuFilePrint", "&Print...", ""}, {"mnuFileExit", "E&xit", ""},
-    {"mnuEdit", "&Edit", ""}, {"mnuEditCut", "Cu&t", "Ctrl+X"}, {"mnuEditCopy", "&Copy", "Ctrl+C"},
-    {"mnuEditPaste", "&Paste", "Ctrl+V"}, {"mnuView", "&View", ""}, {"mnuViewToolbar", "&Toolbar", ""},
-    {"mnuViewStatusBar", "Status &Bar", ""}, {"mnuFont", "Font", ""}, {"mnuRecord", "&Record", ""},
-    {"mnuAddRecords", "Add", ""}, {"mnuDelete", "Delete", ""}, {"mnuFind", "Find", ""}, {"mnuSeek", "Seek", ""},
-    {"mnuSetBM", "Set Bookmark", ""}, {"mnuMovetoBM", "Move to Bookmark", ""},
-    {"mnuMovetoRecord", "Move to Record No.", ""}, {"mnuTable", "&Table", ""},
-    {"mnuOpenRecordset", "Open Recordset", ""}, {"mnuSetup", "Setup", ""}, {"mnuUpdateTable", "Update Table", ""},
-    {"mnuUpdateTableJoin", "Update Table Join", ""}, {"mnuAppendfromTable", "Append from Table", ""},
-    {"mnuAppendfromText", "Append from Text", ""}, {"mnuCopytoTable", "Copy to Table", ""},
-    {"mnuCopytoText", "Copy to Text", ""}, {"mnuStatistics", "Statistics", ""},
-    {"mnuMakeaQuery", "Query Builder", ""}, {"mnuQueryManager", "Query Manager", ""},
-    {"mnuTableStructure", "Table Structure", ""}, {"mnuImportFoxPro", "Import FoxPro Table into Access 2000", ""},
-    {"mnuDeleteRelationTree", "DeleteRelationTree", ""}, {"mnuDeleteRelation", "Delete", ""},
-    {"mnuWindow", "&Window", ""}, {"mnuWindowCascade", "&Cascade", ""},
-    {"mnuWindowTileHorizontal", "Tile &Horizontal", ""}, {"mnuWindowTileVertical", "Tile &Vertical", ""},
-    {"mnuViewWindow", "View Window", ""}, {"mnuHelp", "&Help", ""}, {"mnuHelpContents", "&Contents", ""},
-    {"mnuHelpAbout", "&About ", ""},
-};
-
-class MenuTest : public AppFixture {
+class MenuTest : public StartedApp {
 protected:
-    void SetUp() override {
-        AppFixture::SetUp();
-        start();
-        ASSERT_NE(main(), nullptr);
-    }
     QAction* action(const char* name) { return find<QAction>(main(), name); }
 };
 
 TEST_F(MenuTest, CaptionsAndShortcutsFollowTheMenuTable) {
-    for (const MenuItem& item : kMenuItems) {
-        auto* menu = main()->findChild<QMenu*>(item.name);
-        auto* a = main()->findChild<QAction*>(item.name);
-        ASSERT_TRUE(menu || a) << "missing " << item.name;
-        EXPECT_EQ(menu ? menu->title() : a->text(), QString::fromUtf8(item.caption)) << item.name;
-        EXPECT_EQ(menu ? QKeySequence() : a->shortcut(), QKeySequence(QString::fromUtf8(item.shortcut))) << item.name;
+    for (const auto& item : readCases(LEDGERLY_TEST_DATA "/menus.txt", "item")) {
+        const QString name = QString::fromStdString(item.fields[0]);
+        auto* menu = main()->findChild<QMenu*>(name);
+        auto* a = main()->findChild<QAction*>(name);
+        ASSERT_TRUE(menu || a) << "missing " << item.fields[0];
+        EXPECT_EQ(menu ? menu->title() : a->text(), QString::fromStdString(unquoted(item.fields[1]))) << item.fields[0];
+        EXPECT_EQ(menu ? QKeySequence() : a->shortcut(), QKeySequence(QString::fromStdString(unquoted(item.fields[2]))))
+            << item.fields[0];
     }
 }
 
-TEST_F(MenuTest, MenuBarHoldsTheTopMenusInOrderAndNotThePopUp) {
+TEST_F(MenuTest, MenuBarAndFileMenuHoldTheirItemsInOrder) {
     QStringList titles;
     for (QAction* a : main()->menuBar()->actions()) titles << a->text();
     EXPECT_EQ(titles, QStringList({"&File", "&Edit", "&View", "&Record", "&Table", "&Window", "&Help"}));
     for (QAction* a : main()->menuBar()->actions()) EXPECT_NE(a->menu(), main()->mnuDeleteRelationTree);
-}
-
-TEST_F(MenuTest, FileMenuOrderWithSeparatorsAndHiddenItems) {
+    // The File menu's order with its separators and hidden items.
     QStringList names;
     for (QAction* a : main()->mnuFile->actions()) names << a->objectName();
     EXPECT_EQ(names, QStringList({"mnuFileNew", "mnuFileOpen", "mnuFileClose", "mnuFileBar0", "mnuFileSave",
@@ -124,7 +90,7 @@ TEST_F(MenuTest, ViewTogglesFollowTheirCheckMarks) {
     EXPECT_TRUE(action("mnuViewToolbar")->isChecked());
 }
 
-TEST_F(MenuTest, ToolbarHasSeventeenPositionsInOrder) {
+TEST_F(MenuTest, ToolbarHasSeventeenPositionsInOrderAndTheStatusBarFourPanels) {
     const QStringList expected = {"New",  "Open",   "Save",      "-", "Print",      "-",      "Cut",        "Copy", "Paste",
                                   "-",    "Bold",   "Italic",    "Underline", "-", "Align Left", "Center", "Align Right"};
     QList<QAction*> actions = main()->tbToolBar->actions();
@@ -145,9 +111,7 @@ TEST_F(MenuTest, ToolbarHasSeventeenPositionsInOrder) {
         EXPECT_EQ(main()->ToolbarButton(expected[i]), a);
     }
     EXPECT_EQ(buttons, 13);
-}
-
-TEST_F(MenuTest, StatusBarHasFourPanels) {
+    // The status bar has four panels.
     const char* texts[] = {"", "INS", "NUM", "CAPS"};
     for (size_t i = 0; i < 4; ++i) {
         QLabel* panel = main()->Panels[i];
@@ -171,7 +135,7 @@ protected:
     }
 };
 
-TEST_F(EnableMenusTest, SelectedLineEnablesTheCommandsOfItsGrid) {
+TEST_F(EnableMenusTest, SelectedLineEnablesTheCommandsOfItsGridAndActivationNeverDisables) {
     struct Case {
         const char* when;
         int line;
@@ -180,7 +144,8 @@ TEST_F(EnableMenusTest, SelectedLineEnablesTheCommandsOfItsGrid) {
                  {"empty slot", 5, false, false, false}, {"empty slot 0", 0, false, false, false}};
     std::string path = makeSales();
     ASSERT_NE(openTable(2, path, "Orders"), nullptr);
-    ASSERT_NE(openQuery(3, path, "SELECT * FROM Orders", "All"), nullptr);
+    frmGrid* query = openQuery(3, path, "SELECT * FROM Orders", "All");
+    ASSERT_NE(query, nullptr);
     for (const Case& c : cases) {
         if (!c.common) EnableMenus::EnableGridMenus(1), EnableMenus::EnableGridMenus(2);
         selectLine(c.line);
@@ -191,13 +156,8 @@ TEST_F(EnableMenusTest, SelectedLineEnablesTheCommandsOfItsGrid) {
             EXPECT_EQ(main()->StatusText(), "") << c.when;
         }
     }
-}
-
-TEST_F(EnableMenusTest, GridActivationNeverDisables) {
-    std::string path = makeSales();
-    frmGrid* query = openQuery(1, path, "SELECT * FROM Orders", "All");
-    ASSERT_TRUE(openTable(0, path, "Orders") && query);
-    selectLine(0);
+    // A grid's activation never disables.
+    selectLine(2);
     EXPECT_TRUE(action("mnuSeek")->isEnabled());
     EnableMenus::EnableGridMenus(query->RSetType);
     expectState(kTableOnly, true, "after query grid activation");
@@ -221,10 +181,7 @@ TEST_F(MenuTest, GetGridWindowFindsOnlySlotsZeroToEleven) {
     frmGrid* a = openTable(0, path, "Orders");
     frmGrid* l = openTable(11, path, "Orders");
     ASSERT_TRUE(a && l);
-    struct Case {
-        QVariant slot;
-        frmGrid* expected;
-    } cases[] = {
+    struct Case { QVariant slot; frmGrid* expected; } cases[] = {
         {QVariant(0), a}, {QVariant(static_cast<short>(11)), l}, {QVariant(11.0), l}, {QVariant(11.0f), l},
         {QVariant(static_cast<qlonglong>(0)), a}, {QVariant(static_cast<unsigned short>(11)), l},
         {QVariant(5), nullptr}, {QVariant(12), nullptr}, {QVariant(-1), nullptr}, {QVariant(0.5), nullptr},
@@ -235,15 +192,15 @@ TEST_F(MenuTest, GetGridWindowFindsOnlySlotsZeroToEleven) {
                                                               << c.slot.typeName() << ")";
 }
 
-TEST_F(MenuTest, HelpContentsWithoutTheGuideSaysWhereItLooked) {
+// Without the guide Help, Contents says where it looked; with it, the guide
+// shows in the program's own window.
+TEST_F(MenuTest, HelpContentsShowsTheGuideOrSaysWhereItLooked) {
     main()->mnuHelpContents->trigger();
     ASSERT_EQ(prompts->messages.size(), 1u);
     EXPECT_TRUE(prompts->lastText().startsWith("The user guide was not found at ")) << prompts->lastText().toStdString();
     EXPECT_TRUE(prompts->lastText().contains(QString::fromStdString(dir.path().string()) + "/docs/index.html"));
     EXPECT_EQ(prompts->messages.back().icon, Prompts::Icon::Exclamation);
-}
-
-TEST_F(MenuTest, HelpContentsShowsTheGuideInTheProgramsOwnWindow) {
+    prompts->messages.clear();
     std::filesystem::create_directories(dir.path() / "docs");
     std::ofstream(dir.path() / "docs/index.html")
         << "<html><head><title>Guide</title></head><body><h1>Guide</h1><a href=\"more.html#part\">More</a></body></html>";

@@ -65,12 +65,9 @@ protected:
     std::string path;
 };
 
-TEST_F(RecentTest, EmptyListShowsNoEntriesAndNoSeparator) {
-    EXPECT_TRUE(visibleEntries().isEmpty());
-    EXPECT_FALSE(main()->mnuFileBar4->isVisible());
-}
-
 TEST_F(RecentTest, NewestFirstAndTheSeventhDropsTheSixth) {
+    EXPECT_TRUE(visibleEntries().isEmpty());
+    EXPECT_FALSE(main()->mnuFileBar4->isVisible());  // nor its separator
     for (int i = 1; i <= 3; ++i) openAndRecord(i - 1, QString("T%1").arg(i));
     EXPECT_EQ(visibleEntries(), QStringList({"Sales.T3", "Sales.T2", "Sales.T1"}));
     EXPECT_TRUE(main()->mnuFileBar4->isVisible());
@@ -136,7 +133,7 @@ TEST_F(RecentTest, TheListSurvivesARestartAndReopensFromIt) {
     EXPECT_TRUE(prompts->messages.empty()) << prompts->lastText().toStdString();
 }
 
-TEST_F(RecentTest, ReopenPutsTheGridInTheSelectedSlotAtItsRectangle) {
+TEST_F(RecentTest, ReopenPutsTheGridInTheSelectedSlotAtItsRectangleWithItsSavedSql) {
     frmGrid* first = openTable(0, path, "Orders");
     ASSERT_NE(first, nullptr);
     first->MoveTwips(300, 450, 6000, 2400);
@@ -155,20 +152,20 @@ TEST_F(RecentTest, ReopenPutsTheGridInTheSelectedSlotAtItsRectangle) {
     // Reopening neither records nor reorders.
     EXPECT_EQ(visibleEntries(), QStringList({"Sales.Orders"}));
     EXPECT_TRUE(prompts->messages.empty()) << prompts->lastText().toStdString();
-}
 
-TEST_F(RecentTest, ReopenedQueryUsesItsCurrentSavedSql) {
-    ASSERT_NE(openQuery(0, path, "SELECT * FROM Orders WHERE Qty > 18", "Big"), nullptr);  // edited text
+    // A reopened query uses its current saved SQL, not the edited text it was opened with.
+    ASSERT_NE(openQuery(1, path, "SELECT * FROM Orders WHERE Qty > 18", "Big"), nullptr);
     EnableMenus::SaveRecentRecordset();
-    selectLine(1);
+    selectLine(2);
     main()->mnuRecentFile_Click(1);
-    frmGrid* reopened = moduleCreateGrid::WorkAreas[1];
-    ASSERT_NE(reopened, nullptr);
-    EXPECT_EQ(reopened->Fullclause.toString(), "SELECT * FROM Orders  WHERE Qty > 10");
-    EXPECT_EQ(reopened->rs1->RecordCount(), 10);
+    frmGrid* query = moduleCreateGrid::WorkAreas[2];
+    ASSERT_NE(query, nullptr);
+    EXPECT_EQ(query->Fullclause.toString(), "SELECT * FROM Orders  WHERE Qty > 10");
+    EXPECT_EQ(query->rs1->RecordCount(), 10);
 }
 
-TEST_F(RecentTest, AMovedFileEndsWithTheEnginesMessageAndTheEntryStays) {
+// A moved file ends with the engine's message and the entry stays.
+TEST_F(RecentTest, AMovedFileOrAPasswordThisRunDoesNotKnow) {
     openAndRecord(0, "T1");
     std::filesystem::rename(path, path + ".moved");
     selectLine(2);
@@ -177,9 +174,9 @@ TEST_F(RecentTest, AMovedFileEndsWithTheEnginesMessageAndTheEntryStays) {
     ASSERT_EQ(prompts->messages.size(), 1u);
     EXPECT_TRUE(prompts->lastText().contains("Could not find file")) << prompts->lastText().toStdString();
     EXPECT_EQ(visibleEntries(), QStringList({"Sales.T1"}));
-}
+    prompts->messages.clear();
 
-TEST_F(RecentTest, APasswordIsAskedForWhenThisRunDoesNotKnowIt) {
+    // A password is asked for when this run does not know it.
     std::string secret = makeSales("Secret.mdb", 5, ";pwd=open sesame");
     {
         // An entry recorded by an earlier run.

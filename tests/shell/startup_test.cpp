@@ -31,7 +31,9 @@ void expectNear(int actualPx, int expectedPx, const char* what) {
 
 class StartupTest : public AppFixture {};
 
-TEST_F(StartupTest, EmptySettingsGiveDefaultPositions) {
+// Empty settings give the default positions; the database window starts with
+// twelve placeholders and no grid, the grid and document commands disabled.
+TEST_F(StartupTest, FirstStartGivesDefaultPositionsAndAnEmptyDatabaseWindow) {
     start();
     ASSERT_NE(main(), nullptr);
     QRect g = main()->geometry();
@@ -52,30 +54,7 @@ TEST_F(StartupTest, EmptySettingsGiveDefaultPositions) {
     EXPECT_EQ(view()->windowTitle(), "View");
     EXPECT_EQ(main()->windowTitle(), "Ledgerly");
     EXPECT_TRUE(prompts->messages.empty());
-}
 
-TEST_F(StartupTest, StoredPositionsAreApplied) {
-    {
-        Settings s;
-        s.setValue("MainLeft", "1500");
-        s.setValue("MainTop", "750");
-        s.setValue("MainWidth", "9000");
-        s.setValue("MainHeight", "8000");
-        s.setValue("ViewLeft", "300");
-        s.setValue("ViewTop", "450");
-    }
-    start();
-    QRect g = main()->geometry();
-    expectNear(g.x(), Twips::toPixelsX(1500), "main left");
-    expectNear(g.y(), Twips::toPixelsY(750), "main top");
-    expectNear(g.width(), Twips::toPixelsX(9000), "main width");
-    expectNear(g.height(), Twips::toPixelsY(8000), "main height");
-    expectNear(view()->parentWidget()->x(), Twips::toPixelsX(300), "view left");
-    expectNear(view()->parentWidget()->y(), Twips::toPixelsY(450), "view top");
-}
-
-TEST_F(StartupTest, DatabaseWindowStartsWithTwelvePlaceholdersAndNoGrid) {
-    start();
     QListWidget* list = find<QListWidget>(view(), "lstTable");
     ASSERT_EQ(list->count(), 12);
     EXPECT_EQ(list->item(0)->text(), "           -1-       ");
@@ -90,10 +69,6 @@ TEST_F(StartupTest, DatabaseWindowStartsWithTwelvePlaceholdersAndNoGrid) {
         EXPECT_FALSE(find<QPushButton>(view(), name)->isEnabled()) << name;
     for (const char* name : {"cmdOpen", "cmdSQL"}) EXPECT_TRUE(find<QPushButton>(view(), name)->isEnabled()) << name;
     EXPECT_EQ(main()->StatusText(), "");
-}
-
-TEST_F(StartupTest, GridAndDocumentCommandsStartDisabled) {
-    start();
     for (const char* name : {"mnuEditCopy", "mnuEditCut", "mnuEditPaste", "mnuCopytoTable", "mnuCopytoText",
                              "mnuSetup", "mnuMovetoBM", "mnuSetBM", "mnuStatistics", "mnuUpdateTable",
                              "mnuUpdateTableJoin", "mnuFind", "mnuMovetoRecord", "mnuAddRecords",
@@ -105,60 +80,38 @@ TEST_F(StartupTest, GridAndDocumentCommandsStartDisabled) {
         EXPECT_TRUE(find<QAction>(main(), name)->isEnabled()) << name;
 }
 
-TEST_F(StartupTest, CloseWritesAllSixSettings) {
-    start();
-    main()->setGeometry(Twips::toPixelsX(1440), Twips::toPixelsY(720), Twips::toPixelsX(7200), Twips::toPixelsY(5760));
-    view()->parentWidget()->move(Twips::toPixelsX(2880), Twips::toPixelsY(1440));
-    stop();
-    Settings s;
-    struct Expected {
-        const char* key;
-        double twips;
-    } expected[] = {{"MainLeft", 1440}, {"MainTop", 720}, {"MainWidth", 7200},
-                    {"MainHeight", 5760}, {"ViewLeft", 2880}, {"ViewTop", 1440}};
-    for (const auto& e : expected) {
-        bool ok = false;
-        double v = s.value(e.key).toString().toDouble(&ok);
-        EXPECT_TRUE(ok) << e.key << " = " << s.value(e.key).toString().toStdString();
-        EXPECT_NEAR(v, e.twips, 15.1) << e.key;
-    }
-}
-
-TEST_F(StartupTest, CloseWhileMinimizedKeepsMainKeysButWritesViewKeys) {
-    {
+// Close writes all six settings in twips; minimized it keeps the main window's
+// stored keys, maximized it stores the maximized rectangle.
+TEST_F(StartupTest, CloseWritesTheSettingsForEveryWindowState) {
+    const char* keys[] = {"MainLeft", "MainTop", "MainWidth", "MainHeight", "ViewLeft", "ViewTop"};
+    for (Qt::WindowState state : {Qt::WindowNoState, Qt::WindowMinimized, Qt::WindowMaximized}) {
+        SCOPED_TRACE(state);
+        {
+            Settings s;
+            for (int i = 0; i < 4; ++i) s.setValue(keys[i], QString::number(1111 * (i + 1)));
+        }
+        start();
+        main()->setGeometry(Twips::toPixelsX(1440), Twips::toPixelsY(720), Twips::toPixelsX(7200), Twips::toPixelsY(5760));
+        view()->parentWidget()->move(Twips::toPixelsX(2880), Twips::toPixelsY(1440));
+        main()->setWindowState(state);
+        settle();
+        ASSERT_EQ(main()->windowState(), state);
+        const QRect g = main()->geometry();
+        stop();
         Settings s;
-        s.setValue("MainLeft", "111");
-        s.setValue("MainTop", "222");
-        s.setValue("MainWidth", "7777");
-        s.setValue("MainHeight", "6666");
+        const double twips[] = {1440, 720, 7200, 5760, 2880, 1440};
+        const double maximized[] = {Twips::fromPixelsX(g.x()), Twips::fromPixelsY(g.y()), Twips::fromPixelsX(g.width()),
+                                    Twips::fromPixelsY(g.height())};
+        for (int i = 0; i < 6; ++i) {
+            bool ok = false;
+            const QString stored = s.value(keys[i]).toString();
+            const double v = stored.toDouble(&ok);
+            EXPECT_TRUE(ok) << keys[i] << " = " << stored.toStdString();
+            if (i < 4 && state == Qt::WindowMinimized) EXPECT_EQ(stored, QString::number(1111 * (i + 1))) << keys[i];
+            else if (i < 4 && state == Qt::WindowMaximized) EXPECT_NEAR(v, maximized[i], 0.5) << keys[i];
+            else EXPECT_NEAR(v, twips[i], 15.1) << keys[i];
+        }
     }
-    start();
-    view()->parentWidget()->move(Twips::toPixelsX(2880), Twips::toPixelsY(1440));
-    main()->showMinimized();
-    settle();
-    ASSERT_TRUE(main()->isMinimized());
-    stop();
-    Settings s;
-    EXPECT_EQ(s.value("MainLeft").toString(), "111");
-    EXPECT_EQ(s.value("MainTop").toString(), "222");
-    EXPECT_EQ(s.value("MainWidth").toString(), "7777");
-    EXPECT_EQ(s.value("MainHeight").toString(), "6666");
-    EXPECT_NEAR(s.value("ViewLeft").toString().toDouble(), 2880, 15.1);
-    EXPECT_NEAR(s.value("ViewTop").toString().toDouble(), 1440, 15.1);
-}
-
-TEST_F(StartupTest, CloseWhileMaximizedStoresTheMaximizedRectangle) {
-    start();
-    main()->showMaximized();
-    settle();
-    ASSERT_TRUE(main()->isMaximized());
-    QRect g = main()->geometry();
-    stop();
-    Settings s;
-    EXPECT_NEAR(s.value("MainLeft").toString().toDouble(), Twips::fromPixelsX(g.x()), 0.5);
-    EXPECT_NEAR(s.value("MainTop").toString().toDouble(), Twips::fromPixelsY(g.y()), 0.5);
-    EXPECT_NEAR(s.value("MainWidth").toString().toDouble(), Twips::fromPixelsX(g.width()), 0.5);
-    EXPECT_NEAR(s.value("MainHeight").toString().toDouble(), Twips::fromPixelsY(g.height()), 0.5);
 }
 
 // A stored value that is no number, or none a screen could hold, counts as

@@ -1,6 +1,10 @@
 #include "support/app_fixture.h"
 
 #include <QApplication>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QTest>
 #include <QListWidget>
 #include <QSettings>
 
@@ -96,8 +100,37 @@ frmGrid* AppFixture::openQuery(int slot, const std::string& path, const QString&
     return slot >= 0 && slot < 12 ? moduleCreateGrid::WorkAreas[static_cast<size_t>(slot)] : nullptr;
 }
 
+
 std::vector<QString> AppFixture::messageTexts() const {
     std::vector<QString> out;
     for (const auto& m : prompts->messages) out.push_back(m.text);
     return out;
+}
+
+QString AppFixture::engineMessage(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const engine::Error& e) {
+        return QString::fromStdString(e.description());
+    }
+    return {};
+}
+
+void AppFixture::activateWindow(QWidget* w) {
+    QApplication::setActiveWindow(w);
+    w->activateWindow();
+    QApplication::processEvents();
+}
+
+void AppFixture::key(Qt::Key k, Qt::KeyboardModifiers mods) { QTest::keyClick(QApplication::focusWidget(), k, mods); }
+
+void AppFixture::type(const QString& text) {
+    for (QChar c : text) QTest::keyClicks(QApplication::focusWidget(), QString(c));  // an editor may open on the first
+}
+
+void AppFixture::clickOption(QRadioButton* b) {
+    QStyleOptionButton opt;
+    opt.initFrom(b);
+    opt.text = b->text();
+    QTest::mouseClick(b, Qt::LeftButton, {}, b->style()->subElementRect(QStyle::SE_RadioButtonClickRect, &opt, b).center());
 }

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -20,6 +21,7 @@
 // Readable QStrings in test failures.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
+class QRadioButton;
 class frmGrid;
 class frmMain;
 class frmView;
@@ -57,8 +59,28 @@ protected:
         return w;
     }
 
+    // Input as a person gives it: `w` made the active window as the window system
+    // does on showing it; keys and text to the focus widget; a mouse click on an
+    // option's button and label (its middle may lie beyond them in a wide frame).
+    static void activateWindow(QWidget* w);
+    static void key(Qt::Key k, Qt::KeyboardModifiers mods = {});
+    static void type(const QString& text);
+    static void clickOption(QRadioButton* b);
+
     std::vector<QString> messageTexts() const;
+    // The description of the engine error `f` raises; empty when it raises none.
+    static QString engineMessage(const std::function<void()>& f);
 
     TempDir dir;
     ScriptedPrompts* prompts = nullptr;
+};
+
+// An application already started, with its database window.
+class StartedApp : public AppFixture {
+protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        start();
+        ASSERT_NE(view(), nullptr);
+    }
 };

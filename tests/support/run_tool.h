@@ -5,10 +5,7 @@
 
 #include "support/tempdir.h"
 
-struct RunResult {
-    int exitCode = -1;
-    std::string out, err;
-};
+struct RunResult { int exitCode = -1; std::string out, err; };
 
 RunResult runTool(const TempDir& tmp, const std::string& tool, const std::string& args, const std::string& input = {});
 

@@ -14,11 +14,7 @@
 
 class ScriptedPrompts : public Prompts::Service {
 public:
-    struct Message {
-        QString text, caption;
-        Prompts::Icon icon;
-        Prompts::Buttons buttons;
-    };
+    struct Message { QString text, caption; Prompts::Icon icon; Prompts::Buttons buttons; };
 
     // Installs a fresh instance and returns it (owned by the Prompts service).
     static ScriptedPrompts& install();

@@ -36,69 +36,39 @@ protected:
     std::string path_;
 };
 
-TEST_F(SqlTool, SelectPrintsHeaderAndRowsInTheDefaultTextForm) {
-    RunResult r = sql(db() + " \"SELECT Name, Price, Added, Active FROM [Stock Items] ORDER BY ID\"");
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out,
-              "Name\tPrice\tAdded\tActive\n"
-              "Bolt\t0.1\t2024-01-31\tTrue\n"
-              "Nut, small\t0.2\t2024-02-01 14:05:00\tFalse\n"
-              "Washer\t\t\tFalse\n");
-}
-
-TEST_F(SqlTool, CsvQuotesWhereNeededAndTellsNullFromEmptyText) {
-    RunResult r = sql("--csv " + db() + " \"SELECT Name, Price, Note FROM [Stock Items] ORDER BY ID\"");
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out,
-              "Name,Price,Note\r\n"
-              "Bolt,0.1,plain\r\n"
-              "\"Nut, small\",0.2,\"\"\r\n"
-              "Washer,,\"say \"\"hi\"\"\"\r\n");
-}
-
-TEST_F(SqlTool, ActionStatementsReportRecordsAffected) {
-    RunResult r = sql(db() + " \"UPDATE [Stock Items] SET Price = Price * 2 WHERE Price Is Not Null\" "
-                             "\"DELETE FROM [Stock Items] WHERE Name = 'washer'\"");
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "2 records affected\n1 records affected\n");
-}
-
-TEST_F(SqlTool, StatementsFromStandardInputEndAtASemicolonAtLineEnd) {
-    RunResult r = sql(db(),
-                      "SELECT Count(*) AS N\n  FROM [Stock Items];\n"
-                      "UPDATE [Stock Items] SET Note = 'a;b' WHERE ID = 1;\n"
-                      "SELECT Note FROM [Stock Items] WHERE ID = 1;\n");
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "N\n3\n1 records affected\nNote\na;b\n");
-}
-
-TEST_F(SqlTool, ListsTablesQueriesAndDescribesATable) {
-    RunResult tables = sql(db() + " --tables");
-    ASSERT_EQ(tables.exitCode, 0) << tables.err;
-    EXPECT_EQ(tables.out, "Stock Items\n");  // the engine's own tables are not listed
-
-    RunResult queries = sql(db() + " --queries");
-    ASSERT_EQ(queries.exitCode, 0) << queries.err;
-    EXPECT_EQ(queries.out, "Cheap\t0\tSELECT Name FROM [Stock Items] WHERE Price < 0.15\n");
-
-    RunResult described = sql(db() + " --describe 'stock items'");
-    ASSERT_EQ(described.exitCode, 0) << described.err;
-    EXPECT_EQ(described.out,
-              "ID\t4\t4\tFalse\tTrue\n"
-              "Name\t10\t20\tTrue\tTrue\n"
-              "Price\t5\t8\tFalse\tTrue\n"
-              "Added\t8\t8\tFalse\tTrue\n"
-              "Note\t12\t0\tFalse\tTrue\n"
-              "Active\t1\t1\tFalse\tTrue\n"
-              "index\tByName\tFalse\tTrue\tTrue\tName DESC\n"
-              "index\tPrimaryKey\tTrue\tTrue\tFalse\tID ASC\n");
+// Plain text output in the default text form, CSV quoting only where needed and
+// telling Null from empty text, listings, statements from standard input ending
+// at a semicolon at a line's end, and records affected by actions (run last).
+TEST_F(SqlTool, PrintsRowsListingsAndRecordsAffected) {
+    struct Case { std::string args, input, out; };
+    const Case cases[] = {
+        {db() + " \"SELECT Name, Price, Added, Active FROM [Stock Items] ORDER BY ID\"", "",
+         "Name\tPrice\tAdded\tActive\nBolt\t0.1\t2024-01-31\tTrue\nNut, small\t0.2\t2024-02-01 14:05:00\tFalse\n"
+         "Washer\t\t\tFalse\n"},
+        {"--csv " + db() + " \"SELECT Name, Price, Note FROM [Stock Items] ORDER BY ID\"", "",
+         "Name,Price,Note\r\nBolt,0.1,plain\r\n\"Nut, small\",0.2,\"\"\r\nWasher,,\"say \"\"hi\"\"\"\r\n"},
+        {db() + " --tables", "", "Stock Items\n"},  // the engine's own tables are not listed
+        {db() + " --queries", "", "Cheap\t0\tSELECT Name FROM [Stock Items] WHERE Price < 0.15\n"},
+        {db() + " --describe 'stock items'", "",
+         "ID\t4\t4\tFalse\tTrue\nName\t10\t20\tTrue\tTrue\nPrice\t5\t8\tFalse\tTrue\nAdded\t8\t8\tFalse\tTrue\n"
+         "Note\t12\t0\tFalse\tTrue\nActive\t1\t1\tFalse\tTrue\nindex\tByName\tFalse\tTrue\tTrue\tName DESC\n"
+         "index\tPrimaryKey\tTrue\tTrue\tFalse\tID ASC\n"},
+        {db(),
+         "SELECT Count(*) AS N\n  FROM [Stock Items];\nUPDATE [Stock Items] SET Note = 'a;b' WHERE ID = 1;\n"
+         "SELECT Note FROM [Stock Items] WHERE ID = 1;\n",
+         "N\n3\n1 records affected\nNote\na;b\n"},
+        {db() + " \"UPDATE [Stock Items] SET Price = Price * 2 WHERE Price Is Not Null\" "
+                "\"DELETE FROM [Stock Items] WHERE Name = 'washer'\"", "", "2 records affected\n1 records affected\n"},
+    };
+    for (const Case& c : cases) {
+        RunResult r = sql(c.args, c.input);
+        ASSERT_EQ(r.exitCode, 0) << c.args << ": " << r.err;
+        EXPECT_EQ(r.out, c.out) << c.args;
+    }
 }
 
 TEST_F(SqlTool, ErrorsGoToStandardErrorWithTheirNumber) {
-    struct Case {
-        std::string args;
-        std::string start;
-    };
+    struct Case { std::string args; std::string start; };
     const Case cases[] = {
         {db() + " \"SELECT * FROM Missing\"", "Error 3078: "},
         {db() + " \"SELECT * FROM [Stock Items] WHERE\"", "Error 3"},
@@ -115,7 +85,7 @@ TEST_F(SqlTool, ErrorsGoToStandardErrorWithTheirNumber) {
     }
 }
 
-TEST_F(SqlTool, CreateMakesANewDatabaseWithItsPassword) {
+TEST_F(SqlTool, CreateMakesANewDatabaseWithItsPasswordOrNothing) {
     std::string fresh = shellQuoted(tmp_.file("fresh.mdb"));
     RunResult made = sql("--create --password s3cret " + fresh + " \"CREATE TABLE T (A Long)\" \"INSERT INTO T VALUES (7)\"");
     ASSERT_EQ(made.exitCode, 0) << made.err;
@@ -125,46 +95,42 @@ TEST_F(SqlTool, CreateMakesANewDatabaseWithItsPassword) {
     EXPECT_EQ(refused.err.rfind("Error 3031: ", 0), 0u) << refused.err;
     RunResult read = sql("--password s3cret " + fresh + " \"SELECT A FROM T\"");
     EXPECT_EQ(read.out, "A\n7\n");
-}
 
-// --create never reports success over an existing file, and a password the
-// connect string cannot carry is refused before anything is made.
-TEST_F(SqlTool, CreateRefusesWhatItCannotDoWhole) {
+    // --create never reports success over an existing file, and a password the
+    // connect string cannot carry is refused before anything is made.
     RunResult over = sql("--create --password s3cret " + db() + " \"SELECT 1\"");
     EXPECT_EQ(over.exitCode, 1);
     EXPECT_NE(over.err.find("already exists"), std::string::npos) << over.err;
     EXPECT_EQ(sql(db() + " --tables").exitCode, 0) << "the existing file stays without a password";
 
-    std::string fresh = tmp_.file("semi.mdb");
-    RunResult semi = sql("--create --password 'a;b' " + shellQuoted(fresh));
+    std::string semiFile = tmp_.file("semi.mdb");
+    RunResult semi = sql("--create --password 'a;b' " + shellQuoted(semiFile));
     EXPECT_EQ(semi.exitCode, 1);
     EXPECT_NE(semi.err.find("';'"), std::string::npos) << semi.err;
-    RunResult tooLong = sql("--create --password " + std::string(21, 'p') + " " + shellQuoted(fresh));
+    RunResult tooLong = sql("--create --password " + std::string(21, 'p') + " " + shellQuoted(semiFile));
     EXPECT_EQ(tooLong.exitCode, 1);
-    EXPECT_FALSE(std::filesystem::exists(fresh));
+    EXPECT_FALSE(std::filesystem::exists(semiFile));
 }
 
-TEST_F(SqlTool, AFailedStatementIsNamedWithTheCountDoneBeforeIt) {
+// A failed statement is named with the count done before it; read-only use
+// changes nothing; bad usage shows how to call the tool.
+TEST_F(SqlTool, FailuresReadOnlyUseAndBadUsage) {
     RunResult r = sql(db() + " \"UPDATE [Stock Items] SET Price = 1\" \"UPDATE [Stock Items] SET Price = 1 / 0\" "
                              "\"DELETE FROM [Stock Items]\"");
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("Statement 2 of 3 failed (UPDATE [Stock Items] SET Price = 1 / 0); the 1 before it succeeded."),
               std::string::npos) << r.err;
     EXPECT_EQ(sql(db() + " \"SELECT Count(*) FROM [Stock Items] WHERE Price = 1\"").out, "Expr1000\n3\n");
-}
 
-// Listings and --read-only open the file read-only: nothing in it changes.
-TEST_F(SqlTool, ReadOnlyUseLeavesTheFileAlone) {
+    // Listings and --read-only open the file read-only: nothing in it changes.
     RunResult w = sql("--read-only " + db() + " \"DELETE FROM [Stock Items]\"");
     EXPECT_EQ(w.exitCode, 1);
     EXPECT_EQ(w.err.rfind("Error 3027: ", 0), 0u) << w.err;
     EXPECT_EQ(sql("--read-only " + db() + " \"SELECT Count(*) FROM [Stock Items]\"").out, "Expr1000\n3\n");
-}
 
-TEST_F(SqlTool, BadUsageShowsHowToCallIt) {
-    RunResult r = sql("--no-such-option");
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.err.find("usage: ledgerly-sql"), std::string::npos);
+    RunResult usage = sql("--no-such-option");
+    EXPECT_EQ(usage.exitCode, 2);
+    EXPECT_NE(usage.err.find("usage: ledgerly-sql"), std::string::npos);
 }
 
 }  // namespace

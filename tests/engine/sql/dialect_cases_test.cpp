@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <variant>
 
 #include "engine/error.h"
 #include "engine/sql/sql.h"
@@ -28,6 +29,7 @@ struct Case {
     int changes = -1;
     std::string findTable, findCriteria;
     std::string says;   // text the error message must contain
+    std::string parsed; // what a data-definition statement hands the schema layer
 };
 
 std::vector<std::string> split(const std::string& s, const std::string& sep) {
@@ -82,6 +84,7 @@ std::vector<Case> loadCases() {
         else if (key == "fails") c.fails = trim(value);
         else if (key == "cols") c.columns = trim(value);
         else if (key == "says") c.says = trim(value);
+        else if (key == "parsed") c.parsed = trim(value);
         else if (key == "kind") c.kind = std::stoi(value);
         else if (key == "changes") c.changes = std::stoi(value);
         else if (key == "find") {
@@ -96,6 +99,50 @@ std::vector<Case> loadCases() {
 const std::vector<Case>& allCases() {
     static const std::vector<Case> cases = loadCases();
     return cases;
+}
+
+// A readable form of what the parser hands the schema layer.
+std::string describe(const ColumnDef& c) {
+    std::string s = c.name + " " + std::to_string(c.type);
+    if (c.size) s += "(" + std::to_string(c.size) + ")";
+    if (c.precision) s += "(" + std::to_string(c.precision) + "," + std::to_string(c.scale) + ")";
+    if (c.autoIncrement) s += " auto";
+    if (c.notNull) s += " notnull";
+    if (c.primaryKey) s += " pk";
+    if (c.unique) s += " unique";
+    return s;
+}
+std::string describe(const std::vector<IndexColumn>& cols) {
+    std::string s;
+    for (const auto& c : cols) s += (s.empty() ? "" : ",") + c.name + (c.descending ? " desc" : "");
+    return s;
+}
+std::string describe(const Parsed::Ddl& d) {
+    struct V {
+        std::string operator()(std::monostate) const { return "none"; }
+        std::string operator()(const CreateTable& t) const {
+            std::string s = "create " + t.table + ":";
+            for (const auto& c : t.columns) s += " [" + describe(c) + "]";
+            for (const auto& k : t.constraints)
+                s += " {" + k.name + (k.primaryKey ? " pk " : " unique ") + describe(k.columns) + "}";
+            return s;
+        }
+        std::string operator()(const DropTable& t) const { return "drop " + t.table; }
+        std::string operator()(const AlterTable& t) const {
+            std::string s = "alter " + t.table + (t.add ? " add" : " drop " + t.dropColumn);
+            if (t.add && !t.column.name.empty()) s += " [" + describe(t.column) + "]";
+            for (const auto& k : t.addConstraints)
+                s += " {" + k.name + (k.primaryKey ? " pk " : " unique ") + describe(k.columns) + "}";
+            return s;
+        }
+        std::string operator()(const CreateIndex& i) const {
+            return "index " + i.index + " on " + i.table + " (" + describe(i.columns) + ")" +
+                   (i.unique ? " unique" : "") + (i.primary ? " primary" : "") +
+                   (i.disallowNull ? " disallownull" : "") + (i.ignoreNulls ? " ignorenull" : "");
+        }
+        std::string operator()(const DropIndex& i) const { return "dropindex " + i.index + " on " + i.table; }
+    };
+    return std::visit(V{}, d);
 }
 
 std::string describe(const std::vector<std::vector<std::string>>& rows) {
@@ -127,6 +174,12 @@ TEST_P(Dialect, Case) {
             out.error = e.number();
             out.errorText = e.what();
         }
+    }
+    if (!c.parsed.empty()) {
+        Parsed p = parse(c.statements.back());
+        ASSERT_EQ(p.kind(), StatementKind::DataDefinition);
+        EXPECT_EQ(describe(p.ddl()), c.parsed);
+        return;
     }
     for (size_t i = 0; i < c.statements.size(); ++i) {
         if (c.kind >= 0 && i + 1 == c.statements.size()) {

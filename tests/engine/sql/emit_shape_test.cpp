@@ -3,12 +3,12 @@
 // index-friendly conditions and domain lookups, and the data-definition structures.
 #include <gtest/gtest.h>
 
-#include <variant>
-
+#include "engine/engine_helpers.h"
 #include "engine/error.h"
 #include "engine/fieldtypes.h"
 #include "engine/sql/sql.h"
 #include "sample_db.h"
+#include "support/case_file.h"
 
 using namespace engine;
 using namespace engine::sql;
@@ -49,42 +49,29 @@ TEST(RowAddressing, KeysetAndPageReadsGiveTheSelectedRows) {
     EXPECT_EQ(e.columns[1].name, "Who");
     EXPECT_EQ(e.columns[1].baseColumn, "Ship Name");
     EXPECT_EQ(e.columns[2].baseColumn, "");
-}
 
-TEST(RowAddressing, SelectWithoutWhereOrOrderLeavesThemEmpty) {
-    sqltest::SampleDb db;
-    EmittedSelect e = emitSelect(parse("SELECT * FROM [Order Details]"), db.catalog());
+    // Without WHERE or ORDER BY both stay empty.
+    e = emitSelect(parse("SELECT * FROM [Order Details]"), db.catalog());
     EXPECT_EQ(e.baseTable, "Order Details");
     EXPECT_EQ(e.whereClause, "");
     EXPECT_EQ(e.orderBy, "");
-    auto keys = db.query("SELECT " + e.baseAlias + ".rowid FROM " + e.fromClause);
-    EXPECT_EQ(keys.rows.size(), 7u);
+    EXPECT_EQ(db.query("SELECT " + e.baseAlias + ".rowid FROM " + e.fromClause).rows.size(), 7u);
 }
 
-class NotAddressable : public ::testing::TestWithParam<const char*> {};
+std::vector<CaseLine> cases(const char* key) { return readCases(LEDGERLY_TEST_DATA "/emit_plans.txt", key); }
 
-TEST_P(NotAddressable, HasNoBaseTable) {
+TEST(RowAddressing, SelectsWithoutABaseTableHaveNoneAndStillRun) {
     sqltest::SampleDb db;
-    EmittedSelect e = emitSelect(parse(GetParam()), db.catalog());
-    EXPECT_EQ(e.baseTable, "");
-    EXPECT_EQ(e.selectList, "");
-    for (const auto& c : e.columns) EXPECT_EQ(c.baseColumn, "") << c.name;
-    auto out = db.query(e.sql);  // and it still runs
-    EXPECT_FALSE(out.runtimeFailure) << out.errorText;
+    for (const auto& c : cases("unaddressable")) {
+        SCOPED_TRACE(c.fields[0]);
+        EmittedSelect e = emitSelect(parse(c.fields[0]), db.catalog());
+        EXPECT_EQ(e.baseTable, "");
+        EXPECT_EQ(e.selectList, "");
+        for (const auto& col : e.columns) EXPECT_EQ(col.baseColumn, "") << col.name;
+        auto out = db.query(e.sql);
+        EXPECT_FALSE(out.runtimeFailure) << out.errorText;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Selects, NotAddressable,
-    ::testing::Values("SELECT o.OrderID FROM Orders AS o INNER JOIN Customers AS c ON o.CustomerID = c.CustomerID",
-                      "SELECT OrderID FROM Orders, Customers",
-                      "SELECT CustomerID FROM Orders GROUP BY CustomerID",
-                      "SELECT Count(*) FROM Orders",
-                      "SELECT DISTINCT CustomerID FROM Orders",
-                      "SELECT TOP 2 OrderID FROM Orders",
-                      "SELECT OrderID FROM Orders UNION SELECT ProductID FROM Products",
-                      "SELECT OrderID FROM [Big Orders]",
-                      "SELECT 1 + 1",
-                      "SELECT t.OrderID FROM (SELECT OrderID FROM Orders) AS t"));
 
 // A linked table lives in another (attached) database; its reference is
 // schema-qualified and the statement still names it by its own name.
@@ -119,77 +106,33 @@ TEST(LinkedTables, AreReadThroughTheirReference) {
     EXPECT_EQ(joined(column(db.query("SELECT Amount FROM link_1.Remote WHERE Code = 'a'"))), "2.5");
 }
 
-// Conditions on indexed fields must stay in a form SQLite serves from the index.
-struct PlanCase {
-    const char* where;
-    const char* index;  // text the query plan must show
-};
-
-class IndexFriendly : public ::testing::TestWithParam<PlanCase> {};
-
-TEST_P(IndexFriendly, ConditionUsesTheIndex) {
+// Conditions on indexed fields, and domain functions searching their domain
+// through its index: the query plan shows the index, and a domain is never scanned.
+TEST(QueryPlans, IndexedConditionsAndDomainCriteriaUseTheIndex) {
     sqltest::SampleDb db;
     ASSERT_EQ(sqlite3_exec(db.db(),
-                           "CREATE INDEX OrderDate ON Orders (OrderDate);"
-                           "CREATE INDEX ShipName ON Orders (\"Ship Name\");"
-                           "CREATE INDEX Shipped ON Orders (Shipped);",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    EmittedSelect e = emitSelect(parse(std::string("SELECT OrderID FROM Orders WHERE ") + GetParam().where),
-                                 db.catalog());
-    auto plan = db.query("EXPLAIN QUERY PLAN " + e.sql);
-    std::string text;
-    for (const auto& r : plan.rows) text += r.back() + "\n";
-    EXPECT_NE(text.find(GetParam().index), std::string::npos) << e.sql << "\n" << text;
-}
-
-INSTANTIATE_TEST_SUITE_P(Conditions, IndexFriendly,
-                         ::testing::Values(PlanCase{"OrderID = 7", "INTEGER PRIMARY KEY"},
-                                           PlanCase{"OrderID In (1, 2)", "INTEGER PRIMARY KEY"},
-                                           PlanCase{"OrderDate >= #1/1/2024#", "INDEX OrderDate"},
-                                           PlanCase{"OrderDate Between #1/1/2024# And #2/1/2024#", "INDEX OrderDate"},
-                                           PlanCase{"[Ship Name] = 'ana'", "INDEX ShipName"},
-                                           PlanCase{"[Ship Name] Like 'Ern*'", "INDEX ShipName"},
-                                           PlanCase{"Shipped = True", "INDEX Shipped"},
-                                           PlanCase{"[Ship Name] Is Null", "INDEX ShipName"}));
-
-// A domain function whose criteria compares an indexed field with a value of
-// the outer row costs one index search per outer row, never a scan of the domain.
-class DomainLookup : public ::testing::TestWithParam<PlanCase> {};
-
-TEST_P(DomainLookup, SearchesTheDomainThroughItsIndex) {
-    sqltest::SampleDb db;
-    ASSERT_EQ(sqlite3_exec(db.db(),
-                           "CREATE INDEX ByOrder ON \"Order Details\" (OrderID);"
+                           "CREATE INDEX OrderDate ON Orders (OrderDate); CREATE INDEX ShipName ON Orders (\"Ship Name\");"
+                           "CREATE INDEX Shipped ON Orders (Shipped); CREATE INDEX ByOrder ON \"Order Details\" (OrderID);"
                            "CREATE INDEX ByCustomer ON Orders (CustomerID);",
                            nullptr, nullptr, nullptr),
               SQLITE_OK);
-    EmittedSelect e = emitSelect(parse(GetParam().where), db.catalog());
-    auto plan = db.query("EXPLAIN QUERY PLAN " + e.sql);
-    std::string text;
-    int scans = 0;
-    for (const auto& r : plan.rows) {
-        text += r.back() + "\n";
-        if (r.back().rfind("SCAN", 0) == 0) ++scans;
-    }
-    EXPECT_NE(text.find(GetParam().index), std::string::npos) << e.sql << "\n" << text;
-    EXPECT_EQ(scans, 1) << "only the outer table is read whole\n" << e.sql << "\n" << text;
-    EXPECT_EQ(text.find("TEMP B-TREE"), std::string::npos) << e.sql << "\n" << text;
+    for (const char* key : {"indexed", "domain"})
+        for (const auto& c : cases(key)) {
+            const std::string sql = key == std::string("indexed") ? "SELECT OrderID FROM Orders WHERE " + c.fields[0] : c.fields[0];
+            EmittedSelect e = emitSelect(parse(sql), db.catalog());
+            std::string text;
+            int scans = 0;
+            for (const auto& r : db.query("EXPLAIN QUERY PLAN " + e.sql).rows) {
+                text += r.back() + "\n";
+                if (r.back().rfind("SCAN", 0) == 0) ++scans;
+            }
+            SCOPED_TRACE(e.sql + "\n" + text);
+            EXPECT_NE(text.find(c.fields[1]), std::string::npos);
+            if (key == std::string("indexed")) continue;
+            EXPECT_EQ(scans, 1) << "only the outer table is read whole";
+            EXPECT_EQ(text.find("TEMP B-TREE"), std::string::npos);
+        }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Criteria, DomainLookup,
-    ::testing::Values(
-        PlanCase{"SELECT OrderID, DSum(\"Quantity\", \"[Order Details]\", \"OrderID = \" & [OrderID]) FROM Orders",
-                 "INDEX ByOrder"},
-        PlanCase{"SELECT CustomerID, DCount(\"*\", \"Orders\", \"CustomerID = [Customers].[CustomerID]\") FROM Customers",
-                 "INDEX ByCustomer"},
-        PlanCase{"SELECT CustomerID FROM Customers WHERE DSum(\"Freight\", \"Orders\", \"CustomerID = '\" & "
-                 "[CustomerID] & \"'\") > 10",
-                 "INDEX ByCustomer"},
-        PlanCase{"SELECT CustomerID, DLookup(\"OrderDate\", \"Orders\", \"CustomerID = '\" & CustomerID & \"'\"), "
-                 "DLast(\"Freight\", \"Orders\", \"CustomerID = Customers.CustomerID\") FROM Customers",
-                 "INDEX ByCustomer"}));
 
 // DFirst, DLast and DLookup take the domain's rows in stored order, also when
 // an index on the criteria field hands them over in another order.
@@ -207,152 +150,15 @@ TEST(DomainOrder, FirstLastAndLookupFollowStoredOrderWhateverIndexServesTheCrite
                                                      stored.rows.front()[0]}));
 }
 
-// ---------------------------------------------------------------- data definition
-
-// A readable form of what the parser hands the schema layer.
-std::string describe(const ColumnDef& c) {
-    std::string s = c.name + " " + std::to_string(c.type);
-    if (c.size) s += "(" + std::to_string(c.size) + ")";
-    if (c.precision) s += "(" + std::to_string(c.precision) + "," + std::to_string(c.scale) + ")";
-    if (c.autoIncrement) s += " auto";
-    if (c.notNull) s += " notnull";
-    if (c.primaryKey) s += " pk";
-    if (c.unique) s += " unique";
-    return s;
-}
-std::string describe(const std::vector<IndexColumn>& cols) {
-    std::string s;
-    for (const auto& c : cols) s += (s.empty() ? "" : ",") + c.name + (c.descending ? " desc" : "");
-    return s;
-}
-std::string describe(const Parsed::Ddl& d) {
-    struct V {
-        std::string operator()(std::monostate) const { return "none"; }
-        std::string operator()(const CreateTable& t) const {
-            std::string s = "create " + t.table + ":";
-            for (const auto& c : t.columns) s += " [" + describe(c) + "]";
-            for (const auto& k : t.constraints)
-                s += " {" + k.name + (k.primaryKey ? " pk " : " unique ") + describe(k.columns) + "}";
-            return s;
-        }
-        std::string operator()(const DropTable& t) const { return "drop " + t.table; }
-        std::string operator()(const AlterTable& t) const {
-            std::string s = "alter " + t.table + (t.add ? " add" : " drop " + t.dropColumn);
-            if (t.add && !t.column.name.empty()) s += " [" + describe(t.column) + "]";
-            for (const auto& k : t.addConstraints)
-                s += " {" + k.name + (k.primaryKey ? " pk " : " unique ") + describe(k.columns) + "}";
-            return s;
-        }
-        std::string operator()(const CreateIndex& i) const {
-            return "index " + i.index + " on " + i.table + " (" + describe(i.columns) + ")" +
-                   (i.unique ? " unique" : "") + (i.primary ? " primary" : "") +
-                   (i.disallowNull ? " disallownull" : "") + (i.ignoreNulls ? " ignorenull" : "");
-        }
-        std::string operator()(const DropIndex& i) const { return "dropindex " + i.index + " on " + i.table; }
-    };
-    return std::visit(V{}, d);
-}
-
-struct DdlCase {
-    const char* sql;
-    const char* expected;
-};
-
-class DataDefinition : public ::testing::TestWithParam<DdlCase> {};
-
-TEST_P(DataDefinition, ParsesIntoTheSchemaStructures) {
-    Parsed p = parse(GetParam().sql);
-    EXPECT_EQ(p.kind(), StatementKind::DataDefinition);
-    EXPECT_EQ(describe(p.ddl()), GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Statements, DataDefinition,
-    ::testing::Values(
-        DdlCase{"CREATE TABLE Things (ID Counter PRIMARY KEY, Name Text(50) NOT NULL, Notes Memo, Code Char UNIQUE)",
-                "create Things: [ID 4 auto pk] [Name 10(50) notnull] [Notes 12] [Code 10(255) unique]"},
-        DdlCase{"create table [My Table] ([A B] VarChar(20), C Short, D Int, E Byte, F Money, G Float, H Real);",
-                "create My Table: [A B 10(20)] [C 3] [D 4] [E 2] [F 5] [G 7] [H 6]"},
-        DdlCase{"CREATE TABLE T (A DateTime, B Bit, C Logical, D OLEObject, E GUID, F YesNo, G LongBinary, "
-                "H AutoIncrement, I Currency, J Single, K Double, L Date, M Long, N Integer, O String)",
-                "create T: [A 8] [B 1] [C 1] [D 11] [E 15] [F 1] [G 11] [H 4 auto] [I 5] [J 6] [K 7] [L 8] [M 4] "
-                "[N 3] [O 10(255)]"},
-        DdlCase{"CREATE TABLE T (A Long, B Text, CONSTRAINT PK_T PRIMARY KEY (A, B DESC))",
-                "create T: [A 4] [B 10(255)] {PK_T pk A,B desc}"},
-        DdlCase{"CREATE TABLE T (A Long CONSTRAINT One UNIQUE, B Long, UNIQUE (B))",
-                "create T: [A 4 unique] [B 4] { unique B}"},
-        DdlCase{"CREATE TABLE T (A Decimal(12,3), B NUMERIC (5), C Dec, D decimal(28, 28), E Decimal(1,0))",
-                "create T: [A 20(12,3)] [B 20(5,0)] [C 20(18,0)] [D 20(28,28)] [E 20(1,0)]"},
-        DdlCase{"ALTER TABLE T ADD COLUMN P Numeric(9,2) NOT NULL", "alter T add [P 20(9,2) notnull]"},
-        DdlCase{"DROP TABLE [Order Details]", "drop Order Details"},
-        DdlCase{"ALTER TABLE Orders ADD COLUMN Note Text(30)", "alter Orders add [Note 10(30)]"},
-        DdlCase{"ALTER TABLE Orders ADD Note Memo NOT NULL", "alter Orders add [Note 12 notnull]"},
-        DdlCase{"ALTER TABLE Orders DROP COLUMN Note", "alter Orders drop Note"},
-        DdlCase{"ALTER TABLE Orders DROP Note", "alter Orders drop Note"},
-        DdlCase{"ALTER TABLE Orders ADD CONSTRAINT PK PRIMARY KEY (OrderID)", "alter Orders add {PK pk OrderID}"},
-        DdlCase{"CREATE UNIQUE INDEX ByName ON Customers (CompanyName DESC, City)",
-                "index ByName on Customers (CompanyName desc,City) unique"},
-        DdlCase{"CREATE INDEX PrimaryKey ON T (ID) WITH PRIMARY", "index PrimaryKey on T (ID) primary"},
-        DdlCase{"CREATE INDEX I ON T (A ASC) WITH DISALLOW NULL", "index I on T (A) disallownull"},
-        DdlCase{"CREATE INDEX I ON T (A) WITH IGNORE NULL", "index I on T (A) ignorenull"},
-        DdlCase{"DROP INDEX ByName ON Customers", "dropindex ByName on Customers"}));
-
-struct ErrorCase {
-    const char* sql;
-    int number;
-};
-
-class DataDefinitionErrors : public ::testing::TestWithParam<ErrorCase> {};
-
-TEST_P(DataDefinitionErrors, AreRefusedWithTheirNumber) {
-    try {
-        parse(GetParam().sql);
-        ADD_FAILURE() << "parsed: " << GetParam().sql;
-    } catch (const Error& e) {
-        EXPECT_EQ(e.number(), GetParam().number) << e.what();
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Statements, DataDefinitionErrors,
-                         ::testing::Values(ErrorCase{"CREATE TABLE T (A Bogus)", 3292},
-                                           ErrorCase{"CREATE TABLE T (A Decimal(29))", 3292},
-                                           ErrorCase{"CREATE TABLE T (A Decimal(0))", 3292},
-                                           ErrorCase{"CREATE TABLE T (A Decimal(5,6))", 3292},
-                                           ErrorCase{"CREATE TABLE T (A Decimal(12.5,2))", 3292},
-                                           ErrorCase{"CREATE TABLE T (A Numeric(12,2.5))", 3292},
-                                           ErrorCase{"CREATE TABLE T (A Text(0))", 3292},
-                                           ErrorCase{"CREATE TABLE T (A Text(256))", 3292},
-                                           ErrorCase{"CREATE TABLE T (A)", 3292},
-                                           ErrorCase{"CREATE TABLE T (A Long", 3290},
-                                           ErrorCase{"CREATE TABLE T (A Long, CONSTRAINT PRIMARY KEY)", 3289},
-                                           ErrorCase{"CREATE INDEX I ON T", 3290},
-                                           ErrorCase{"CREATE INDEX I ON T (A) WITH", 3290},
-                                           ErrorCase{"DROP TABLE", 3295},
-                                           ErrorCase{"DROP VIEW V", 3129},
-                                           ErrorCase{"ALTER TABLE T RENAME TO U", 3293}));
-
-TEST(Statements, SelectIntoNamesTheNewTable) {
+// SELECT INTO names its new table, parameters are reported, a select is no
+// action, and quoting doubles inner quotes.
+TEST(Statements, TargetsParametersActionsAndQuoting) {
     EXPECT_EQ(makeTableTarget(parse("SELECT * INTO [New Orders] FROM Orders")), "New Orders");
     EXPECT_EQ(makeTableTarget(parse("SELECT * FROM Orders")), "");
-}
-
-TEST(Statements, ParametersAreReported) {
     EXPECT_TRUE(parse("PARAMETERS [Start] DateTime, Who Text (20); SELECT * FROM Orders").hasParameters());
     EXPECT_FALSE(parse("SELECT * FROM Orders").hasParameters());
-}
-
-TEST(Statements, SelectCannotBeRunAsAction) {
     sqltest::SampleDb db;
-    try {
-        emitAction(parse("SELECT * FROM Orders"), db.catalog());
-        ADD_FAILURE();
-    } catch (const Error& e) {
-        EXPECT_EQ(e.number(), 3065);
-    }
-}
-
-TEST(Quoting, DoublesInnerQuotes) {
-    sqltest::SampleDb db;
+    EXPECT_EQ(enginetest::errorOf([&] { emitAction(parse("SELECT * FROM Orders"), db.catalog()); }), 3065);
     auto out = db.query("SELECT " + quoteText("it's \"x\"") + " AS " + quoteIdent("a \"b\""));
     ASSERT_EQ(out.rows.size(), 1u);
     EXPECT_EQ(out.rows[0][0], "it's \"x\"");

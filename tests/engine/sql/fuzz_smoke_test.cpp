@@ -48,12 +48,8 @@ private:
                                         "Nowhere", "Orders AS o", "Customers c"};
         static const std::vector<std::vector<const char*>> f = {
             {"OrderID", "[Ship Name]", "Freight", "OrderDate", "Shipped", "Orders.OrderID"},
-            {"CustomerID", "City", "Country", "Customers.City"},
-            {"Quantity", "[Unit Price]", "Discount"},
-            {"ProductName", "Price", "Discontinued", "Notes"},
-            {"OrderID", "Cost"},
-            {"ID", "Label"},
-            {"Unknown"},
+            {"CustomerID", "City", "Country", "Customers.City"}, {"Quantity", "[Unit Price]", "Discount"},
+            {"ProductName", "Price", "Discontinued", "Notes"}, {"OrderID", "Cost"}, {"ID", "Label"}, {"Unknown"},
             {"o.Freight", "o.OrderID", "[Ship Name]"},
             {"c.City", "CustomerID"}};
         size_t i = pick(sizeof t / sizeof *t);
@@ -77,10 +73,7 @@ private:
         if (depth <= 0) return pick(2) ? field() : literal();
         static const char* const ops[] = {" + ", " - ", " * ", " / ", " \\ ", " Mod ", " ^ ", " & ", " = ", " <> ",
                                           " < ", " >= ", " And ", " Or ", " Xor ", " Eqv ", " Imp ", " Like "};
-        struct Fn {
-            const char* name;
-            int args;
-        };
+        struct Fn { const char* name; int args; };
         static const Fn fns[] = {{"Len", 1}, {"Left", 2}, {"Mid", 3}, {"IIf", 3}, {"Nz", 2}, {"IsNull", 1},
                                  {"Year", 1}, {"Format", 2}, {"UCase", 1}, {"Round", 2}, {"InStr", 2},
                                  {"DateAdd", 3}, {"Val", 1}, {"CStr", 1}, {"Switch", 2}, {"Choose", 3},
@@ -221,8 +214,7 @@ std::string repeat(const std::string& piece, int times) {
 
 TEST(FuzzSmoke, AbsurdNestingIsRefusedNotFatal) {
     const std::string deep[] = {
-        "SELECT " + repeat("(", 5000) + "1" + repeat(")", 5000),
-        "SELECT 1" + repeat(" - 1 + 1", 20000),
+        "SELECT " + repeat("(", 5000) + "1" + repeat(")", 5000), "SELECT 1" + repeat(" - 1 + 1", 20000),
         "SELECT " + repeat("Not -", 5000) + "1",
         "SELECT * FROM Orders WHERE " + repeat("OrderID In (SELECT OrderID FROM Orders WHERE ", 3000) + "1",
         "SELECT * FROM Orders" + repeat(" INNER JOIN Orders ON 1 = 1", 3000),

@@ -17,11 +17,8 @@ std::string joined(int n, const std::function<std::string(int)>& term, const std
     return out;
 }
 
-struct LongCase {
-    const char* what;
-    std::string statement;
-    std::string expected;  // the one value it returns
-};
+// expected: the one value it returns.
+struct LongCase { const char* what; std::string statement; std::string expected; };
 
 TEST(Limits, LongChainsAndInListsRun) {
     SampleDb db;
@@ -51,8 +48,7 @@ TEST(Limits, LongChainsAndInListsRun) {
         {"900-term difference", "SELECT 1000" + joined(900, [](int) { return " - 1"; }, ""), "100"},
         {"3,000-term concatenation", "SELECT Len(" + joined(3000, [](int) { return "'ab'"; }, " & ") + ")", "6000"},
         // Text and dates keep their left-to-right meaning in a chain.
-        {"text chain", "SELECT 'a' + 'b' + 'c'", "abc"},
-        {"date chain", "SELECT #2024-01-30# + 1 + 2", "2024-02-02"},
+        {"text chain", "SELECT 'a' + 'b' + 'c'", "abc"}, {"date chain", "SELECT #2024-01-30# + 1 + 2", "2024-02-02"},
     };
     for (const auto& c : cases) {
         Outcome out = db.run(c.statement);

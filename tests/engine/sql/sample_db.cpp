@@ -6,6 +6,7 @@
 
 #include "engine/error.h"
 #include "engine/fieldtypes.h"
+#include "engine/engine_helpers.h"
 
 using namespace engine;
 using namespace engine::sql;
@@ -20,18 +21,6 @@ std::string lower(std::string_view s) {
     return out;
 }
 
-struct Col {
-    const char* name;
-    int type;
-};
-
-struct Table {
-    const char* name;
-    std::vector<Col> cols;
-    const char* key;  // column that is the rowid, or nullptr
-    const char* rows; // INSERT values
-};
-
 // Declared types as the engine stores each field type.
 std::string declared(int type) {
     switch (type) {
@@ -41,41 +30,6 @@ std::string declared(int type) {
     case dbLongBinary: case dbBinary: return "BLOB";
     default: return "INTEGER";
     }
-}
-
-const std::vector<Table>& tables() {
-    static const std::vector<Table> t = {
-        {"Customers",
-         {{"CustomerID", dbText}, {"CompanyName", dbText}, {"City", dbText}, {"Country", dbText}},
-         nullptr,
-         "('ALFKI','Alfreds Futterkiste','Berlin','Germany'),"
-         "('ANATR','Ana Trujillo','México D.F.','Mexico'),"
-         "('BONAP','Bon app''','Marseille','France'),"
-         "('ERNSH','Ernst Handel','Graz','Austria'),"
-         "('WOLZA','Wolski  Zajazd',NULL,'Poland')"},
-        {"Orders",
-         {{"OrderID", dbLong}, {"CustomerID", dbText}, {"OrderDate", dbDate}, {"Freight", dbCurrency},
-          {"Shipped", dbBoolean}, {"Ship Name", dbText}},
-         "OrderID",
-         "(1,'ALFKI','2024-01-05',10.5,-1,'Alfreds'),"
-         "(2,'ALFKI','2024-01-31 14:05:00',0.1,0,'alfreds annex'),"
-         "(3,'ANATR','2024-02-29',72.25,-1,'Ana'),"
-         "(4,'BONAP','2023-12-31',0.2,0,NULL),"
-         "(5,'ERNSH','2024-03-15',140,-1,'Ernst [Graz]'),"
-         "(6,'ERNSH','2024-03-16',55.5,-1,'Ernst 50%')"},
-        {"Order Details",
-         {{"OrderID", dbLong}, {"ProductID", dbLong}, {"Unit Price", dbCurrency}, {"Quantity", dbInteger},
-          {"Discount", dbSingle}},
-         nullptr,
-         "(1,1,18,10,0),(1,2,19,5,0.1),(2,1,18,1,0),(3,3,10,20,0.25),(5,2,19,2,0),(5,3,10,30,0),(6,1,18,7,0)"},
-        {"Products",
-         {{"ProductID", dbLong}, {"ProductName", dbText}, {"Price", dbDouble}, {"Discontinued", dbBoolean},
-          {"Notes", dbMemo}},
-         "ProductID",
-         "(1,'Chai',18,0,'Tea'),(2,'Chang',19,-1,NULL),(3,'Aniseed Syrup',10,0,'')"},
-        {"Empty", {{"ID", dbLong}, {"Label", dbText}}, "ID", nullptr},
-    };
-    return t;
 }
 
 }  // namespace
@@ -116,18 +70,23 @@ SampleDb::SampleDb() {
     if (sqlite3_open(dir_.file("sample.db").c_str(), &db_) != SQLITE_OK) throw std::runtime_error("cannot open");
     registerFunctions(db_);
     std::string ddl;
-    for (const auto& t : tables()) {
+    const std::string data = LEDGERLY_TEST_DATA "/sample_db.txt";
+    const auto rows = readCases(data, "row");
+    for (const auto& t : readCases(data, "table")) {
         SourceInfo info;
-        info.name = t.name;
-        info.sqliteRef = quoteIdent(t.name);
-        ddl += "CREATE TABLE " + quoteIdent(t.name) + " (";
-        for (size_t i = 0; i < t.cols.size(); ++i) {
-            ddl += (i ? ", " : "") + quoteIdent(t.cols[i].name) + " " + declared(t.cols[i].type);
-            if (t.key && std::string(t.key) == t.cols[i].name) ddl += " PRIMARY KEY";
-            info.columns.push_back(ColumnInfo{t.cols[i].name, t.cols[i].type});
+        info.name = t.fields[0];
+        info.sqliteRef = quoteIdent(info.name);
+        std::string cols;
+        for (const std::string& col : splitList(t.fields[1])) {
+            const bool key = col[0] == '*';
+            const size_t colon = col.find(':');
+            info.columns.push_back(ColumnInfo{col.substr(key, colon - key), enginetest::typeCode(col.substr(colon + 1))});
+            cols += (cols.empty() ? "" : ", ") + quoteIdent(info.columns.back().name) + " " +
+                    declared(info.columns.back().type) + (key ? " PRIMARY KEY" : "");
         }
-        ddl += ");\n";
-        if (t.rows) ddl += "INSERT INTO " + quoteIdent(t.name) + " VALUES " + t.rows + ";\n";
+        ddl += "CREATE TABLE " + info.sqliteRef + " (" + cols + ");\n";
+        for (const auto& r : rows)
+            if (r.fields[0] == info.name) ddl += "INSERT INTO " + info.sqliteRef + " VALUES (" + r.fields[1] + ");\n";
         catalog_.add(std::move(info));
     }
     char* msg = nullptr;
