@@ -35,6 +35,7 @@
 #include "records/frmModify.h"
 #include "records/frmSeek.h"
 #include "records/frmUpdateTable.h"
+#include "records/frmUpdateTableJoin.h"
 #include "records/recorddialogs.h"
 #include "relations/frmRelations.h"
 #include "relations/relationsmanager.h"
@@ -237,6 +238,7 @@ void frmMain::buildMenus() {
     connect(mnuSeek, &QAction::triggered, this, &frmMain::mnuSeek_Click);
     connect(mnuUpdateTable, &QAction::triggered, this, &frmMain::mnuUpdateTable_Click);
     connect(mnuAddRecords, &QAction::triggered, this, &frmMain::mnuAddRecords_Click);
+    connect(mnuUpdateTableJoin, &QAction::triggered, this, &frmMain::mnuUpdateTableJoin_Click);
     connect(mnuEditCopy, &QAction::triggered, this, &frmMain::mnuEditCopy_Click);
     connect(mnuEditCut, &QAction::triggered, this, &frmMain::mnuEditCut_Click);
     connect(mnuEditPaste, &QAction::triggered, this, &frmMain::mnuEditPaste_Click);
@@ -528,6 +530,12 @@ void frmMain::mnuSeek_Click() {
 void frmMain::mnuUpdateTable_Click() {
     if (!frmUpdateTable::CanUpdate(RecordDialogs::CurrentGrid())) return;
     frmUpdateTable dialog(this);
+    Prompts::showModal(dialog);
+}
+
+void frmMain::mnuUpdateTableJoin_Click() {
+    if (!frmUpdateTableJoin::HasChildTables(RecordDialogs::CurrentGrid())) return;
+    frmUpdateTableJoin dialog(this);
     Prompts::showModal(dialog);
 }
 

@@ -92,6 +92,7 @@ public:
     void mnuSeek_Click();
     void mnuUpdateTable_Click();
     void mnuAddRecords_Click();
+    void mnuUpdateTableJoin_Click();
     void mnuEditCopy_Click();
     void mnuEditCut_Click();
     void mnuEditPaste_Click();
