@@ -361,14 +361,7 @@ void frmGrid::SetupRecordset(const QVariant& DBasePath, const QVariant& RSDescri
         }
         bindGrid();
         sizeToColumns();
-        if (rs1->RecordCount() >= 1) {
-            // The count is exact at once; the moves keep the usual starting point.
-            rs1->MoveLast();
-            rs1->MoveFirst();
-            Data1->Refresh();
-            RepositionBM = bookmarkText(rs1->Bookmark());
-            Data1->Refresh();
-        }
+        startAtFirstRecord();
         if (main) main->SetStatusText("  " + RSName.toString() + "  " + QString::number(rs1->RecordCount()) + "  Records");
         successful = true;
         RSetType = RSType;
@@ -378,6 +371,17 @@ void frmGrid::SetupRecordset(const QVariant& DBasePath, const QVariant& RSDescri
                          ? "Try opening a local drive table first to set permissions then try opening this table again."
                          : QString());
     }
+}
+
+void frmGrid::startAtFirstRecord() {
+    if (rs1->RecordCount() < 1) return;
+    // The count is exact at once; the moves keep the usual starting point,
+    // and the stored bookmark is the first record of the new recordset.
+    rs1->MoveLast();
+    rs1->MoveFirst();
+    Data1->Refresh();
+    RepositionBM = bookmarkText(rs1->Bookmark());
+    Data1->Refresh();
 }
 
 void frmGrid::NeedsRefresh() {
@@ -524,13 +528,7 @@ void frmGrid::SynchQueryWithParent(const QVariant& suffix) {
         Data1->EOFAction = 0;
         bindGrid();
         Data1->Refresh();
-        if (rs1->RecordCount() >= 1) {
-            rs1->MoveLast();
-            rs1->MoveFirst();
-            Data1->Refresh();
-            RepositionBM = bookmarkText(rs1->Bookmark());
-            Data1->Refresh();
-        }
+        startAtFirstRecord();
         successful = true;
         GotReSQLed = true;
     } catch (const Error&) {

@@ -106,6 +106,8 @@ private:
     // The window is going: it leaves the loaded grids and its relations end.
     void Unload();
     void bindGrid();
+    // A new recordset starts at its first record, which the stored bookmark names.
+    void startAtFirstRecord();
     void sizeToColumns();
     void followRecordset();
     void showError(const engine::Error& e, const QString& suffix);

@@ -71,7 +71,7 @@ void frmAddRecord::Form_Load() {
     TxtNumber->setFocus();
     setWindowTitle("Add Records   " + (grid_ ? grid_->statusname.toString() : QString()));
     try {
-        scratch_ = engine::DBEngine::OpenDatabase((frmMain::ProgramFolder() + "/TempTables.mdb").toStdString());
+        scratch_ = RecordDialogs::OpenScratch();
         DeleteTempTable();
     } catch (const engine::Error& e) {
         Prompts::message(QString::fromStdString(e.description()));
@@ -166,15 +166,5 @@ void frmAddRecord::done(int result) {
 }
 
 void frmAddRecord::DeleteTempTable() {
-    if (!scratch_ || !scratch_->IsOpen()) return;
-    try {
-        scratch_->TableDefs().Refresh();
-        if (scratch_->TableDefs().Find(kScratchTable)) {
-            if (scratchRow_) scratchRow_->Close();
-            scratchRow_.reset();
-            scratch_->Execute("Drop Table TempAddsTable");
-        }
-    } catch (const engine::Error& e) {
-        Prompts::message(QString::fromStdString(e.description()));
-    }
+    if (scratch_) RecordDialogs::DropScratchTable(*scratch_, kScratchTable, scratchRow_);
 }

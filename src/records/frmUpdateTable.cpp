@@ -152,7 +152,7 @@ void frmUpdateTable::Form_Load() {
         lstFields->clear();
         lstFields->addItems(names);
         builder->LoadFields(names);
-        scratch_ = engine::DBEngine::OpenDatabase((frmMain::ProgramFolder() + "/TempTables.mdb").toStdString());
+        scratch_ = RecordDialogs::OpenScratch();
         DeleteTempTable();
         moduleCreateTable::MakeCreateTable(grid_, kScratchTable, lstFields);
         scratch_->Execute(moduleCreateTable::CreateTableSQL.toStdString());
@@ -341,15 +341,5 @@ void frmUpdateTable::done(int result) {
 }
 
 void frmUpdateTable::DeleteTempTable() {
-    if (!scratch_ || !scratch_->IsOpen()) return;
-    try {
-        scratch_->TableDefs().Refresh();
-        if (scratch_->TableDefs().Find(kScratchTable)) {
-            if (scratchRows_) scratchRows_->Close();
-            scratchRows_.reset();
-            scratch_->Execute("Drop Table TempUpdateTable");
-        }
-    } catch (const engine::Error& e) {
-        showError(e);
-    }
+    if (scratch_) RecordDialogs::DropScratchTable(*scratch_, kScratchTable, scratchRows_);
 }

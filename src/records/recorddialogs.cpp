@@ -26,4 +26,21 @@ void ReportFound(frmGrid* grid, bool found) {
 
 void Refuse(const QString& text) { Prompts::message(text, "Error", Prompts::Icon::Exclamation); }
 
+std::shared_ptr<engine::Database> OpenScratch() {
+    return engine::DBEngine::OpenDatabase((frmMain::ProgramFolder() + "/TempTables.mdb").toStdString());
+}
+
+void DropScratchTable(engine::Database& scratch, const char* table, std::shared_ptr<engine::Recordset>& held) {
+    if (!scratch.IsOpen()) return;
+    try {
+        scratch.TableDefs().Refresh();
+        if (!scratch.TableDefs().Find(table)) return;
+        if (held) held->Close();
+        held.reset();
+        scratch.Execute(std::string("Drop Table ") + table);
+    } catch (const engine::Error& e) {
+        Prompts::message(QString::fromStdString(e.description()));
+    }
+}
+
 }  // namespace RecordDialogs

@@ -2,6 +2,10 @@
 // What the record dialogs share: the grid they act on and the status texts.
 #include <QString>
 
+#include <memory>
+
+#include "engine/dao.h"
+
 class QDialog;
 class QWidget;
 class frmGrid;
@@ -15,4 +19,9 @@ void Place(QDialog* dialog, double left, double top, double width, double height
 void ReportFound(frmGrid* grid, bool found);
 // An "Error" box with the exclamation icon.
 void Refuse(const QString& text);
+// The scratch database of the program folder, where dialogs keep working copies.
+std::shared_ptr<engine::Database> OpenScratch();
+// Drops a working table of the scratch database if it is there, closing the
+// recordset held on it first; an error is shown, not thrown.
+void DropScratchTable(engine::Database& scratch, const char* table, std::shared_ptr<engine::Recordset>& held);
 }  // namespace RecordDialogs
