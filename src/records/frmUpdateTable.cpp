@@ -60,6 +60,7 @@ frmUpdateTable::frmUpdateTable(QWidget* owner) : QDialog(owner) {
     txtWhere = static_cast<QPlainTextEdit*>(named(new QPlainTextEdit(this), "txtWhere"));
     txtWhere->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtRestNumber = static_cast<QLineEdit*>(named(new QLineEdit("1", this), "txtRestNumber"));
+    txtRestNumber->setMaximumWidth(txtRestNumber->fontMetrics().horizontalAdvance("000000") + 16);
     auto* scope = new QGroupBox("Scope", this);
     const std::pair<int, const char*> options[] = {{0, "All"}, {1, "Next"}, {3, "Where"}};
     auto* scopeLayout = new QGridLayout(scope);
