@@ -1,7 +1,6 @@
 #include "grids/frmGrid.h"
 
 #include <QCloseEvent>
-#include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMdiArea>
@@ -14,6 +13,7 @@
 #include <functional>
 
 #include "dbwindow/frmView.h"
+#include "grids/columnwidths.h"
 #include "grids/datacontrol.h"
 #include "grids/recordsetmodel.h"
 #include "grids/sqlclauses.h"
@@ -307,30 +307,8 @@ void frmGrid::bindGrid() {
 }
 
 void frmGrid::sizeToColumns() {
-    // Column widths from the field sizes and captions.
-    QFontMetrics fm(DBGrid1->font());
-    QFontMetrics hfm(DBGrid1->horizontalHeader()->font());
-    int charWidth = fm.horizontalAdvance(QLatin1Char('0'));
-    double total = 0;
     NumCols = model_->columnCount();
-    for (int c = 0; c < NumCols; ++c) {
-        const engine::Field& f = rs1->Fields(c);
-        int chars;
-        switch (f.Type()) {
-        case engine::dbText:
-        case engine::dbChar: chars = std::clamp(f.Size(), 4, 30); break;
-        case engine::dbMemo: chars = 30; break;
-        case engine::dbDate: chars = 19; break;
-        case engine::dbGUID: chars = 38; break;
-        case engine::dbBoolean: chars = 5; break;
-        case engine::dbByte: chars = 4; break;
-        case engine::dbInteger: chars = 6; break;
-        default: chars = 11; break;
-        }
-        int px = std::max(charWidth * chars, hfm.horizontalAdvance(QString::fromStdString(f.Name()))) + 12;
-        DBGrid1->setColumnWidth(c, px);
-        total += Twips::fromPixelsX(px);
-    }
+    const double total = GridColumns::Fit(DBGrid1, *rs1);
     columnwidth = total;
     SetWidthTwips(total + kWidthMargin < kMaxWidth ? total + kWidthMargin : kMaxWidth);
 }
