@@ -1,6 +1,11 @@
 #include "records/recorddialogs.h"
 
+#include <QApplication>
 #include <QDialog>
+#include <QProgressBar>
+#include <QStatusBar>
+
+#include <algorithm>
 
 #include "grids/frmGrid.h"
 #include "grids/workareas.h"
@@ -20,8 +25,7 @@ void Place(QDialog* dialog, double left, double top, double width, double height
 }
 
 void ReportFound(frmGrid* grid, bool found) {
-    if (frmMain* main = frmMain::instance())
-        main->SetStatusText("  " + grid->statusname.toString() + "  " + (found ? "Found" : "Not Found"));
+    Status("  " + grid->statusname.toString() + "  " + (found ? "Found" : "Not Found"));
 }
 
 void Refuse(const QString& text) { Prompts::message(text, "Error", Prompts::Icon::Exclamation); }
@@ -41,6 +45,51 @@ void DropScratchTable(engine::Database& scratch, const char* table, std::shared_
     } catch (const engine::Error& e) {
         Prompts::message(QString::fromStdString(e.description()));
     }
+}
+
+void Status(const QString& text) {
+    if (frmMain* main = frmMain::instance()) main->SetStatusText(text);
+}
+
+int KeywordAt(const QString& text, const QString& word) {
+    auto isNameChar = [](QChar c) { return c.isLetterOrNumber() || c == '_'; };
+    const int n = static_cast<int>(text.size()), w = static_cast<int>(word.size());
+    QChar closer;  // the character that ends the quoted string or name we are in
+    for (int i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        if (!closer.isNull()) {
+            if (c == closer) closer = QChar();
+            continue;
+        }
+        if (c == '\'' || c == '"') closer = c;
+        else if (c == '[') closer = ']';
+        else if (i + w <= n && (i == 0 || !isNameChar(text[i - 1])) && (i + w == n || !isNameChar(text[i + w])) &&
+                 QStringView(text).mid(i, w).compare(word, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+BusyPointer::BusyPointer() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+BusyPointer::~BusyPointer() { QApplication::restoreOverrideCursor(); }
+
+Progress::Progress(long total) {
+    frmMain* main = frmMain::instance();
+    if (!main) return;
+    bar_ = new QProgressBar(main->statusBar());
+    bar_->setObjectName("RunProgress");
+    bar_->setRange(0, static_cast<int>(std::clamp(total, 0L, 2147483647L)));
+    bar_->setMaximumWidth(160);
+    main->statusBar()->addPermanentWidget(bar_);
+    bar_->show();
+}
+
+Progress::~Progress() { delete bar_; }
+
+void Progress::Report(long done, const QString& status) {
+    Status(status);
+    if (bar_) bar_->setValue(static_cast<int>(std::min<long>(done, bar_->maximum())));
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 }  // namespace RecordDialogs

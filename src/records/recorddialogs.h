@@ -7,6 +7,7 @@
 #include "engine/dao.h"
 
 class QDialog;
+class QProgressBar;
 class QWidget;
 class frmGrid;
 
@@ -24,4 +25,35 @@ std::shared_ptr<engine::Database> OpenScratch();
 // Drops a working table of the scratch database if it is there, closing the
 // recordset held on it first; an error is shown, not thrown.
 void DropScratchTable(engine::Database& scratch, const char* table, std::shared_ptr<engine::Recordset>& held);
+
+// Writes the status bar's text panel.
+void Status(const QString& text);
+
+// Position of the first `word` in `text` that stands as a word of its own
+// (any letter case), outside quoted strings and [bracketed names]; -1 when none.
+int KeywordAt(const QString& text, const QString& word);
+
+// The hourglass while a handler works; back to normal however it ends.
+class BusyPointer {
+public:
+    BusyPointer();
+    ~BusyPointer();
+    BusyPointer(const BusyPointer&) = delete;
+    BusyPointer& operator=(const BusyPointer&) = delete;
+};
+
+// A record-at-a-time run: a progress bar in the status bar while it lasts.
+// Report writes the status text, moves the bar and lets the windows repaint
+// (typing and clicks wait until the run is over).
+class Progress {
+public:
+    explicit Progress(long total);
+    ~Progress();
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
+    void Report(long done, const QString& status);
+
+private:
+    QProgressBar* bar_ = nullptr;
+};
 }  // namespace RecordDialogs
