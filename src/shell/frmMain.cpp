@@ -31,6 +31,7 @@
 #include "schema/frmIndexes.h"
 #include "grids/frmGrid.h"
 #include "records/frmAddRecord.h"
+#include "records/frmDelete.h"
 #include "records/frmFind.h"
 #include "records/frmModify.h"
 #include "records/frmSeek.h"
@@ -239,6 +240,7 @@ void frmMain::buildMenus() {
     connect(mnuUpdateTable, &QAction::triggered, this, &frmMain::mnuUpdateTable_Click);
     connect(mnuAddRecords, &QAction::triggered, this, &frmMain::mnuAddRecords_Click);
     connect(mnuUpdateTableJoin, &QAction::triggered, this, &frmMain::mnuUpdateTableJoin_Click);
+    connect(mnuDelete, &QAction::triggered, this, &frmMain::mnuDelete_Click);
     connect(mnuEditCopy, &QAction::triggered, this, &frmMain::mnuEditCopy_Click);
     connect(mnuEditCut, &QAction::triggered, this, &frmMain::mnuEditCut_Click);
     connect(mnuEditPaste, &QAction::triggered, this, &frmMain::mnuEditPaste_Click);
@@ -542,6 +544,12 @@ void frmMain::mnuUpdateTableJoin_Click() {
 void frmMain::mnuAddRecords_Click() {
     if (!RecordDialogs::CurrentGrid()) return;
     frmAddRecord dialog(this);
+    Prompts::showModal(dialog);
+}
+
+void frmMain::mnuDelete_Click() {
+    if (!RecordDialogs::CurrentGrid()) return;
+    frmDelete dialog(this);
     Prompts::showModal(dialog);
 }
 

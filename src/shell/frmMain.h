@@ -93,6 +93,7 @@ public:
     void mnuUpdateTable_Click();
     void mnuAddRecords_Click();
     void mnuUpdateTableJoin_Click();
+    void mnuDelete_Click();
     void mnuEditCopy_Click();
     void mnuEditCut_Click();
     void mnuEditPaste_Click();
