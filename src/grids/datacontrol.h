@@ -2,6 +2,7 @@
 // Data1: owns a grid's recordset and tells the grid when it is re-bound, when
 // code moved it, or when its rows changed.
 #include <QObject>
+#include <QString>
 
 #include <memory>
 
@@ -19,6 +20,8 @@ public:
     }
     // 0: move to the last record when the user goes past the end.
     int EOFAction = 0;
+    // The database file the recordset comes from.
+    QString DatabaseName;
 
     // The grid redraws from the recordset (rows added, deleted or changed).
     void Refresh() { emit refreshed(); }

@@ -30,11 +30,13 @@
 #include "grids/FrmRecordNumber.h"
 #include "schema/frmIndexes.h"
 #include "grids/frmGrid.h"
+#include "grids/frmStatisticsGrid1.h"
 #include "records/frmAddRecord.h"
 #include "records/frmDelete.h"
 #include "records/frmFind.h"
 #include "records/frmModify.h"
 #include "records/frmSeek.h"
+#include "records/frmStatistics.h"
 #include "records/frmUpdateTable.h"
 #include "records/frmUpdateTableJoin.h"
 #include "records/recorddialogs.h"
@@ -241,6 +243,7 @@ void frmMain::buildMenus() {
     connect(mnuAddRecords, &QAction::triggered, this, &frmMain::mnuAddRecords_Click);
     connect(mnuUpdateTableJoin, &QAction::triggered, this, &frmMain::mnuUpdateTableJoin_Click);
     connect(mnuDelete, &QAction::triggered, this, &frmMain::mnuDelete_Click);
+    connect(mnuStatistics, &QAction::triggered, this, &frmMain::mnuStatistics_Click);
     connect(mnuEditCopy, &QAction::triggered, this, &frmMain::mnuEditCopy_Click);
     connect(mnuEditCut, &QAction::triggered, this, &frmMain::mnuEditCut_Click);
     connect(mnuEditPaste, &QAction::triggered, this, &frmMain::mnuEditPaste_Click);
@@ -551,6 +554,17 @@ void frmMain::mnuDelete_Click() {
     if (!RecordDialogs::CurrentGrid()) return;
     frmDelete dialog(this);
     Prompts::showModal(dialog);
+}
+
+void frmMain::mnuStatistics_Click() {
+    // The result window is prepared by the dialog and shown once the dialog is gone.
+    frmStatisticsGrid1 result(this);
+    {
+        frmStatistics dialog(result, this);
+        if (!dialog.Form_Load()) return;
+        Prompts::showModal(dialog);
+    }
+    if (result.successful.toBool()) Prompts::showModal(result);
 }
 
 void frmMain::mnuMovetoRecord_Click() {

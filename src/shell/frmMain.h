@@ -94,6 +94,7 @@ public:
     void mnuAddRecords_Click();
     void mnuUpdateTableJoin_Click();
     void mnuDelete_Click();
+    void mnuStatistics_Click();
     void mnuEditCopy_Click();
     void mnuEditCut_Click();
     void mnuEditPaste_Click();
