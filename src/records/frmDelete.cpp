@@ -10,6 +10,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "grids/datacontrol.h"
 #include "grids/frmGrid.h"
 #include "records/clausebuilder.h"

@@ -8,7 +8,6 @@
 #include <QTableView>
 #include <QTest>
 
-#include "grids/datacontrol.h"
 #include "grids/frmGrid.h"
 #include "grids/frmStatisticsGrid1.h"
 #include "records/clausebuilder.h"
@@ -30,40 +29,34 @@ protected:
         db->CreateQueryDef("BigOrders", "SELECT OrderID, Qty FROM Orders WHERE Qty > 10");
     }
     // Table, Statistics: `inDialog` drives the dialog, `inResult` the result
-    // window when it shows. True when the result window showed.
+    // window if it shows. True when it showed.
     bool run(const std::function<void(frmStatistics&)>& inDialog,
-             const std::function<void(frmStatisticsGrid1&)>& inResult = {}) {
-        bool dialogShown = false, resultShown = false;
+             const std::function<void(frmStatisticsGrid1&)>& inResult = [](frmStatisticsGrid1&) {}) {
+        bool resultShown = false;
         prompts->onModal = [&](QDialog& d) {
             d.activateWindow();
             if (auto* dialog = qobject_cast<frmStatistics*>(&d)) {
-                dialogShown = true;
                 inDialog(*dialog);
             } else if (auto* result = qobject_cast<frmStatisticsGrid1*>(&d)) {
-                EXPECT_FALSE(dialogShown && resultShown);
                 resultShown = true;
-                if (inResult) inResult(*result);
-            } else {
-                ADD_FAILURE() << "unexpected modal " << d.objectName().toStdString();
+                inResult(*result);
             }
         };
         main()->mnuStatistics->trigger();
         prompts->onModal = {};
-        EXPECT_TRUE(dialogShown);
+        EXPECT_EQ(prompts->modals.size(), resultShown ? 2u : 1u);  // the dialog, then the result
+        prompts->modals.clear();
         return resultShown;
     }
-    static QStringList items(QComboBox* combo) {
-        QStringList out;
-        for (int i = 0; i < combo->count(); ++i) out << combo->itemText(i);
-        return out;
+    // Types the column list at the caret and runs the statement.
+    static std::function<void(frmStatistics&)> typeAndRun(const QString& columns) {
+        return [columns](frmStatistics& d) {
+            QTest::keyClicks(d.txtSelect, columns);
+            d.cmdSet->click();
+        };
     }
     static QString cell(frmStatisticsGrid1& r, int row, int column) {
         return r.DBGrid1->model()->index(row, column).data().toString();
-    }
-    void pick(QComboBox* combo, const QString& item) {
-        combo->setFocus();
-        combo->setCurrentIndex(combo->findText(item));
-        emit combo->activated(combo->currentIndex());
     }
     std::string path;
 };
@@ -74,19 +67,19 @@ TEST_F(StatisticsTest, StartsFromTheGridsSourceWithItsFields) {
         {true, "Orders", "Orders", "Select  From Orders", {"OrderID", "Customer", "Qty"}},
         {true, "Order Details", "Order Details", "Select  From [Order Details]", {"Line", "Item"}},
         {false, "SELECT OrderID, Qty FROM Orders WHERE Qty > 10", "BigOrders", {}, {"OrderID", "Qty"}},
-        // Typed, not saved: the fields the grid shows.
-        {false, "SELECT Customer FROM Orders", "Typed", {}, {"Customer"}},
+        {false, "SELECT Customer FROM Orders", "Typed", {}, {"Customer"}},  // not saved: the grid's fields
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         frmGrid* grid = c.table ? openTable(0, path, c.source) : openQuery(0, path, c.source, c.name);
         ASSERT_NE(grid, nullptr);
-        const QString start = c.table ? c.start : grid->Fullclause.toString();
         EXPECT_FALSE(run([&](frmStatistics& d) {
             EXPECT_EQ(d.windowTitle(), "Statistics");
-            EXPECT_EQ(d.txtSelect->toPlainText(), start);
-            EXPECT_EQ(items(d.builder->ComboFields), c.fields);
-            EXPECT_TRUE(items(d.builder->ComboMath).contains("StDev()"));  // the select set
+            EXPECT_EQ(d.txtSelect->toPlainText(), c.table ? c.start : grid->Fullclause.toString());
+            QStringList fields;
+            for (int i = 0; i < d.builder->ComboFields->count(); ++i) fields << d.builder->ComboFields->itemText(i);
+            EXPECT_EQ(fields, c.fields);
+            EXPECT_NE(d.builder->ComboMath->findText("StDev()"), -1);  // the select set
             d.cmdClose->click();
         }));
         EXPECT_TRUE(prompts->messages.empty()) << prompts->lastText().toStdString();
@@ -95,35 +88,25 @@ TEST_F(StatisticsTest, StartsFromTheGridsSourceWithItsFields) {
 
 TEST_F(StatisticsTest, RunShowsTheAggregatesAfterDroppingADanglingComma) {
     openTable(0, path, "Orders");
-    QString sent;
-    bool shown = run(
-        [&](frmStatistics& d) {
-            // Picks go between the keywords, where the caret waits.
-            pick(d.builder->ComboMath, "MAX()");
-            pick(d.builder->ComboFields, "Qty");
-            EXPECT_EQ(d.txtSelect->toPlainText(), "Select MAX(Qty )  From Orders");
-            QTextCursor caret = d.txtSelect->textCursor();
-            caret.setPosition(static_cast<int>(QString("Select MAX(Qty )").size()));
-            d.txtSelect->setTextCursor(caret);
-            QTest::keyClicks(d.txtSelect, " As Most, Sum(Qty) As Total, Count(*),");
-            d.cmdSet->click();
-            EXPECT_FALSE(d.isVisible());
-        },
-        [&](frmStatisticsGrid1& r) {
-            EXPECT_EQ(r.windowTitle(), "Statistics");
-            sent = r.OriginalRSSource.toString();
-            ASSERT_EQ(r.DBGrid1->model()->rowCount(), 1);
-            EXPECT_EQ(QStringList({cell(r, 0, 0), cell(r, 0, 1), cell(r, 0, 2)}), QStringList({"20", "210", "20"}));
-            EXPECT_EQ(main()->StatusText(), "    1  Records");
-        });
-    EXPECT_TRUE(shown);
-    EXPECT_EQ(sent, "Select MAX(Qty ) As Most, Sum(Qty) As Total, Count(*)  From Orders");
-    EXPECT_EQ(frmStatistics::DropTrailingComma("Select Count(*) From Orders,"), "Select Count(*) From Orders");
-    // The result is only looked at, even when its rows could be written.
     EXPECT_TRUE(run([&](frmStatistics& d) {
-        QTest::keyClicks(d.txtSelect, "Qty");
+        // Picks go between the keywords, where the caret waits.
+        for (auto [combo, item] : {std::pair{d.builder->ComboMath, "MAX()"}, std::pair{d.builder->ComboFields, "Qty"}}) {
+            combo->setCurrentIndex(combo->findText(item));
+            emit combo->activated(combo->currentIndex());
+        }
+        EXPECT_EQ(d.txtSelect->toPlainText(), "Select MAX(Qty )  From Orders");
+        QTest::keyClick(d.txtSelect, Qt::Key_Right);
+        QTest::keyClicks(d.txtSelect, " As Most, Sum(Qty) As Total, Count(*),");
         d.cmdSet->click();
+        EXPECT_FALSE(d.isVisible());
     }, [&](frmStatisticsGrid1& r) {
+        EXPECT_EQ(r.windowTitle(), "Statistics");
+        EXPECT_EQ(r.OriginalRSSource.toString(), "Select MAX(Qty ) As Most, Sum(Qty) As Total, Count(*)  From Orders");
+        ASSERT_EQ(r.DBGrid1->model()->rowCount(), 1);
+        EXPECT_EQ(QStringList({cell(r, 0, 0), cell(r, 0, 1), cell(r, 0, 2)}), QStringList({"20", "210", "20"}));
+    }));
+    // The result is only looked at, even when its rows could be written.
+    EXPECT_TRUE(run(typeAndRun("Qty"), [&](frmStatisticsGrid1& r) {
         r.DBGrid1->setFocus();
         r.DBGrid1->setCurrentIndex(r.DBGrid1->model()->index(0, 0));
         QTest::keyClicks(r.DBGrid1, "99");
@@ -133,22 +116,26 @@ TEST_F(StatisticsTest, RunShowsTheAggregatesAfterDroppingADanglingComma) {
     EXPECT_EQ(openDb(path)->OpenRecordset("SELECT Qty FROM Orders WHERE Qty = 1")->RecordCount(), 1);
 }
 
-TEST_F(StatisticsTest, EmptyResultsStillShow) {
-    path = makeSales("Empty.mdb", 0);
-    openTable(0, path, "Orders");
-    struct Case { const char* columns; int rows; QString status; };
-    for (const Case& c : std::vector<Case>{{"Count(*), Sum(Qty)", 1, "    1  Records"},
-                                           {"Qty", 0, "    0  Records"}}) {
-        SCOPED_TRACE(c.columns);
-        EXPECT_TRUE(run([&](frmStatistics& d) {
-            QTest::keyClicks(d.txtSelect, c.columns);
-            d.cmdSet->click();
-        }, [&](frmStatisticsGrid1& r) {
+TEST_F(StatisticsTest, ResultRowsStatusAndWidth) {
+    const std::string empty = makeSales("Empty.mdb", 0);
+    QStringList many;
+    for (int i = 0; i < 14; ++i) many << QString("Max(Customer) As C%1").arg(i);
+    struct Case { bool emptyTable; QString columns; int rows; QString first; bool wide; };
+    const std::vector<Case> cases = {
+        {true, "Count(*), Sum(Qty)", 1, "0", false},  // an aggregate over no records is one row
+        {true, "Qty", 0, "", false},
+        {false, many.join(", "), 1, "C6", true},  // columns past 9555 twips: the widest window
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.columns.toStdString());
+        openTable(0, c.emptyTable ? empty : path, "Orders");
+        EXPECT_TRUE(run(typeAndRun(c.columns), [&](frmStatisticsGrid1& r) {
             EXPECT_EQ(r.DBGrid1->model()->rowCount(), c.rows);
-            if (c.rows) {
-                EXPECT_EQ(cell(r, 0, 0), "0");
-            }
-            EXPECT_EQ(main()->StatusText(), c.status);
+            EXPECT_EQ(cell(r, 0, 0), c.first);
+            EXPECT_EQ(main()->StatusText(), QString("    %1  Records").arg(c.rows));
+            const double columns = r.columnwidth.toDouble();
+            EXPECT_EQ(columns > 9555, c.wide);
+            EXPECT_NEAR(Twips::fromPixelsX(r.width()), c.wide ? 10215 : columns + 660, 30);
         }));
     }
 }
@@ -157,49 +144,19 @@ TEST_F(StatisticsTest, ARejectedStatementKeepsTheDialogOpenAndShowsNothing) {
     openTable(0, path, "Orders");
     EXPECT_FALSE(run([&](frmStatistics& d) {
         for (const char* statement : {"Select Sum(Qty From Orders", "Delete From Orders", "Select Nothing From Orders"}) {
-            SCOPED_TRACE(statement);
             prompts->messages.clear();
             d.txtSelect->setPlainText(statement);
             d.cmdSet->click();
-            ASSERT_EQ(prompts->messages.size(), 1u);
+            ASSERT_EQ(prompts->messages.size(), 1u) << statement;
             EXPECT_TRUE(prompts->lastText().endsWith(". Check your syntax.")) << prompts->lastText().toStdString();
-            EXPECT_EQ(prompts->messages.back().caption, Prompts::kAppTitle);
             EXPECT_TRUE(d.isVisible());
         }
         d.cmdClose->click();
     }));
     EXPECT_EQ(openDb(path)->OpenRecordset("Orders")->RecordCount(), 20);
-    // A later command closed without running shows no earlier result.
-    EXPECT_TRUE(run([&](frmStatistics& d) {
-        QTest::keyClicks(d.txtSelect, "Count(*)");
-        d.cmdSet->click();
-    }));
-    EXPECT_FALSE(run([&](frmStatistics& d) { d.cmdClose->click(); }));
-}
-
-TEST_F(StatisticsTest, TheResultWindowIsAsWideAsItsColumnsUpToAMaximum) {
-    openTable(0, path, "Orders");
-    QStringList many;
-    for (int i = 0; i < 14; ++i) many << QString("Max(Customer) As C%1").arg(i);
-    for (const QString& columns : {QString("Count(*)"), many.join(", ")}) {
-        SCOPED_TRACE(columns.toStdString());
-        const bool wide = columns.contains(',');
-        double columnWidth = 0, width = 0;
-        run([&](frmStatistics& d) {
-            QTest::keyClicks(d.txtSelect, columns);
-            d.cmdSet->click();
-        }, [&](frmStatisticsGrid1& r) {
-            columnWidth = r.columnwidth.toDouble();
-            width = Twips::fromPixelsX(r.width());
-            EXPECT_EQ(r.NumCols, columns.count(',') + 1);
-        });
-        if (wide) {
-            EXPECT_GT(columnWidth, 9555);
-        } else {
-            EXPECT_LT(columnWidth, 9555);
-        }
-        EXPECT_NEAR(width, wide ? 10215 : columnWidth + 660, 30);
-    }
+    // A later command closed without a run shows no earlier result.
+    EXPECT_TRUE(run(typeAndRun("Count(*)")));
+    EXPECT_FALSE(run([](frmStatistics& d) { d.cmdClose->click(); }));
 }
 
 }  // namespace
