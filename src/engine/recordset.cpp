@@ -719,9 +719,9 @@ void Recordset::Edit() {
     requireUpdatable();
     reorderIfNeeded();
     requireCurrent();
-    // An edit starts from the record as it is now; a change made after this
-    // point is caught by Update.
-    if (writtenSinceRead()) invalidateRow(cur_);
+    // An edit starts from the record as it is now (a statement of this
+    // connection may have changed it); a change made elsewhere is caught by Update.
+    if (db_->connection().totalChanges() != seenChanges_) invalidateRow(cur_);
     const std::vector<Variant>* row = currentRow();
     if (!row) recordDeleted();
     std::vector<Variant> original = *row;
