@@ -103,13 +103,9 @@ void frmAddRecord::PopulateTable() {
     scratchRow_->MoveFirst();
 }
 
-void frmAddRecord::status(long count, bool finished) {
-    frmMain* main = frmMain::instance();
-    if (!main) return;
-    QString text = "  " + grid_->statusname.toString() + "  ";
-    if (finished) text += QString::number(grid_->rs1->RecordCount()) + "  Records  ";
-    main->SetStatusText(text + QString::number(count) + "  Records Added");
-    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+void frmAddRecord::status(long count) {
+    RecordDialogs::Status("  " + grid_->statusname.toString() + "  " + QString::number(grid_->rs1->RecordCount()) +
+                          "  Records  " + QString::number(count) + "  Records Added");
 }
 
 void frmAddRecord::cmdCopy_Click() {
@@ -128,6 +124,8 @@ void frmAddRecord::cmdCopy_Click() {
             scratchRow_ = scratch_->OpenRecordset(kScratchTable);
             PopulateTable();
         }
+        RecordDialogs::BusyPointer busy;
+        RecordDialogs::Progress progress(n);
         for (short i = 1; i <= n; ++i) {
             rs->AddNew();
             if (copy) {
@@ -136,7 +134,8 @@ void frmAddRecord::cmdCopy_Click() {
                     if (f->Attributes() & engine::dbUpdatableField) f->SetValue(scratchRow_->Fields(f->Name()).Value());
             }
             count = i;
-            if (count % 200 == 0) status(count, false);
+            if (count % 200 == 0)
+                progress.Report(count, "  " + grid_->statusname.toString() + "  " + QString::number(count) + "  Records Added");
             rs->Update();
         }
         if (scratchRow_) scratchRow_->Close();
@@ -150,7 +149,7 @@ void frmAddRecord::cmdCopy_Click() {
         return;
     }
     grid_->Data1->Refresh();
-    status(count, true);
+    status(count);
     done(QDialog::Accepted);
 }
 

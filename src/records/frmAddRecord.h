@@ -36,7 +36,7 @@ protected:
     void done(int result) override;
 
 private:
-    void status(long count, bool finished);
+    void status(long count);
     frmGrid* grid_ = nullptr;
     std::shared_ptr<engine::Database> scratch_;
     std::shared_ptr<engine::Recordset> scratchRow_;

@@ -34,14 +34,6 @@ QString withoutFirstDot(QString name) {
 
 QString bracketed(const QString& name) { return name.contains(' ') ? "[" + name + "]" : name; }
 
-// The hourglass while it lives.
-struct WaitCursor {
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
 void showError(const engine::Error& e, const QString& suffix = {}) {
     Prompts::message(QString::fromStdString(e.description()) + suffix);
 }
@@ -265,6 +257,7 @@ bool frmUpdateTable::replaceNext() {
     const auto rs = grid_->Data1->Recordset();
     const std::string field = lstFields->currentItem()->text().toStdString();
     long counter = 0;
+    RecordDialogs::Progress progress(std::min<long>(n, rs->RecordCount()));
     int i = 1;
     for (; i <= n; ++i) {
         rs->Edit();
@@ -275,7 +268,7 @@ bool frmUpdateTable::replaceNext() {
         }
         rs->Fields(field).SetValue(value);
         rs->Update();
-        if (++counter % 200 == 0) status("  " + grid_->statusname.toString() + "  " + QString::number(counter) + "  Updates");
+        if (++counter % 200 == 0) progress.Report(counter, "  " + grid_->statusname.toString() + "  " + QString::number(counter) + "  Updates");
         rs->MoveNext();
         if (rs->EOF_()) {
             rs->MoveLast();
@@ -305,10 +298,12 @@ void frmUpdateTable::cmdReplace_Click() {
     }
     const QString with = TextWith->toPlainText();
     if (with.contains('=')) TextWith->setPlainText(with.mid(with.indexOf('=') + 1));
+    // A leading "Where" goes; only the word itself, not the letters inside a
+    // name (Somewhere) or a quoted value.
     const QString condition = txtWhere->toPlainText();
-    const int p = condition.toUpper().indexOf("WHERE");
-    if (p >= 0) txtWhere->setPlainText(condition.right(condition.size() - (p + 1) - 4));
-    WaitCursor wait;
+    const int p = RecordDialogs::KeywordAt(condition, "WHERE");
+    if (p >= 0) txtWhere->setPlainText(condition.mid(p + 5));
+    RecordDialogs::BusyPointer busy;
     try {
         auto probe = grid_->Data1->Recordset()->OpenRecordset();
         if (!CheckforUpdateable(*probe)) {

@@ -246,7 +246,9 @@ void frmUpdateTableJoin::cmdReplace_Click() {
                                  Prompts::Icon::Information);
         }
         auto value = [&](const QString& name) { return rs->Fields(name.toStdString()).Value(); };
-        for (rs->MoveFirst(); !rs->EOF_(); rs->MoveNext()) {
+        RecordDialogs::Progress progress(rs->RecordCount());
+        long walked = 0;
+        for (rs->MoveFirst(); !rs->EOF_(); rs->MoveNext(), ++walked) {
             engine::Variant k1 = value(relation->ParentField1), k2, k3;
             if (!relation->ChildField2.isEmpty()) k2 = value(relation->ParentField2);
             if (!relation->ChildField3.isEmpty()) k3 = value(relation->ParentField3);
@@ -254,9 +256,9 @@ void frmUpdateTableJoin::cmdReplace_Click() {
             rs->Edit();
             if (meetsCondition()) DoUpdate();
             rs->Update();
-            if (count_ % 200 == 0)
-                if (frmMain* main = frmMain::instance())
-                    main->SetStatusText("  " + grid_->statusname.toString() + "  " + QString::number(count_) + "  Updates");
+            // Every 200 records walked: the count alone may stay at 0 for long.
+            if (walked % 200 == 0)
+                progress.Report(walked, "  " + grid_->statusname.toString() + "  " + QString::number(count_) + "  Updates");
         }
     } catch (const engine::Error& e) {
         if (rs->EditMode() != engine::dbEditNone) rs->CancelUpdate();
