@@ -20,7 +20,9 @@ public:
     }
     // 0: move to the last record when the user goes past the end.
     int EOFAction = 0;
-    // The database file the recordset comes from.
+    // The database the recordset comes from (the grid's db1), and its file.
+    const std::shared_ptr<engine::Database>& Database() const { return database_; }
+    void SetDatabase(std::shared_ptr<engine::Database> db) { database_ = std::move(db); }
     QString DatabaseName;
 
     // The grid redraws from the recordset (rows added, deleted or changed).
@@ -35,4 +37,5 @@ signals:
 
 private:
     std::shared_ptr<engine::Recordset> recordset_;
+    std::shared_ptr<engine::Database> database_;
 };

@@ -328,6 +328,8 @@ void frmGrid::SetupRecordset(const QVariant& DBasePath, const QVariant& RSDescri
     IsaLinkedTable = false;
     try {
         db1 = engine::DBEngine::OpenDatabase(DBPath.toStdString(), true);
+        Data1->SetDatabase(db1);
+        Data1->DatabaseName = DBPath;
         if (RSetType.toInt() == 1) {
             rs1 = db1->OpenRecordset(TableName.toString().toStdString());
             // Only this table's definition is read, not the whole collection.
@@ -397,6 +399,7 @@ void frmGrid::NeedsRefresh() {
 
 void frmGrid::ReleaseRecordset() {
     Data1->SetRecordset(nullptr);
+    Data1->SetDatabase(nullptr);
     if (rs1) rs1->Close();
     if (db1) db1->Close();
     rs1.reset();

@@ -50,6 +50,8 @@ TEST_F(GridWindowTest, TableOpensIntoTheSelectedSlotWithItsMembers) {
     ASSERT_TRUE(grid->rs1 && grid->db1);
     EXPECT_EQ(grid->rs1->RecordCount(), 1000);
     EXPECT_EQ(grid->Data1->Recordset(), grid->rs1);
+    EXPECT_EQ(grid->Data1->Database(), grid->db1);
+    EXPECT_EQ(grid->Data1->DatabaseName.toStdString(), path);
     grid->rs1->MoveLast();
     grid->MoveToBM();
     EXPECT_EQ(grid->rs1->AbsolutePosition(), 0);
