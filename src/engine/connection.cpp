@@ -424,6 +424,7 @@ std::int64_t Connection::changes() const { return sqlite3_changes64(db_); }
 std::int64_t Connection::totalChanges() const { return sqlite3_total_changes64(db_); }
 std::int64_t Connection::lastInsertRowid() const { return sqlite3_last_insert_rowid(db_); }
 bool Connection::inTransaction() const { return sqlite3_get_autocommit(db_) == 0; }
+bool Connection::holdsWriteLock() const { return sqlite3_txn_state(db_, "main") == SQLITE_TXN_WRITE; }
 
 std::int64_t Connection::definitionVersion() {
     Statement& st = cached("PRAGMA schema_version");

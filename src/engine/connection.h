@@ -84,6 +84,11 @@ public:
     // Rollbacks of this connection's transactions: what recordsets cached may be undone.
     std::int64_t rollbackCount() const { return rollbacks_; }
     void noteRollback() { ++rollbacks_; }
+    // Transactions begun with the write lock (BeginTrans), and whether this
+    // connection holds that lock now: while it does, no other can commit.
+    std::int64_t beginCount() const { return begins_; }
+    void noteBegin() { ++begins_; }
+    bool holdsWriteLock() const;
 
     // Turns the current SQLite failure into an engine error.
     [[noreturn]] void fail(int rc, std::string_view context = {}) const;
@@ -98,6 +103,7 @@ private:
     bool readOnly_ = false;
     std::int64_t definitionChanges_ = 0;
     std::int64_t rollbacks_ = 0;
+    std::int64_t begins_ = 0;
     std::unordered_map<std::string, std::unique_ptr<Statement>> cache_;
 };
 

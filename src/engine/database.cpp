@@ -444,7 +444,10 @@ void Database::NewPassword(std::string_view oldPassword, std::string_view newPas
 void Database::BeginTrans() {
     Connection& c = connection();
     if (transactionDepth_ >= 5) throw Error(err::TooManyTransactions, "Transactions may be nested five levels deep at most.");
-    if (transactionDepth_ == 0) c.exec("BEGIN IMMEDIATE");
+    if (transactionDepth_ == 0) {
+        c.exec("BEGIN IMMEDIATE");
+        c.noteBegin();
+    }
     else c.exec("SAVEPOINT ledgerly_trans_" + std::to_string(transactionDepth_));
     ++transactionDepth_;
 }

@@ -365,7 +365,14 @@ std::int64_t Recordset::giveFreshRowid(std::int64_t rowid) {
 
 bool Recordset::writtenSinceRead() {
     Connection& conn = db_->connection();
-    return conn.dataVersion() != seenDataVersion_ || conn.totalChanges() != seenChanges_;
+    if (conn.totalChanges() != seenChanges_) return true;
+    // Inside a transaction that holds the write lock no other connection can
+    // commit: once the version was found unchanged in it, it stays so.
+    const bool locked = conn.holdsWriteLock();
+    if (locked && unchangedInTransaction_ == conn.beginCount()) return false;
+    const bool changed = conn.dataVersion() != seenDataVersion_;
+    if (locked && !changed) unchangedInTransaction_ = conn.beginCount();
+    return changed;
 }
 
 bool Recordset::unchangedSince(std::int64_t index, const std::vector<Variant>& read) {

@@ -193,6 +193,7 @@ private:
     std::int64_t seenRollbacks_ = 0;     // the connection's rollbacks when the keys were read
     std::int64_t seenDataVersion_ = -1;  // other connections' commits seen so far
     std::int64_t seenChanges_ = 0;       // this connection's changes when the rows held were read
+    std::int64_t unchangedInTransaction_ = -1;  // the write transaction in which nothing changed elsewhere
 };
 
 }  // namespace engine
