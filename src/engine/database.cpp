@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 
 #include "engine/connection.h"
 #include "engine/dao.h"
@@ -483,7 +484,14 @@ void Database::Rollback() {
     }
     c.noteRollback();
     try {
+        // Written only when the rollback took a sequence back: a plain rollback writes nothing.
+        std::map<std::string, std::int64_t> now;
+        if (!given.empty()) {
+            Statement st(c, "SELECT name, seq FROM main.sqlite_sequence");
+            while (st.step()) now[st.getText(0)] = st.getInt(1);
+        }
         for (const auto& [table, seq] : given) {
+            if (auto it = now.find(table); it != now.end() && it->second >= seq) continue;
             for (const char* sqlText :
                  {"UPDATE main.sqlite_sequence SET seq = ?1 WHERE name = ?2 AND seq < ?1",
                   "INSERT INTO main.sqlite_sequence (name, seq) SELECT ?2, ?1 WHERE NOT EXISTS "
