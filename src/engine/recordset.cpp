@@ -363,9 +363,9 @@ std::int64_t Recordset::giveFreshRowid(std::int64_t rowid) {
     return fresh + 1;
 }
 
-bool Recordset::writtenSinceRead() {
+bool Recordset::writtenSince(std::int64_t changesWhenRead) {
     Connection& conn = db_->connection();
-    if (conn.totalChanges() != seenChanges_) return true;
+    if (conn.totalChanges() != changesWhenRead) return true;
     // Inside a transaction that holds the write lock no other connection can
     // commit: once the version was found unchanged in it, it stays so.
     const bool locked = conn.holdsWriteLock();
@@ -589,8 +589,21 @@ const std::vector<Variant>* Recordset::rowAtIndex(std::int64_t index) {
     return &it->second.rows[slot];
 }
 
+void Recordset::followOwnConnection() {
+    // A statement or another recordset of this connection changed rows: the
+    // rows held are read again, so this recordset shows them as stored.
+    const std::int64_t changes = db_->connection().totalChanges();
+    if (changes == seenChanges_) return;
+    seenChanges_ = changes;
+    pages_.clear();
+    pageOrder_.clear();
+    singleRowIndex_ = -1;
+    findCache_.valid = false;
+}
+
 const std::vector<Variant>* Recordset::currentRow() {
     if (cur_ < 0 || cur_ >= keys_.size() || keys_.isDeleted(cur_)) return nullptr;
+    followOwnConnection();
     // Record-at-a-time walks read whole pages; a jump (MoveLast, a bookmark, a
     // seek) reads just the one row it lands on.
     bool cached = pages_.count(cur_ / kPageRows) > 0;
@@ -662,6 +675,7 @@ bool Recordset::RefreshIfChangedElsewhere() {
 const std::vector<Variant>* Recordset::RowAt(long position) {
     requireOpen();
     reorderIfNeeded();
+    followOwnConnection();
     std::int64_t index = keys_.indexAt(position);
     return index < 0 ? nullptr : rowAtIndex(index);
 }
@@ -726,9 +740,8 @@ void Recordset::Edit() {
     requireUpdatable();
     reorderIfNeeded();
     requireCurrent();
-    // An edit starts from the record as it is now (a statement of this
-    // connection may have changed it); a change made elsewhere is caught by Update.
-    if (db_->connection().totalChanges() != seenChanges_) invalidateRow(cur_);
+    // An edit starts from the record as it is now (currentRow follows this
+    // connection's own writes); a change made elsewhere is caught by Update.
     const std::vector<Variant>* row = currentRow();
     if (!row) recordDeleted();
     std::vector<Variant> original = *row;
@@ -736,6 +749,7 @@ void Recordset::Edit() {
     editMode_ = dbEditInProgress;
     editRow_ = cur_;
     editOriginal_ = std::move(original);
+    editChanges_ = db_->connection().totalChanges();
     buffer_.assign(columns_.size(), Variant());
     changed_.assign(columns_.size(), false);
 }
@@ -833,7 +847,7 @@ void Recordset::Update() {
         return;
     }
     if (!set.empty()) {
-        if (writtenSinceRead()) {
+        if (writtenSince(editChanges_)) {
             std::vector<Variant> original = editOriginal_;
             bool present = false;
             try {
@@ -879,7 +893,7 @@ void Recordset::Delete() {
     requireCurrent();
     leaveEdit();
     Connection& conn = db_->connection();
-    if (writtenSinceRead())
+    if (writtenSince(seenChanges_))
         if (const std::vector<Variant>* held = heldRow(cur_)) {
             std::vector<Variant> read = *held;
             unchangedSince(cur_, read);  // a row already gone is found by the delete

@@ -128,10 +128,12 @@ private:
     const std::vector<Variant>* rowAtIndex(std::int64_t index);
     const std::vector<Variant>* currentRow();
     void invalidateRow(std::int64_t index);
+    void followOwnConnection();
     // The row at `index` as last read, without reading it; nullptr when not held.
     const std::vector<Variant>* heldRow(std::int64_t index) const;
-    // Whether anything was written since the rows held were read.
-    bool writtenSinceRead();
+    // Whether anything was written since rows were read when this connection's
+    // change count was `changesWhenRead`.
+    bool writtenSince(std::int64_t changesWhenRead);
     // False when the row is gone; 3197 when it no longer holds what was `read`.
     bool unchangedSince(std::int64_t index, const std::vector<Variant>& read);
     // The id for a row just added that took an id this recordset holds.
@@ -183,6 +185,7 @@ private:
     std::vector<bool> changed_;
     std::int64_t editRow_ = -1;  // index in keys_ being edited
     std::vector<Variant> editOriginal_;  // the edited row as read at Edit
+    std::int64_t editChanges_ = 0;       // this connection's change count then
 
     static constexpr int kPageRows = 64;
     std::unordered_map<std::int64_t, Page> pages_;

@@ -126,6 +126,7 @@ void frmAddRecord::cmdCopy_Click() {
         }
         RecordDialogs::BusyPointer busy;
         RecordDialogs::Progress progress(n);
+        RecordDialogs::RunTransaction run(*grid_->db1);
         for (short i = 1; i <= n; ++i) {
             rs->AddNew();
             if (copy) {

@@ -208,11 +208,10 @@ engine::Variant frmUpdateTable::CalculateValue(engine::Recordset& source) {
         scratchRows_->Update();
         scratch_->Execute("Update TempUpdateTable Set " + scratchField_.toStdString() + " = " +
                           TextWith->toPlainText().trimmed().toStdString());
-        // Read back through a fresh recordset: the held one shows the row as it copied it.
+        // The held recordset reads the row again after the statement changed it.
         QString plain = scratchField_;
         if (plain.startsWith('[') && plain.endsWith(']')) plain = plain.mid(1, plain.size() - 2);
-        auto row = scratch_->OpenRecordset(kScratchTable);
-        engine::Variant value = row->Fields(plain.toStdString()).Value();
+        engine::Variant value = scratchRows_->Fields(plain.toStdString()).Value();
         success_ = true;
         return value;
     } catch (const engine::Error& e) {
@@ -258,6 +257,10 @@ bool frmUpdateTable::replaceNext() {
     const std::string field = lstFields->currentItem()->text().toStdString();
     long counter = 0;
     RecordDialogs::Progress progress(std::min<long>(n, rs->RecordCount()));
+    if (!scratch_ || !scratchRows_)
+        throw engine::Error(3078, "The scratch table '" + std::string(kScratchTable) + "' could not be made.");
+    // One transaction for the run in each file; what was done is kept however it ends.
+    RecordDialogs::RunTransaction run(*grid_->db1), scratchRun(*scratch_);
     int i = 1;
     for (; i <= n; ++i) {
         rs->Edit();

@@ -247,6 +247,7 @@ void frmUpdateTableJoin::cmdReplace_Click() {
         }
         auto value = [&](const QString& name) { return rs->Fields(name.toStdString()).Value(); };
         RecordDialogs::Progress progress(rs->RecordCount());
+        RecordDialogs::RunTransaction run(*grid_->db1);
         long walked = 0;
         for (rs->MoveFirst(); !rs->EOF_(); rs->MoveNext(), ++walked) {
             engine::Variant k1 = value(relation->ParentField1), k2, k3;

@@ -92,4 +92,18 @@ void Progress::Report(long done, const QString& status) {
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
+RunTransaction::RunTransaction(engine::Database& db) : db_(db) {
+    db_.BeginTrans();
+    begun_ = true;
+}
+
+RunTransaction::~RunTransaction() {
+    if (!begun_) return;
+    try {
+        db_.CommitTrans();
+    } catch (const engine::Error& e) {
+        Prompts::message(QString::fromStdString(e.description()));
+    }
+}
+
 }  // namespace RecordDialogs

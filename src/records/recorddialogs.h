@@ -42,6 +42,20 @@ public:
     BusyPointer& operator=(const BusyPointer&) = delete;
 };
 
+// A record-at-a-time run in one transaction of `db` (fast, and others see it
+// at once when it ends); what was done is committed however the run ends.
+class RunTransaction {
+public:
+    explicit RunTransaction(engine::Database& db);
+    ~RunTransaction();
+    RunTransaction(const RunTransaction&) = delete;
+    RunTransaction& operator=(const RunTransaction&) = delete;
+
+private:
+    engine::Database& db_;
+    bool begun_ = false;
+};
+
 // A record-at-a-time run: a progress bar in the status bar while it lasts.
 // Report writes the status text, moves the bar and lets the windows repaint
 // (typing and clicks wait until the run is over).

@@ -193,6 +193,23 @@ TEST(DeletedElsewhere, DeletingOrUpdatingTheRecordAgainGives3167) {
     }
 }
 
+// A statement of the same connection changes a record a recordset holds: the
+// recordset shows it as stored, and an edit started before it is refused.
+TEST(SameConnection, ARecordsetShowsWhatAStatementChangedAndAnEarlierEditIsRefused) {
+    Fresh f;
+    addTable(*f, "T", {{"Code", dbText, 10}});
+    f->Execute("INSERT INTO T (Code) VALUES ('a'), ('b')");
+    auto rs = f->OpenRecordset("T");
+    ASSERT_EQ(text(*rs, "Code"), "a");
+    f->Execute("UPDATE T SET Code = 'x' WHERE Code = 'a'");
+    EXPECT_EQ(text(*rs, "Code"), "x");
+    rs->Edit();
+    f->Execute("UPDATE T SET Code = 'y' WHERE Code = 'x'");
+    rs->Fields("Code").SetValue("mine");
+    EXPECT_EQ(errorOf([&] { rs->Update(); }), err::DataChanged);
+    EXPECT_EQ(rawQuery(f.path, "SELECT Code FROM T ORDER BY Code"), (Rows{{"b"}, {"y"}}));
+}
+
 // Row ids of a table without an AutoNumber are given again once the last row is gone.
 TEST(RowReuse, ARecordAddedInAnotherRecordsPlaceIsNeverTakenForIt) {
     Fresh f;
