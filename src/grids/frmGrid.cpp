@@ -353,14 +353,11 @@ void frmGrid::SetupRecordset(const QVariant& DBasePath, const QVariant& RSDescri
     }
 }
 
-void frmGrid::startAtFirstRecord() {
+void frmGrid::startAtFirstRecord(bool storeBookmark) {
     if (rs1->RecordCount() < 1) return;
-    // The count is exact at once; the moves keep the usual starting point,
-    // and the stored bookmark is the first record of the new recordset.
-    rs1->MoveLast();
+    // The count is exact at once: the first record is the starting point.
     rs1->MoveFirst();
-    Data1->Refresh();
-    RepositionBM = bookmarkText(rs1->Bookmark());
+    if (storeBookmark) RepositionBM = bookmarkText(rs1->Bookmark());
     Data1->Refresh();
 }
 
@@ -383,12 +380,7 @@ void frmGrid::NeedsRefresh() {
             Data1->Refresh();
         }
         sizeToColumns();
-        if (rs1->RecordCount() >= 1) {
-            rs1->MoveLast();
-            rs1->MoveFirst();
-            Data1->Refresh();
-            Data1->Refresh();
-        }
+        startAtFirstRecord(false);  // the stored bookmark stays
         if (frmMain* main = frmMain::instance())
             main->SetStatusText("  " + statusname.toString() + "  " + QString::number(rs1->RecordCount()) + "  Records");
         successful = true;

@@ -106,8 +106,9 @@ private:
     // The window is going: it leaves the loaded grids and its relations end.
     void Unload();
     void bindGrid();
-    // A new recordset starts at its first record, which the stored bookmark names.
-    void startAtFirstRecord();
+    // A new recordset starts at its first record, which the stored bookmark
+    // names unless it is kept.
+    void startAtFirstRecord(bool storeBookmark = true);
     void sizeToColumns();
     void followRecordset();
     void showError(const engine::Error& e, const QString& suffix);

@@ -178,7 +178,7 @@ void frmUpdateTable::lstFields_Click() {
 }
 
 void frmUpdateTable::status(const QString& text) {
-    if (frmMain* main = frmMain::instance()) main->SetStatusText(text);
+    RecordDialogs::Status(text);
     // Painted now, without taking the user's input in the middle of the run.
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }

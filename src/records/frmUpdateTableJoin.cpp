@@ -212,8 +212,7 @@ void frmUpdateTableJoin::finish() {
     frameOf(grid_)->show();
     grid_->Data1->Refresh();
     // Last, so that the grid's own row report does not hide the count.
-    if (frmMain* main = frmMain::instance())
-        main->SetStatusText("  " + grid_->statusname.toString() + "  " + QString::number(count_) + "  Updates");
+    RecordDialogs::Status("  " + grid_->statusname.toString() + "  " + QString::number(count_) + "  Updates");
     QApplication::restoreOverrideCursor();
     done(QDialog::Accepted);
 }

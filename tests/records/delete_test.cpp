@@ -47,19 +47,7 @@ protected:
         for (long n = first; n <= last; ++n) out.insert(n);
         return out;
     }
-    void run(const std::function<void(frmDelete&)>& inDialog) {
-        bool shown = false;
-        prompts->onModal = [&](QDialog& d) {
-            auto* dialog = qobject_cast<frmDelete*>(&d);
-            ASSERT_NE(dialog, nullptr);
-            shown = true;
-            dialog->activateWindow();
-            inDialog(*dialog);
-        };
-        main()->mnuDelete->trigger();
-        prompts->onModal = {};
-        EXPECT_TRUE(shown);
-    }
+    void run(const std::function<void(frmDelete&)>& inDialog) { EXPECT_TRUE(runDialog(main()->mnuDelete, inDialog)); }
     std::string path;
     frmGrid* grid = nullptr;
 };

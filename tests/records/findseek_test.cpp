@@ -34,21 +34,6 @@ protected:
         grid->Data1->NotifyMoved();
     }
     long position() const { return grid->rs1->AbsolutePosition(); }
-    // Opens the dialog from its menu; `inDialog` runs while it shows. True when it showed.
-    template <class Dialog>
-    bool run(QAction* command, std::function<void(Dialog&)> inDialog) {
-        bool shown = false;
-        prompts->onModal = [&](QDialog& d) {
-            auto* dialog = qobject_cast<Dialog*>(&d);
-            ASSERT_NE(dialog, nullptr);
-            shown = true;
-            dialog->activateWindow();
-            inDialog(*dialog);
-        };
-        command->trigger();
-        prompts->onModal = {};
-        return shown;
-    }
     std::string path;
     frmGrid* grid = nullptr;
 };
@@ -64,7 +49,7 @@ TEST_F(FindSeekTest, FindMovesInTheChosenDirectionOrStaysWhereItWas) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.where) + " direction " + std::to_string(c.direction));
         startAt(c.from);
-        bool shown = run<frmFind>(main()->mnuFind, [&](frmFind& d) {
+        bool shown = runDialog<frmFind>(main()->mnuFind, [&](frmFind& d) {
             EXPECT_EQ(d.windowTitle(), "Find   Sales.All");
             EXPECT_TRUE(d.optFind[0]->isChecked());
             QTest::keyClicks(d.txtWhere, c.where);
@@ -82,7 +67,7 @@ TEST_F(FindSeekTest, FindMovesInTheChosenDirectionOrStaysWhereItWas) {
 TEST_F(FindSeekTest, FindSaysWhatIsMissingAndStaysOpen) {
     grid = openQuery(1, path, "SELECT * FROM Orders", "All");
     startAt(4);
-    run<frmFind>(main()->mnuFind, [&](frmFind& d) {
+    runDialog<frmFind>(main()->mnuFind, [&](frmFind& d) {
         QTest::keyClicks(d.txtWhere, "   ");
         d.cmdFind->click();
         EXPECT_EQ(prompts->lastText(), "No where condition was specified.");
@@ -95,7 +80,7 @@ TEST_F(FindSeekTest, FindSaysWhatIsMissingAndStaysOpen) {
     EXPECT_EQ(position(), 4);
     openDb(path)->Execute("DELETE FROM Orders");
     grid->NeedsRefresh();
-    run<frmFind>(main()->mnuFind, [&](frmFind& d) {
+    runDialog<frmFind>(main()->mnuFind, [&](frmFind& d) {
         d.txtWhere->setPlainText("Qty = 1");
         d.cmdFind->click();
         EXPECT_EQ(prompts->lastText(), "No records to search.");
@@ -104,15 +89,15 @@ TEST_F(FindSeekTest, FindSaysWhatIsMissingAndStaysOpen) {
 }
 
 TEST_F(FindSeekTest, SeekNeedsASmallIndexAndAValueWithoutQuotesForEachField) {
-    EXPECT_FALSE(run<frmSeek>(main()->mnuSeek, [](frmSeek&) {}));
+    EXPECT_FALSE(runDialog<frmSeek>(main()->mnuSeek, [](frmSeek&) {}));
     EXPECT_EQ(prompts->lastText(), "You must set an index first.");
     grid->rs1->SetIndex("Four");
-    EXPECT_FALSE(run<frmSeek>(main()->mnuSeek, [](frmSeek&) {}));
+    EXPECT_FALSE(runDialog<frmSeek>(main()->mnuSeek, [](frmSeek&) {}));
     EXPECT_EQ(prompts->lastText(), "Your index cannot have more than three fields.");
     grid->rs1->SetIndex("Pair");
     startAt(3);
     const std::string before = grid->rs1->Fields("Qty").Value().toText();
-    run<frmSeek>(main()->mnuSeek, [&](frmSeek& d) {
+    runDialog<frmSeek>(main()->mnuSeek, [&](frmSeek& d) {
         EXPECT_EQ(d.windowTitle(), "Seek   Sales.Orders");
         EXPECT_EQ(QStringList({d.lblField[0]->text(), d.lblField[1]->text(), d.lblField[2]->text()}),
                   QStringList({"Customer", "Qty", ""}));
@@ -132,7 +117,7 @@ TEST_F(FindSeekTest, SeekNeedsASmallIndexAndAValueWithoutQuotesForEachField) {
     });
     EXPECT_EQ(main()->StatusText(), "  Sales.Orders  Not Found");
     EXPECT_EQ(grid->rs1->Fields("Qty").Value().toText(), before);  // where it was
-    run<frmSeek>(main()->mnuSeek, [&](frmSeek& d) {
+    runDialog<frmSeek>(main()->mnuSeek, [&](frmSeek& d) {
         d.txtField[0]->setText("C3");
         d.txtField[1]->setText("10");
         QTest::keyClick(d.txtField[1], Qt::Key_Return);  // Seek is the default button
@@ -152,7 +137,7 @@ TEST_F(FindSeekTest, SeekIsRefusedOnALinkedTable) {
     db->TableDefs().Append(link);
     frmGrid* linked = openTable(1, path, "Linked");
     ASSERT_TRUE(linked && linked->IsaLinkedTable);
-    EXPECT_FALSE(run<frmSeek>(main()->mnuSeek, [](frmSeek&) {}));
+    EXPECT_FALSE(runDialog<frmSeek>(main()->mnuSeek, [](frmSeek&) {}));
     EXPECT_EQ(prompts->lastText(), "You cannot set an index on a linked table.");
     EXPECT_EQ(prompts->messages.back().icon, Prompts::Icon::Information);
 }

@@ -44,15 +44,7 @@ protected:
         combo->setCurrentIndex(combo->findText(text));
         emit combo->activated(combo->currentIndex());
     }
-    void run(std::function<void(frmUpdateTableJoin&)> inDialog) {
-        prompts->onModal = [&](QDialog& d) {
-            auto& dialog = static_cast<frmUpdateTableJoin&>(d);
-            dialog.activateWindow();
-            inDialog(dialog);
-        };
-        main()->mnuUpdateTableJoin->trigger();
-        prompts->onModal = {};
-    }
+    bool run(const std::function<void(frmUpdateTableJoin&)>& inDialog) { return runDialog(main()->mnuUpdateTableJoin, inDialog); }
     std::vector<std::vector<std::string>> cust() {
         std::vector<std::vector<std::string>> out;
         for (auto rs = openDb(path)->OpenRecordset("SELECT Name, Nick, Credit FROM Cust ORDER BY Name"); !rs->EOF_(); rs->MoveNext())
@@ -142,9 +134,7 @@ TEST_F(UpdateJoinTest, OnlyChildTableGridsCount) {
     r->ParentField1 = "Name";
     parent->ColRelations.append(r);
     selectLine(0);
-    bool shown = false;
-    run([&](frmUpdateTableJoin&) { shown = true; });
-    EXPECT_FALSE(shown);
+    EXPECT_FALSE(run([](frmUpdateTableJoin&) {}));
     EXPECT_EQ(prompts->lastText(), "No child tables are set.");
 }
 

@@ -35,19 +35,7 @@ protected:
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(hits[0]).center());
         QTest::keyClicks(d.TextWith, with);
     }
-    bool run(std::function<void(frmUpdateTable&)> inDialog) {
-        bool shown = false;
-        prompts->onModal = [&](QDialog& d) {
-            auto* dialog = qobject_cast<frmUpdateTable*>(&d);
-            ASSERT_NE(dialog, nullptr);
-            shown = true;
-            dialog->activateWindow();
-            inDialog(*dialog);
-        };
-        main()->mnuUpdateTable->trigger();
-        prompts->onModal = {};
-        return shown;
-    }
+    bool run(const std::function<void(frmUpdateTable&)>& inDialog) { return runDialog(main()->mnuUpdateTable, inDialog); }
     std::vector<std::vector<std::string>> rows(const std::string& sql) {
         std::vector<std::vector<std::string>> out;
         auto rs = openDb(path)->OpenRecordset(sql);

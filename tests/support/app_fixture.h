@@ -2,6 +2,8 @@
 // A whole application for one test: its own program folder with a fresh
 // scratch database, empty settings, scripted prompts, and helpers to build
 // databases with the engine and open grids into work areas.
+#include <QAction>
+#include <QDialog>
 #include <QString>
 #include <QVariant>
 #include <QWidget>
@@ -68,6 +70,23 @@ protected:
     static void clickOption(QRadioButton* b);
 
     std::vector<QString> messageTexts() const;
+
+    // Runs a menu command; while the modal dialog it opens shows, the dialog
+    // is activated and `inDialog` drives it. True when a Dialog showed.
+    template <class Dialog>
+    bool runDialog(QAction* command, const std::function<void(Dialog&)>& inDialog) {
+        bool shown = false;
+        prompts->onModal = [&](QDialog& d) {
+            auto* dialog = qobject_cast<Dialog*>(&d);
+            ASSERT_NE(dialog, nullptr);
+            shown = true;
+            dialog->activateWindow();
+            inDialog(*dialog);
+        };
+        command->trigger();
+        prompts->onModal = {};
+        return shown;
+    }
     // The description of the engine error `f` raises; empty when it raises none.
     static QString engineMessage(const std::function<void()>& f);
 
