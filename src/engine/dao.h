@@ -35,8 +35,16 @@ constexpr long dbAutoIncrField = 16;
 constexpr long dbUpdatableField = 32;
 constexpr long dbAttachedTable = 1073741824;
 constexpr long dbSystemObject = -2147483646;
-// Execute options.
+// Execute options. A statement is always atomic: a failure on any record
+// undoes the whole statement and is reported, with or without dbFailOnError,
+// so a run is never half done without a word. dbDenyWrite takes the file's
+// write lock before the statement reads, so no other connection writes
+// between its reading and its writing. Other bits give 3001.
+constexpr int dbDenyWrite = 1;
+constexpr int dbInconsistent = 16;
+constexpr int dbConsistent = 32;
 constexpr int dbFailOnError = 128;
+constexpr int dbSeeChanges = 512;
 
 // A bookmark: opaque bytes, valid for the life of the recordset that gave it.
 using Bookmark = std::string;
@@ -324,8 +332,18 @@ private:
     TableMeta linkedMeta(const LinkMeta& link);
     void checkLinkPassword(const std::string& alias, const std::string& file, const std::string& password);
 
+    // The statement an action query's text was emitted as, while neither the
+    // definitions nor another connection's data changed: a record loop runs
+    // the same text many times.
+    struct EmittedAction {
+        std::int64_t definitions = 0, data = 0;
+        std::string sql;
+    };
+    const std::string* emittedAction(std::string_view text);
+
     std::string path_;
     std::unique_ptr<Connection> conn_;
+    std::unordered_map<std::string, EmittedAction> emitted_;
     bool exclusive_ = false;
     bool readOnly_ = false;
     long recordsAffected_ = 0;

@@ -354,9 +354,51 @@ std::shared_ptr<Recordset> Database::OpenRecordset(std::string_view source, int 
     return Recordset::open(shared_from_this(), source, type);
 }
 
-void Database::Execute(std::string_view sqlText, int) {
+const std::string* Database::emittedAction(std::string_view text) {
+    auto it = emitted_.find(std::string(text));
+    if (it == emitted_.end()) return nullptr;
+    Connection& c = connection();
+    if (it->second.definitions != c.definitionVersion() || it->second.data != c.dataVersion()) {
+        emitted_.erase(it);
+        return nullptr;
+    }
+    return &it->second.sql;
+}
+
+namespace {
+// Runs one action statement: under the write lock taken first for dbDenyWrite.
+void runAction(Connection& c, Statement& st, bool denyWrite) {
+    if (!denyWrite || c.inTransaction()) {
+        st.step();
+        return;
+    }
+    c.exec("BEGIN IMMEDIATE");
+    try {
+        st.step();
+        c.exec("COMMIT");
+    } catch (...) {
+        try {
+            c.exec("ROLLBACK");
+        } catch (...) {
+        }
+        throw;
+    }
+}
+}  // namespace
+
+void Database::Execute(std::string_view sqlText, int options) {
     Connection& c = connection();
     recordsAffected_ = 0;
+    constexpr int known = dbDenyWrite | dbInconsistent | dbConsistent | dbFailOnError | dbSeeChanges;
+    if ((options & ~known) != 0 || ((options & dbInconsistent) && (options & dbConsistent)))
+        throw Error(err::InvalidArgument, "Invalid argument.");
+    const bool denyWrite = options & dbDenyWrite;
+    if (const std::string* emitted = emittedAction(sqlText)) {
+        if (readOnly_) throw Error(err::ReadOnly, "Cannot update. Database or object is read-only.");
+        runAction(c, c.cached(*emitted), denyWrite);
+        recordsAffected_ = static_cast<long>(c.changes());
+        return;
+    }
     sql::Parsed parsed = sql::parse(sqlText);
     switch (parsed.kind()) {
     case sql::StatementKind::Select:
@@ -422,8 +464,10 @@ void Database::Execute(std::string_view sqlText, int) {
         sql::EmittedAction action = sql::emitAction(parsed, *cat);
         if (readOnly_) throw Error(err::ReadOnly, "Cannot update. Database or object is read-only.");
         Statement st(c, action.sql);
-        st.step();
+        runAction(c, st, denyWrite);
         recordsAffected_ = static_cast<long>(c.changes());
+        if (emitted_.size() >= 32) emitted_.clear();
+        emitted_[std::string(sqlText)] = {c.definitionVersion(), c.dataVersion(), std::move(action.sql)};
         return;
     }
     }

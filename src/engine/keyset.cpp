@@ -32,7 +32,15 @@ void KeySet::append(std::int64_t key) {
         };
         fenwick_.push_back(static_cast<std::int32_t>(prefix(i - 1) - prefix(i - low)));
     }
-    lookupValid_ = false;
+    // The id-to-index table grows with the key while it stays compact.
+    if (lookupValid_ && !dense_.empty() && key >= denseBase_ &&
+        key - denseBase_ <= static_cast<std::int64_t>(keys_.size()) * 4 + 1024) {
+        const auto off = static_cast<size_t>(key - denseBase_);
+        if (off >= dense_.size()) dense_.resize(off + 1, -1);
+        dense_[off] = static_cast<std::int32_t>(keys_.size() - 1);
+    } else {
+        lookupValid_ = false;
+    }
 }
 
 void KeySet::markDeleted(std::int64_t index) {
@@ -50,6 +58,43 @@ void KeySet::markDeleted(std::int64_t index) {
         return;
     }
     for (size_t j = i + 1; j < fenwick_.size(); j += j & (~j + 1)) ++fenwick_[j];
+}
+
+std::int64_t KeySet::move(std::int64_t from, std::int64_t before) {
+    const std::int64_t to = before > from ? before - 1 : before;  // its index once moved
+    if (to == from) return from;
+    const auto f = static_cast<size_t>(from), t = static_cast<size_t>(to);
+    const size_t lo = std::min(f, t), hi = std::max(f, t);
+    if (sorted_) {
+        const std::int64_t k = keys_[f];
+        const bool afterPrev = to == 0 || keys_[t > f ? t : t - 1] < k;
+        const bool beforeNext = t + 1 >= keys_.size() || k < keys_[t > f ? t + 1 : t];
+        sorted_ = afterPrev && beforeNext;
+    }
+    // The deleted rows in the range move one place the other way.
+    if (deletedCount_ > 0) {
+        auto add = [this](size_t i, int d) {
+            for (size_t j = i + 1; j < fenwick_.size(); j += j & (~j + 1)) fenwick_[j] += d;
+        };
+        for (size_t i = lo; i <= hi; ++i)
+            if (deleted_[i] && i != f) {
+                add(i, -1);
+                add(t > f ? i - 1 : i + 1, +1);
+            }
+    }
+    if (t > f) {
+        std::rotate(keys_.begin() + lo, keys_.begin() + lo + 1, keys_.begin() + hi + 1);
+        if (!deleted_.empty()) std::rotate(deleted_.begin() + lo, deleted_.begin() + lo + 1, deleted_.begin() + hi + 1);
+    } else {
+        std::rotate(keys_.begin() + lo, keys_.begin() + hi, keys_.begin() + hi + 1);
+        if (!deleted_.empty()) std::rotate(deleted_.begin() + lo, deleted_.begin() + hi, deleted_.begin() + hi + 1);
+    }
+    if (lookupValid_) {
+        if (dense_.empty()) lookupValid_ = false;  // sorted by id: built again when next asked
+        else
+            for (size_t i = lo; i <= hi; ++i) dense_[static_cast<size_t>(keys_[i] - denseBase_)] = static_cast<std::int32_t>(i);
+    }
+    return to;
 }
 
 std::int64_t KeySet::nextLive(std::int64_t index) const {

@@ -24,6 +24,10 @@ public:
         return deletedCount_ > 0 && deleted_[static_cast<std::size_t>(index)] != 0;
     }
     void markDeleted(std::int64_t index);
+    // Moves the live key at `from` to just before the key now at `before`
+    // (size() for the end): the rows between shift by one place. Costs the
+    // distance moved, not the size. Returns the key's new index.
+    std::int64_t move(std::int64_t from, std::int64_t before);
 
     // Next/previous index holding a live row, strictly after/before `index`;
     // size() / -1 when there is none.

@@ -652,6 +652,48 @@ const std::vector<Variant>* Recordset::heldRow(std::int64_t index) const {
     return slot < it->second.present.size() && it->second.present[slot] ? &it->second.rows[slot] : nullptr;
 }
 
+bool Recordset::placeKey(std::int64_t index) {
+    if (successorSql_.empty()) return false;
+    Statement& st = db_->connection().cached(successorSql_);
+    st.bindInt(1, keys_.key(index));
+    std::int64_t before = keys_.size();
+    try {
+        // A Null index field sorts outside the seek: read the order again then.
+        if (!st.step() || st.getInt(1) != 0) {
+            st.reset();
+            return false;
+        }
+        if (!st.isNull(0)) before = keys_.find(st.getInt(0));
+    } catch (...) {
+        st.reset();
+        throw;
+    }
+    st.reset();
+    if (before < 0) return false;  // a row added elsewhere follows: not held here
+    const std::int64_t to = keys_.move(index, before);
+    if (to == index) return true;
+    const std::int64_t lo = std::min(index, to), hi = std::max(index, to);
+    // Rows held for the shifted places are read again.
+    for (auto it = pages_.begin(); it != pages_.end();) {
+        if (it->first >= lo / kPageRows && it->first <= hi / kPageRows) {
+            pageOrder_.remove(it->first);
+            it = pages_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    if (singleRowIndex_ >= lo && singleRowIndex_ <= hi) singleRowIndex_ = -1;
+    lastRowIndex_ = -1;
+    auto shifted = [&](std::int64_t i) {
+        if (i == index) return to;
+        if (i < lo || i > hi) return i;
+        return to > index ? i - 1 : i + 1;
+    };
+    cur_ = shifted(cur_);
+    editRow_ = shifted(editRow_);
+    return true;
+}
+
 void Recordset::invalidateRow(std::int64_t index) {
     if (singleRowIndex_ == index) singleRowIndex_ = -1;
     std::int64_t pageNo = index / kPageRows;
@@ -842,7 +884,7 @@ void Recordset::Update() {
         invalidateRow(keys_.size() - 1);  // the last page grows by one row
         findCache_.valid = false;
         lastModified_ = rowid;
-        if (!indexName_.empty()) orderDirty_ = true;
+        if (!indexName_.empty() && !orderDirty_ && !placeKey(keys_.size() - 1)) orderDirty_ = true;
         leaveEdit();
         return;
     }
@@ -882,7 +924,7 @@ void Recordset::Update() {
         }
         refreshCachedRow(editRow_, set);
         findCache_.valid = false;
-        if (touchesIndex) orderDirty_ = true;
+        if (touchesIndex && !orderDirty_ && !placeKey(editRow_)) orderDirty_ = true;
     }
     lastModified_ = keys_.key(editRow_);
     leaveEdit();
@@ -1007,6 +1049,7 @@ void Recordset::SetIndex(std::string_view name) {
     std::int64_t key = 0;
     bool had = cur_ >= 0 && cur_ < keys_.size() && !keys_.isDeleted(cur_);
     if (had) key = keys_.key(cur_);
+    successorSql_.clear();
     if (!ix) {
         keysSql_ = "SELECT " + rowidExpr_ + " FROM " + keyFrom_ + " ORDER BY " + rowidExpr_;
         indexName_.clear();
@@ -1015,6 +1058,19 @@ void Recordset::SetIndex(std::string_view name) {
         for (const auto& f : ix->fields) order += quoteIdent(f.name) + (f.descending ? " DESC, " : ", ");
         keysSql_ = "SELECT " + rowidExpr_ + " FROM " + keyFrom_ + " ORDER BY " + order + rowidExpr_;
         indexName_ = ix->name;
+        const bool ascending = std::none_of(ix->fields.begin(), ix->fields.end(), [](const auto& f) { return f.descending; });
+        if (ascending && mapRef_.empty()) {
+            // (b.f1, b.f2, b.rowid) > (a.f1, a.f2, a.rowid): a range seek on the index.
+            std::string left, right, order, nulls;
+            for (const auto& f : ix->fields) {
+                left += "b." + quoteIdent(f.name) + ", ";
+                right += "a." + quoteIdent(f.name) + ", ";
+                nulls += (nulls.empty() ? "" : " OR ") + ("a." + quoteIdent(f.name)) + " IS NULL";
+            }
+            successorSql_ = "SELECT (SELECT b." + rowidExpr_ + " FROM " + keyFrom_ + " AS b WHERE (" + left + "b." +
+                            rowidExpr_ + ") > (" + right + "a." + rowidExpr_ + ") ORDER BY " + left + "b." + rowidExpr_ +
+                            " LIMIT 1), " + nulls + " FROM " + keyFrom_ + " AS a WHERE a." + rowidExpr_ + " = ?1";
+        }
     }
     orderDirty_ = false;
     loadKeys();

@@ -128,6 +128,9 @@ private:
     const std::vector<Variant>* rowAtIndex(std::int64_t index);
     const std::vector<Variant>* currentRow();
     void invalidateRow(std::int64_t index);
+    // Moves the key at `index`, whose index fields were written, to its place
+    // in the current index's order; false when the order must be read again.
+    bool placeKey(std::int64_t index);
     void followOwnConnection();
     // The row at `index` as last read, without reading it; nullptr when not held.
     const std::vector<Variant>* heldRow(std::int64_t index) const;
@@ -173,6 +176,9 @@ private:
     } findCache_;
     std::string snapshotTable_;
     std::string indexName_;
+    // The key that follows a row in the current index's order, found through
+    // the index; "" when the index has descending fields or rows are mapped.
+    std::string successorSql_;
 
     KeySet keys_;
     std::int64_t cur_ = -1;  // index in keys_; -1 before the first, size() after the last

@@ -425,6 +425,7 @@ void saveQuery(Connection& c, const QueryMeta& q, bool replace) {
     Statement st(c, "INSERT OR REPLACE INTO MSysQueries (Name, SQL, Type) VALUES (?1, ?2, ?3)");
     st.bindText(1, q.name).bindText(2, q.sql).bindInt(3, q.type);
     st.step();
+    c.definitionsChanged();
 }
 
 void deleteQuery(Connection& c, std::string_view name) {
@@ -433,6 +434,7 @@ void deleteQuery(Connection& c, std::string_view name) {
     st.bindText(1, name);
     st.step();
     if (c.changes() == 0) throw Error(err::ItemNotFound, "Query '" + std::string(name) + "' does not exist.");
+    c.definitionsChanged();
 }
 
 // -------------------------------------------------------------------- links

@@ -394,3 +394,35 @@ TEST(ForeignFile, RefusedDataDefinitionHasItsOwnNumber) {
 }
 
 }  // namespace
+// An action statement is atomic with or without dbFailOnError; a text run
+// again follows saved queries changed here or by the other connection; a
+// deny-write run leaves no lock behind and stays inside an open transaction.
+TEST_F(TwoDatabases, ActionStatementsAreWholeFollowChangesAndHonourTheirOptions) {
+    a->Execute("INSERT INTO Items (Code) VALUES ('a1234')");
+    a->Execute("INSERT INTO Items (Code) VALUES ('b12345678')");
+    for (int options : {0, dbFailOnError}) {
+        EXPECT_EQ(errorOf([&] { a->Execute("UPDATE Items SET Code = Code & 'xx'", options); }), err::FieldTooSmall);
+        EXPECT_EQ(column(*b->OpenRecordset("SELECT Code FROM Items ORDER BY ID"), "Code"), (Strings{"a1234", "b12345678"}))
+            << "options " << options;
+    }
+    EXPECT_EQ(errorOf([&] { a->Execute("DELETE FROM Items", 2); }), err::InvalidArgument);
+    EXPECT_EQ(errorOf([&] { a->Execute("DELETE FROM Items", dbConsistent | dbInconsistent); }), err::InvalidArgument);
+
+    addTable(*a, "Picked", {{"Code", dbText, 10}});
+    a->CreateQueryDef("Pick", "SELECT Code FROM Items WHERE Code Like 'a*'");
+    const std::string copy = "INSERT INTO Picked (Code) SELECT Code FROM Pick";
+    a->Execute(copy);
+    a->QueryDefs()["Pick"].SetSQL("SELECT Code FROM Items WHERE Code Like 'b*'");
+    a->Execute(copy);
+    b->QueryDefs()["Pick"].SetSQL("SELECT 'other' AS Code FROM Items WHERE ID = 1");
+    a->Execute(copy);
+    EXPECT_EQ(column(*a->OpenRecordset("Picked"), "Code"), (Strings{"a1234", "b12345678", "other"}));
+
+    a->Execute("DELETE FROM Picked WHERE Code = 'other'", dbDenyWrite | dbFailOnError);
+    EXPECT_EQ(a->RecordsAffected(), 1);
+    EXPECT_EQ(errorOf([&] { b->Execute("DELETE FROM Picked WHERE Code = 'a1234'"); }), 0) << "the write lock was let go";
+    a->BeginTrans();
+    a->Execute("DELETE FROM Picked", dbDenyWrite);
+    a->Rollback();
+    EXPECT_EQ(b->OpenRecordset("Picked")->RecordCount(), 1);
+}

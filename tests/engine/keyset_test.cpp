@@ -84,7 +84,7 @@ std::vector<std::int64_t> makeKeys(Shape shape, int n, std::mt19937& rng) {
     return keys;
 }
 
-TEST(KeySet, PositionsFollowDeletionsAndAppendsLikeTheReference) {
+TEST(KeySet, PositionsFollowDeletionsAppendsAndMovesLikeTheReference) {
     for (Shape shape : {Shape::Sorted, Shape::DenseShuffled, Shape::SparseShuffled}) {
         for (unsigned seed = 1; seed <= 6; ++seed) {
             std::mt19937 rng(seed * 7919 + static_cast<unsigned>(shape));
@@ -97,7 +97,19 @@ TEST(KeySet, PositionsFollowDeletionsAndAppendsLikeTheReference) {
             std::int64_t nextKey = 2000000000000LL;
             for (int step = 0; step < 120; ++step) {
                 int op = std::uniform_int_distribution<int>(0, 9)(rng);
-                if (op < 7 && ref.live() > 0) {
+                if (op >= 5 && op < 8 && ref.live() > 0) {
+                    // A live key moves before another place (an index field was written).
+                    std::int64_t from = ref.indexAt(std::uniform_int_distribution<std::int64_t>(0, ref.live() - 1)(rng));
+                    std::int64_t before = std::uniform_int_distribution<std::int64_t>(0, ref.size())(rng);
+                    std::int64_t to = ks.move(from, before);
+                    auto key = ref.keys[static_cast<size_t>(from)];
+                    ref.keys.erase(ref.keys.begin() + from);
+                    ref.deleted.erase(ref.deleted.begin() + from);
+                    std::int64_t at = before > from ? before - 1 : before;
+                    ref.keys.insert(ref.keys.begin() + at, key);
+                    ref.deleted.insert(ref.deleted.begin() + at, false);
+                    ASSERT_EQ(to, at);
+                } else if (op < 5 && ref.live() > 0) {
                     std::int64_t victim = ref.indexAt(std::uniform_int_distribution<std::int64_t>(0, ref.live() - 1)(rng));
                     ks.markDeleted(victim);
                     ref.deleted[static_cast<size_t>(victim)] = true;
@@ -111,6 +123,8 @@ TEST(KeySet, PositionsFollowDeletionsAndAppendsLikeTheReference) {
                 }
                 expectSame(ks, ref, "shape " + std::to_string(int(shape)) + " seed " + std::to_string(seed) +
                                         " step " + std::to_string(step));
+                for (std::int64_t i = 0; i < ref.size(); ++i) ASSERT_EQ(ks.find(ref.keys[static_cast<size_t>(i)]), i);
+                if (ks.sorted()) ASSERT_TRUE(std::is_sorted(ref.keys.begin(), ref.keys.end())) << "step " << step;
                 if (HasFatalFailure()) return;
             }
         }
