@@ -34,6 +34,7 @@ test: build
 bench: build
 	$(BUILD)/bin/ledgerly-bench
 	$(BUILD)/bin/ledgerly-gridbench
+	$(BUILD)/bin/ledgerly-recordbench
 
 # The SQL fuzzer (clang, libFuzzer): FUZZ_SECONDS of fuzzing from the seed corpus.
 FUZZ_SECONDS ?= 600

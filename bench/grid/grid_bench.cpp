@@ -22,13 +22,9 @@
 #include "engine/dao.h"
 #include "grids/frmGrid.h"
 #include "grids/workareas.h"
-#include "records/frmAddRecord.h"
-#include "records/frmUpdateTable.h"
 #include "relations/classrelation.h"
 #include "relations/relationsmanager.h"
-#include "sample.h"
-#include "shell/frmMain.h"
-#include "shell/prompts.h"
+#include "ui_bench.h"
 
 namespace fs = std::filesystem;
 
@@ -36,7 +32,6 @@ namespace {
 
 fs::path gDir;
 std::string gPath;
-std::map<std::string, double> gSeconds;
 
 // Shows what the grid would paint now.
 void paint(frmGrid* grid) {
@@ -115,9 +110,7 @@ void GridScrollPage(benchmark::State& state) {
 // Parent and child grids: each parent move re-opens a query child (or seeks a
 // table child) on an indexed field, and a chain re-opens a grandchild too.
 frmGrid* openInto(int slot, const QString& source, int type, const QString& name) {
-    moduleCreateGrid::CurrentWA = static_cast<short>(slot);
-    moduleCreateGrid::CreateGrid(QString::fromStdString(gPath), source, name, type, name);
-    return moduleCreateGrid::WorkAreas[static_cast<size_t>(slot)];
+    return bench::openInto(gPath, slot, source, type, name);
 }
 
 void relate(frmGrid* parent, frmGrid* child, const char* type, const char* field) {
@@ -160,96 +153,8 @@ void ParentMoves(benchmark::State& state, int kind) {
     QApplication::processEvents();
 }
 
-// A benchmark never waits for a person: a message ends the run with its text.
-class NoPrompts : public Prompts::Service {
-public:
-    Prompts::Answer message(const QString& text, const QString&, Prompts::Icon, Prompts::Buttons) override {
-        throw std::runtime_error("message: " + text.toStdString());
-    }
-    std::optional<QString> input(const QString&, const QString&, const QString&) override { return {}; }
-    std::optional<QString> password(const QString&, const QString&) override { return {}; }
-    std::optional<QString> openFile(const QString&, const QString&, const QString&) override { return {}; }
-    std::optional<QString> saveFile(const QString&, const QString&, const QString&) override { return {}; }
-    std::optional<QFont> chooseFont(const QFont&) override { return {}; }
-    int showModal(QDialog&) override { return 0; }
-};
-
-// The dialogs take at most 32,767 records a run (a 16-bit count).
-constexpr long kDialogRecords = 30000;
-
-// Update Table, Next 30,000 from the first order: Freight from another field of each record.
-void UpdateNext(benchmark::State& state) {
-    frmGrid* grid = openInto(5, "Orders", 1, "Orders");
-    for (auto _ : state) {
-        grid->rs1->MoveFirst();
-        frmUpdateTable dialog(frmMain::instance());
-        dialog.lstFields->setCurrentRow(dialog.lstFields->row(dialog.lstFields->findItems("Freight", Qt::MatchExactly).at(0)));
-        dialog.TextWith->setPlainText("EmployeeID * 2 + 0.5");
-        dialog.optScope[1]->setChecked(true);
-        dialog.txtRestNumber->setText(QString::number(kDialogRecords));
-        dialog.cmdReplace_Click();
-    }
-    state.SetItemsProcessed(state.iterations() * kDialogRecords);
-    grid->DoClose();
-    moduleCreateGrid::WorkAreas[5] = nullptr;
-}
-
-// Add Records, 30,000 copies of the first order (its fields are required),
-// against the same rows added by a prepared statement in one transaction.
-void AddCopies(benchmark::State& state) {
-    frmGrid* grid = openInto(5, "Orders", 1, "Orders");
-    for (auto _ : state) {
-        grid->rs1->MoveFirst();
-        frmAddRecord dialog(frmMain::instance());
-        dialog.OptValues[1]->setChecked(true);
-        dialog.TxtNumber->setText(QString::number(kDialogRecords));
-        dialog.cmdCopy_Click();
-    }
-    grid->DoClose();
-    moduleCreateGrid::WorkAreas[5] = nullptr;
-}
-
-void AddCopiesRaw(benchmark::State& state) {
-    for (auto _ : state) {
-        sqlite3* db = nullptr;
-        sqlite3_open(gPath.c_str(), &db);
-        sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-        sqlite3_stmt* st = nullptr;
-        const char* columns = "CustomerID, EmployeeID, OrderDate, RequiredDate, ShippedDate, ShipVia, Freight, Weight, "
-                              "[Ship Name], ShipCity, ShipCountry, Paid, TrackingID, Comments";
-        const std::string copy = std::string("INSERT INTO Orders (") + columns + ") SELECT " + columns +
-                                 " FROM Orders WHERE OrderID = (SELECT min(OrderID) FROM Orders)";
-        sqlite3_prepare_v2(db, copy.c_str(), -1, &st, nullptr);
-        for (long i = 0; i < kDialogRecords; ++i) {
-            sqlite3_step(st);
-            sqlite3_reset(st);
-        }
-        sqlite3_finalize(st);
-        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-        sqlite3_close(db);
-    }
-}
-
-class Collecting : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const auto& r : runs)
-            if (!r.error_occurred && r.iterations > 0)
-                gSeconds[r.run_name.function_name] = r.real_accumulated_time / static_cast<double>(r.iterations);
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
-double peakMegabytes() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
-    return 0;
-}
-
 void report(long rows) {
-    auto ms = [](const char* name) { return gSeconds.count(name) ? gSeconds[name] * 1e3 : -1.0; };
+    auto ms = bench::milliseconds;
     double grid = ms("Grid window ready"), engineOpen = ms("Engine open");
     std::printf("\nGrid windows on %ld orders\n", rows);
     std::printf("%-44s %10.1f ms\n", "Engine open + count + first screen", engineOpen);
@@ -260,17 +165,11 @@ void report(long rows) {
         std::printf("%-44s %10.2f ms   (target < 20 ms)%s\n", j, t, t < 20 ? "" : "  MISSED");
     }
     std::printf("%-44s %10.2f ms\n", "Scroll one screen", ms("Scroll one screen"));
-    const double update = ms("Update Table, Next 30,000");
-    std::printf("%-44s %10.0f records/s   (target >= 20,000)%s\n", "Update Table, Next 30,000",
-                update > 0 ? kDialogRecords / (update / 1e3) : 0.0, update > 0 && kDialogRecords / (update / 1e3) >= 20000 ? "" : "  MISSED");
-    const double add = ms("Add Records, 30,000 copies"), raw = ms("Raw insert loop, 30,000");
-    std::printf("%-44s %10.2f s   %.0f%% of the raw loop (target >= 40%%)%s\n", "Add Records, 30,000 copies", add / 1e3,
-                add > 0 ? 100.0 * raw / add : 0.0, add > 0 && raw / add >= 0.4 ? "" : "  MISSED");
     for (const char* j : {"Parent move, query child", "Parent move, table child", "Parent move, three levels"}) {
         double t = ms(j);
         std::printf("%-44s %10.2f ms   (target < 20 ms)%s\n", j, t, t < 20 ? "" : "  MISSED");
     }
-    double peak = peakMegabytes();
+    double peak = bench::peakMegabytes();
     std::printf("%-44s %10.1f MB   (target < 150 MB)%s\n", "Peak memory of the process", peak, peak < 150 ? "" : "  MISSED");
 }
 
@@ -282,14 +181,8 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     long rows = bench::sampleRows();
     try {
-        gDir = bench::makeSample(rows);
+        gDir = bench::startProgram(rows);
         gPath = (gDir / "Sales.mdb").string();
-        std::string scratch = "'" + (bench::programDir() / "ledgerly-mkscratch").string() + "' '" + gDir.string() + "'";
-        if (std::system(scratch.c_str()) != 0) throw std::runtime_error("ledgerly-mkscratch failed");
-        qputenv("LEDGERLY_HOME", QByteArray::fromStdString(gDir.string()));
-        moduleCreateGrid::Main();
-        frmMain::instance()->resize(1200, 800);
-        Prompts::install(std::make_unique<NoPrompts>());
         benchmark::RegisterBenchmark("Engine open", EngineOpen)->Iterations(10)->UseRealTime()->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark("Grid window ready", GridOpen)->Iterations(10)->UseRealTime()->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark("Jump to the last row", [](benchmark::State& s) { GridJumps(s, 0); })
@@ -299,14 +192,11 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark("Jump back to the first row", [](benchmark::State& s) { GridJumps(s, 2); })
             ->Iterations(20)->UseRealTime()->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark("Scroll one screen", GridScrollPage)->Iterations(200)->UseRealTime()->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark("Update Table, Next 30,000", UpdateNext)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark("Add Records, 30,000 copies", AddCopies)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark("Raw insert loop, 30,000", AddCopiesRaw)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
         const char* moves[] = {"Parent move, query child", "Parent move, table child", "Parent move, three levels"};
         for (int kind : {0, 1, 2})
             benchmark::RegisterBenchmark(moves[kind], [kind](benchmark::State& s) { ParentMoves(s, kind); })
                 ->Iterations(50)->UseRealTime()->Unit(benchmark::kMillisecond);
-        Collecting reporter;
+        bench::Collecting reporter;
         benchmark::RunSpecifiedBenchmarks(&reporter);
         report(rows);
         frmMain::instance()->close();

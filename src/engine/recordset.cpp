@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <optional>
 #include <set>
 
 #include "engine/connection.h"
@@ -673,22 +674,42 @@ bool Recordset::placeKey(std::int64_t index) {
     const std::int64_t to = keys_.move(index, before);
     if (to == index) return true;
     const std::int64_t lo = std::min(index, to), hi = std::max(index, to);
-    // Rows held for the shifted places are read again.
-    for (auto it = pages_.begin(); it != pages_.end();) {
-        if (it->first >= lo / kPageRows && it->first <= hi / kPageRows) {
-            pageOrder_.remove(it->first);
-            it = pages_.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    if (singleRowIndex_ >= lo && singleRowIndex_ <= hi) singleRowIndex_ = -1;
-    lastRowIndex_ = -1;
     auto shifted = [&](std::int64_t i) {
         if (i == index) return to;
         if (i < lo || i > hi) return i;
         return to > index ? i - 1 : i + 1;
     };
+    // Rows held for the shifted places move with them; a page left with a
+    // place whose row was not held is read again when needed.
+    std::vector<std::pair<std::int64_t, std::optional<std::vector<Variant>>>> held;
+    std::vector<std::int64_t> touched;
+    for (auto& [pageNo, page] : pages_) {
+        const std::int64_t first = pageNo * kPageRows;
+        if (first > hi || first + static_cast<std::int64_t>(page.rows.size()) <= lo) continue;
+        touched.push_back(pageNo);
+        for (size_t slot = 0; slot < page.rows.size(); ++slot) {
+            const std::int64_t i = first + static_cast<std::int64_t>(slot);
+            if (i < lo || i > hi) continue;
+            held.emplace_back(shifted(i), page.present[slot] ? std::optional(std::move(page.rows[slot])) : std::nullopt);
+            page.present[slot] = 2;  // not filled yet
+        }
+    }
+    for (auto& [i, row] : held) {
+        auto it = pages_.find(i / kPageRows);
+        if (it == pages_.end()) continue;
+        const auto slot = static_cast<size_t>(i % kPageRows);
+        it->second.present[slot] = row ? 1 : 0;
+        if (row) it->second.rows[slot] = std::move(*row);
+    }
+    for (std::int64_t pageNo : touched) {
+        const auto& present = pages_[pageNo].present;
+        if (std::find(present.begin(), present.end(), 2) != present.end()) {
+            pages_.erase(pageNo);
+            pageOrder_.remove(pageNo);
+        }
+    }
+    if (singleRowIndex_ >= 0) singleRowIndex_ = shifted(singleRowIndex_);
+    lastRowIndex_ = -1;  // the next row read is a jump, not a walk
     cur_ = shifted(cur_);
     editRow_ = shifted(editRow_);
     return true;
