@@ -37,9 +37,9 @@ int errorOf(const std::function<void()>& f) {
 }
 
 // "name.dbf@BIG5": the sample opened with that code page.
-std::unique_ptr<DbfTable> openSample(const std::string& spec) {
-    const auto at = spec.find('@');
-    return DbfTable::open(kSamples + "/" + spec.substr(0, at), at == std::string::npos ? "" : spec.substr(at + 1));
+std::unique_ptr<DbfTable> openSample(const std::string& name) {
+    const auto at = name.find('@');
+    return DbfTable::open(kSamples + "/" + name.substr(0, at), at == std::string::npos ? "" : name.substr(at + 1));
 }
 
 std::vector<std::vector<Variant>> readAll(DbfTable& t) {
