@@ -124,7 +124,9 @@ TEST(KeySet, PositionsFollowDeletionsAppendsAndMovesLikeTheReference) {
                 expectSame(ks, ref, "shape " + std::to_string(int(shape)) + " seed " + std::to_string(seed) +
                                         " step " + std::to_string(step));
                 for (std::int64_t i = 0; i < ref.size(); ++i) ASSERT_EQ(ks.find(ref.keys[static_cast<size_t>(i)]), i);
-                if (ks.sorted()) ASSERT_TRUE(std::is_sorted(ref.keys.begin(), ref.keys.end())) << "step " << step;
+                if (ks.sorted()) {
+                    ASSERT_TRUE(std::is_sorted(ref.keys.begin(), ref.keys.end())) << "step " << step;
+                }
                 if (HasFatalFailure()) return;
             }
         }
