@@ -1,6 +1,7 @@
 #include "grids/workareas.h"
 
 #include <QMdiArea>
+#include <QListWidget>
 #include <QMdiSubWindow>
 
 #include "dbwindow/frmView.h"
@@ -54,6 +55,24 @@ void CloseGrid(int slot) {
     }
     if (frmGrid* grid = WorkAreas[static_cast<size_t>(slot)]) grid->DoClose();
     WorkAreas[static_cast<size_t>(slot)] = nullptr;
+}
+
+void SelectSlot(int slot) {
+    if (slot < 0 || slot > 11) return;
+    frmMain* main = frmMain::instance();
+    if (main && main->view()) main->view()->SelectLine(slot);
+    else CurrentWA = static_cast<short>(slot);
+}
+
+QStringList SlotLines() {
+    QStringList lines;
+    frmMain* main = frmMain::instance();
+    for (int k = 0; k < 12; ++k) {
+        frmGrid* grid = WorkAreas[static_cast<size_t>(k)];
+        if (main && main->view() && main->view()->lstTable->item(k)) lines << main->view()->lstTable->item(k)->text();
+        else lines << (grid ? grid->statusname.toString() : frmView::Placeholder(k));
+    }
+    return lines;
 }
 
 void Main() {

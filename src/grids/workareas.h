@@ -3,6 +3,7 @@
 // window, and the slot selected in the database window.
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <array>
@@ -30,6 +31,12 @@ void CreateGrid(const QVariant& DBasePath, const QVariant& RSDescription, const 
 // (relations naming it go, its line shows the placeholder again). The slot's
 // line is selected first, so the next CreateGrid fills the same slot.
 void CloseGrid(int slot);
+
+// Selects a slot's line as a click in the database window does: its grid
+// (or nothing, for an empty slot) becomes the current grid.
+void SelectSlot(int slot);
+// The twelve lines of the database window's work-area list, as it shows them.
+QStringList SlotLines();
 
 // The start procedure: creates and shows the main window.
 void Main();

@@ -39,6 +39,8 @@
 #include "records/frmStatistics.h"
 #include "records/frmUpdateTable.h"
 #include "records/frmUpdateTableJoin.h"
+#include "transfer/frmAppendTable.h"
+#include "transfer/frmCopytoTable.h"
 #include "records/recorddialogs.h"
 #include "relations/frmRelations.h"
 #include "relations/relationsmanager.h"
@@ -244,6 +246,8 @@ void frmMain::buildMenus() {
     connect(mnuUpdateTableJoin, &QAction::triggered, this, &frmMain::mnuUpdateTableJoin_Click);
     connect(mnuDelete, &QAction::triggered, this, &frmMain::mnuDelete_Click);
     connect(mnuStatistics, &QAction::triggered, this, &frmMain::mnuStatistics_Click);
+    connect(mnuCopytoTable, &QAction::triggered, this, &frmMain::mnuCopytoTable_Click);
+    connect(mnuAppendfromTable, &QAction::triggered, this, &frmMain::mnuAppendfromTable_Click);
     connect(mnuEditCopy, &QAction::triggered, this, &frmMain::mnuEditCopy_Click);
     connect(mnuEditCut, &QAction::triggered, this, &frmMain::mnuEditCut_Click);
     connect(mnuEditPaste, &QAction::triggered, this, &frmMain::mnuEditPaste_Click);
@@ -553,6 +557,18 @@ void frmMain::mnuAddRecords_Click() {
 void frmMain::mnuDelete_Click() {
     if (!RecordDialogs::CurrentGrid()) return;
     frmDelete dialog(this);
+    Prompts::showModal(dialog);
+}
+
+void frmMain::mnuCopytoTable_Click() {
+    if (!RecordDialogs::CurrentGrid()) return;
+    frmCopytoTable dialog(this);
+    Prompts::showModal(dialog);
+}
+
+void frmMain::mnuAppendfromTable_Click() {
+    if (!RecordDialogs::CurrentGrid()) return;
+    frmAppendTable dialog(this);
     Prompts::showModal(dialog);
 }
 

@@ -95,6 +95,8 @@ public:
     void mnuUpdateTableJoin_Click();
     void mnuDelete_Click();
     void mnuStatistics_Click();
+    void mnuCopytoTable_Click();
+    void mnuAppendfromTable_Click();
     void mnuEditCopy_Click();
     void mnuEditCut_Click();
     void mnuEditPaste_Click();

@@ -57,8 +57,7 @@ QString TableNameFor(const QString& name) {
     return t.contains(' ') && !t.startsWith('[') ? "[" + name + "]" : t;
 }
 
-void MakeCreateTable(frmGrid* grid, const QString& tableName, QListWidget* fields) {
-    QString sql = " CREATE TABLE " + TableNameFor(tableName) + " (";
+std::vector<ColumnDef> ColumnDefs(frmGrid* grid, const QStringList& entries) {
     const bool table = grid->RSetType.toInt() == 1;
     const std::string source = grid->TableName.toString().toStdString();
     // A query grid's own columns: its statement may have been changed before it
@@ -67,19 +66,26 @@ void MakeCreateTable(frmGrid* grid, const QString& tableName, QListWidget* field
     engine::FieldCollection& all = table ? grid->db1->TableDefs()[source].Fields()
                                    : shown ? shown->Fields()
                                            : grid->db1->QueryDefs()[source].Fields();
-    for (int i = 0; i < fields->count(); ++i) {
-        const QString entry = fields->item(i)->text();
+    std::vector<ColumnDef> out;
+    for (const QString& entry : entries) {
         for (const auto& f : all) {
             if (QString::fromStdString(f->Name()) != entry) continue;
             QString column = entry.trimmed().contains(' ') ? "[" + entry + "]" : entry;
             const int dot = column.trimmed().indexOf('.');
             if (!table && dot >= 0) column = column.trimmed().remove(dot, 1);  // Orders.OrderID: OrdersOrderID
             const QString word = GetTypeName(f->Type());
-            sql += word == "Text" ? column + " Text (" + QString::number(f->Size()) + "), " : column + " " + word + ", ";
+            out.push_back({column, word == "Text" ? column + " Text (" + QString::number(f->Size()) + ")" : column + " " + word});
         }
     }
-    sql.chop(2);
-    CreateTableSQL = sql + ")";
+    return out;
+}
+
+void MakeCreateTable(frmGrid* grid, const QString& tableName, QListWidget* fields) {
+    QStringList entries;
+    for (int i = 0; i < fields->count(); ++i) entries << fields->item(i)->text();
+    QStringList definitions;
+    for (const ColumnDef& c : ColumnDefs(grid, entries)) definitions << c.definition;
+    CreateTableSQL = " CREATE TABLE " + TableNameFor(tableName) + " (" + definitions.join(", ") + ")";
 }
 
 }  // namespace moduleCreateTable

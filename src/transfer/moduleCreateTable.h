@@ -3,6 +3,9 @@
 // a grid's fields. The type rows come from the engine's one type table; each
 // dialog knows a part of it.
 #include <QString>
+#include <QStringList>
+
+#include <vector>
 
 class QListWidget;
 class frmGrid;
@@ -28,6 +31,16 @@ int StructureTypeCode(const QString& name);
 // A table or column name as a statement needs it: bracketed when it holds a
 // blank (and is not bracketed already).
 QString TableNameFor(const QString& name);
+
+// A listed field as a new table's column: its name as the statements write
+// it and its definition ("[Ship Name] Text (40)").
+struct ColumnDef {
+    QString column;
+    QString definition;
+};
+// The columns of the listed fields found in the grid's table, or among a query
+// grid's columns, in list order; a type the copy set does not know raises 5.
+std::vector<ColumnDef> ColumnDefs(frmGrid* grid, const QStringList& entries);
 
 // The statement MakeCreateTable built; the caller executes it.
 extern QString CreateTableSQL;

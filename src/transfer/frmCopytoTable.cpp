@@ -1,0 +1,252 @@
+#include "transfer/frmCopytoTable.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "engine/dao.h"
+#include "grids/datacontrol.h"
+#include "grids/frmGrid.h"
+#include "records/recorddialogs.h"
+#include "shell/prompts.h"
+#include "transfer/moduleCreateTable.h"
+
+namespace {
+
+constexpr int kAll = 0, kNext = 1, kWhere = 3;
+
+// Moves every entry of one list to the other, from the last to the first.
+void moveAll(QListWidget* from, QListWidget* to) {
+    for (int i = from->count() - 1; i >= 0; --i) to->addItem(from->takeItem(i));
+}
+
+void moveSelected(QListWidget* from, QListWidget* to) {
+    QListWidgetItem* item = from->currentItem();
+    if (!item || !item->isSelected()) return;
+    to->addItem(from->takeItem(from->row(item)));
+}
+
+}  // namespace
+
+frmCopytoTable::frmCopytoTable(QWidget* owner) : QDialog(owner) {
+    setObjectName("frmCopytoTable");
+    setWindowTitle("Copy to a Table");
+    auto* lblName = new QLabel("Table Name", this);
+    txtTableName = new QLineEdit(this);
+    txtTableName->setObjectName("txtTableName");
+    lblName->setBuddy(txtTableName);
+
+    auto* fields = new QGroupBox("Fields", this);
+    lstFields = new QListWidget(fields);
+    lstFields->setObjectName("lstFields");
+    lstCopyFields = new QListWidget(fields);
+    lstCopyFields->setObjectName("lstCopyFields");
+    cmdAdd = new QPushButton(">", fields);
+    cmdAdd->setObjectName("cmdAdd");
+    cmdAddAll = new QPushButton(">>", fields);
+    cmdAddAll->setObjectName("cmdAddAll");
+    cmdRemove = new QPushButton("<", fields);
+    cmdRemove->setObjectName("cmdRemove");
+    cmdRemoveAll = new QPushButton("<<", fields);
+    cmdRemoveAll->setObjectName("cmdRemoveAll");
+    auto* arrows = new QVBoxLayout;
+    arrows->addStretch(1);
+    for (QPushButton* b : {cmdAdd, cmdAddAll, cmdRemove, cmdRemoveAll}) {
+        b->setAutoDefault(false);
+        arrows->addWidget(b);
+    }
+    arrows->addStretch(1);
+    auto* lists = new QHBoxLayout(fields);
+    lists->addWidget(lstFields, 1);
+    lists->addLayout(arrows);
+    lists->addWidget(lstCopyFields, 1);
+
+    auto* scope = new QGroupBox("Scope", this);
+    auto* scopeLayout = new QVBoxLayout(scope);
+    const std::pair<int, const char*> options[] = {{kAll, "All"}, {kNext, "Next"}, {kWhere, "Where"}};
+    for (const auto& [index, caption] : options) {
+        auto* b = new QRadioButton(caption, scope);
+        b->setObjectName(QString("optScope%1").arg(index));
+        optScope[static_cast<size_t>(index)] = b;
+        connect(b, &QRadioButton::clicked, this, &frmCopytoTable::optScope_Click);
+    }
+    txtRestNumber = new QLineEdit("1", scope);
+    txtRestNumber->setObjectName("txtRestNumber");
+    txtRestNumber->setMaximumWidth(80);
+    auto* next = new QHBoxLayout;
+    next->addWidget(optScope[kNext]);
+    next->addWidget(txtRestNumber);
+    scopeLayout->addWidget(optScope[kAll]);
+    scopeLayout->addLayout(next);
+    scopeLayout->addWidget(optScope[kWhere]);
+
+    auto* lblWhere = new QLabel("Where", this);
+    txtWhere = new QPlainTextEdit(this);
+    txtWhere->setObjectName("txtWhere");
+    lblWhere->setBuddy(txtWhere);
+
+    cmdCopy = new QPushButton("Copy", this);
+    cmdCopy->setObjectName("cmdCopy");
+    cmdCancel = new QPushButton("Cancel", this);
+    cmdCancel->setObjectName("cmdCancel");
+    for (QPushButton* b : {cmdCopy, cmdCancel}) b->setAutoDefault(false);
+
+    auto* name = new QHBoxLayout;
+    name->addWidget(lblName);
+    name->addWidget(txtTableName, 1);
+    auto* lower = new QHBoxLayout;
+    lower->addWidget(scope);
+    auto* where = new QVBoxLayout;
+    where->addWidget(lblWhere);
+    where->addWidget(txtWhere, 1);
+    lower->addLayout(where, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cmdCopy);
+    buttons->addWidget(cmdCancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(name);
+    layout->addWidget(fields, 1);
+    layout->addLayout(lower);
+    layout->addLayout(buttons);
+
+    connect(cmdAdd, &QPushButton::clicked, this, &frmCopytoTable::cmdAdd_Click);
+    connect(cmdRemove, &QPushButton::clicked, this, &frmCopytoTable::cmdRemove_Click);
+    connect(cmdAddAll, &QPushButton::clicked, this, &frmCopytoTable::cmdAddAll_Click);
+    connect(cmdRemoveAll, &QPushButton::clicked, this, &frmCopytoTable::cmdRemoveAll_Click);
+    connect(lstFields, &QListWidget::itemDoubleClicked, this, &frmCopytoTable::cmdAdd_Click);
+    connect(lstCopyFields, &QListWidget::itemDoubleClicked, this, &frmCopytoTable::cmdRemove_Click);
+    connect(cmdCopy, &QPushButton::clicked, this, &frmCopytoTable::cmdCopy_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmCopytoTable::cmdCancel_Click);
+    Form_Load();
+}
+
+void frmCopytoTable::Form_Load() {
+    RecordDialogs::Place(this, 600, 1200, 7500, 6000);
+    CurrentGrid = RecordDialogs::CurrentGrid();
+    txtWhere->clear();
+    LoadFields();
+    const bool table = CurrentGrid && CurrentGrid->RSetType.toInt() == 1;
+    optScope[table ? kWhere : kNext]->setChecked(true);
+    optScope[kAll]->setEnabled(table);
+    optScope[kWhere]->setEnabled(table);
+    optScope_Click();
+    setWindowTitle("Copy to a Table   " + (CurrentGrid ? CurrentGrid->statusname.toString() : QString()));
+    txtTableName->setFocus();
+}
+
+void frmCopytoTable::optScope_Click() {
+    txtWhere->setEnabled(optScope[kWhere]->isChecked());
+    txtRestNumber->setEnabled(optScope[kNext]->isChecked());
+}
+
+void frmCopytoTable::LoadFields() {
+    lstFields->clear();
+    lstCopyFields->clear();
+    if (!CurrentGrid || !CurrentGrid->Data1->Recordset()) return;
+    for (const auto& f : CurrentGrid->Data1->Recordset()->Fields()) lstFields->addItem(QString::fromStdString(f->Name()));
+}
+
+void frmCopytoTable::cmdAdd_Click() { moveSelected(lstFields, lstCopyFields); }
+void frmCopytoTable::cmdRemove_Click() { moveSelected(lstCopyFields, lstFields); }
+void frmCopytoTable::cmdAddAll_Click() { moveAll(lstFields, lstCopyFields); }
+void frmCopytoTable::cmdRemoveAll_Click() { moveAll(lstCopyFields, lstFields); }
+void frmCopytoTable::cmdCancel_Click() { done(QDialog::Rejected); }
+
+void frmCopytoTable::cmdCopy_Click() {
+    if (!CurrentGrid) return;
+    if (txtTableName->text().trimmed().isEmpty()) return RecordDialogs::Refuse("No Table name was supplied.");
+    if (lstCopyFields->count() == 0) return RecordDialogs::Refuse("No fields to copy.");
+    if (optScope[kWhere]->isChecked() && txtWhere->toPlainText().trimmed().isEmpty())
+        return RecordDialogs::Refuse("No where condition was specified.");
+    try {
+        engine::Database& db = *CurrentGrid->db1;
+        // Only a name written exactly so is offered for overwriting.
+        const std::string name = txtTableName->text().toStdString();
+        for (const auto& td : db.TableDefs()) {
+            if (td->Name() != name) continue;
+            if (Prompts::message("A table of that name already exists, overwrite it?", "Warning", Prompts::Icon::None,
+                                 Prompts::Buttons::OKCancel) != Prompts::Answer::OK)
+                return;
+            db.TableDefs().Refresh();
+            db.Execute("Drop Table [" + name + "]");
+            break;
+        }
+        RecordDialogs::BusyPointer busy;
+        MakeCommand();
+        db.Execute(CreateTableCommand.toStdString());
+        NewTable = db.OpenRecordset(name);
+        CopyRecords();
+        NewTable->Close();
+        NewTable.reset();
+    } catch (const engine::Error& e) {
+        // What was done stays done: a dropped table, a created one, the records copied.
+        NewTable.reset();
+        Prompts::message(QString::fromStdString(e.description()));
+        return;
+    }
+    done(QDialog::Accepted);
+}
+
+void frmCopytoTable::MakeCommand() {
+    const QString name = moduleCreateTable::TableNameFor(txtTableName->text().trimmed());
+    QStringList entries;
+    for (int i = 0; i < lstCopyFields->count(); ++i) entries << lstCopyFields->item(i)->text();
+    QStringList columns, definitions;
+    for (const auto& c : moduleCreateTable::ColumnDefs(CurrentGrid, entries)) {
+        columns << c.column;
+        definitions << c.definition;
+    }
+    CreateTableCommand = " CREATE TABLE " + name + " (" + definitions.join(", ") + ")";
+    InsertIntoCommand = "Insert into " + name + " (" + columns.join(", ") + ") ";
+    SelectString = "Select " + columns.join(", ");
+    TotalString = InsertIntoCommand + SelectString + " From [" + CurrentGrid->TableName.toString() + "]";
+}
+
+void frmCopytoTable::CopyRecords() {
+    long counter = 0;
+    const QString status = "  " + CurrentGrid->statusname.toString() + "  ";
+    // Everything up to and including the keyword goes, whatever the scope.
+    const QString typed = txtWhere->toPlainText();
+    const int keyword = RecordDialogs::KeywordAt(typed, "WHERE");
+    if (keyword >= 0) txtWhere->setPlainText(typed.mid(keyword + 5));
+    const auto source = CurrentGrid->Data1->Recordset();
+    if (optScope[kAll]->isChecked() || optScope[kWhere]->isChecked()) {
+        if (optScope[kWhere]->isChecked()) TotalString += " Where " + txtWhere->toPlainText();
+        RecordDialogs::Status(" Running Insert SQL");
+        engine::Database& db = *CurrentGrid->Data1->Database();
+        db.Execute(TotalString.toStdString());
+        RecordDialogs::Status(status + QString::number(db.RecordsAffected()) + " records copied");
+    } else {
+        bool ok = false;
+        const long n = txtRestNumber->text().trimmed().toShort(&ok);
+        if (!ok) throw engine::Error(13, "Type mismatch: '" + txtRestNumber->text().toStdString() + "' is not a number of records from 0 to 32767.");
+        RecordDialogs::Progress progress(std::min<long>(n, source->RecordCount()));
+        RecordDialogs::RunTransaction run(*CurrentGrid->db1);
+        bool ended = false;
+        for (long k = 1; k <= n && !ended; ++k) {
+            NewTable->AddNew();
+            for (int i = 0; i < lstCopyFields->count(); ++i) {
+                QString target = lstCopyFields->item(i)->text();
+                const int dot = target.indexOf('.');
+                if (dot >= 0) target.remove(dot, 1);
+                NewTable->Fields(target.toStdString()).SetValue(source->Fields(lstCopyFields->item(i)->text().toStdString()).Value());
+            }
+            NewTable->Update();
+            if (++counter % 200 == 0) progress.Report(counter, status + QString::number(counter) + "  Records copied");
+            source->MoveNext();
+            ended = source->EOF_();
+        }
+        if (!ended)
+            RecordDialogs::Status(status + QString::number(source->RecordCount()) + "  Records  " + QString::number(counter) +
+                                  "  Records copied");
+    }
+    if (source->RecordCount() > 0) source->MoveFirst();
+    CurrentGrid->Data1->NotifyMoved();
+}
