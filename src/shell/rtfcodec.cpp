@@ -289,7 +289,8 @@ const std::unordered_map<std::string_view, WordInfo>& words() {
         // Destinations whose contents are not part of the visible text.
         for (std::string_view w :
              {"info", "pict", "stylesheet", "header", "headerl", "headerr", "headerf", "footer", "footerl", "footerr",
-              "footerf", "footnote", "annotation", "object", "objdata", "fldinst", "xe", "tc", "txe", "rxe",
+              "footerf", "footnote", "annotation", "objdata", "objclass", "objname", "fldinst", "xe", "tc", "txe",
+              "rxe",
               "template", "listtable", "listoverridetable", "revtbl", "rsidtbl", "filetbl", "latentstyles",
               "themedata", "colorschememapping", "datastore", "xmlnstbl", "nonshppict", "shp", "shpinst", "do",
               "pgdsctbl", "userprops", "docvar", "background", "fchars", "lchars", "ftnsep", "ftnsepc", "ftncn",
@@ -314,7 +315,7 @@ int hexValue(char c) {
 
 class Reader {
 public:
-    Reader(const QByteArray& data, QTextDocument& document) : data_(data), doc_(document), cursor_(&document) {}
+    Reader(const QByteArray& data, QTextDocument& document) : data_(data), cursor_(&document) {}
 
     ReadResult read() {
         if (!looksLikeRtf(data_)) problem(Problem::NotRtf);
@@ -422,7 +423,8 @@ private:
         const qsizetype start = pos_;
         while (pos_ < n && isLetter(data_[pos_])) ++pos_;
         // Names are at most 32 letters; longer ones are unknown anyway.
-        const std::string_view name(data_.constData() + start, static_cast<std::size_t>(std::min<qsizetype>(pos_ - start, 32)));
+        const auto length = static_cast<std::size_t>(std::min<qsizetype>(pos_ - start, 32));
+        const std::string_view name(data_.constData() + start, length);
         bool hasParam = false;
         bool negative = false;
         std::int64_t value = 0;
@@ -779,7 +781,6 @@ private:
 
     const QByteArray& data_;
     qsizetype pos_ = 0;
-    QTextDocument& doc_;
     QTextCursor cursor_;
 
     State st_;

@@ -92,7 +92,8 @@ TEST_P(RtfRoundTrip, KeepsTextAndFormattingThroughAFile) {
     }
     const QByteArray written = rtf::toRtf(original).toLatin1();
     EXPECT_TRUE(rtf::looksLikeRtf(written));
-    EXPECT_TRUE(std::all_of(written.begin(), written.end(), [](char c) { return c > 0 && c < 0x7F; })) << written.data();
+    EXPECT_TRUE(std::all_of(written.begin(), written.end(), [](char c) { return c > 0 && c < 0x7F; }))
+        << written.data();
 
     TempDir dir;
     const QString path = QString::fromStdString(dir.file("doc.rtf"));
@@ -135,7 +136,8 @@ class RtfSample : public ::testing::TestWithParam<Sample> {};
 TEST_P(RtfSample, ReadsAsTheWriterShowsIt) {
     QTextDocument doc;
     doc.setPlainText("replaced");
-    const rtf::ReadResult result = rtf::fromRtf(readFile(LEDGERLY_TEST_DATA "/rtf/" + QString::fromStdString(GetParam().file)), doc);
+    const QString path = LEDGERLY_TEST_DATA "/rtf/" + QString::fromStdString(GetParam().file);
+    const rtf::ReadResult result = rtf::fromRtf(readFile(path), doc);
     EXPECT_TRUE(result.complete) << result.message.toStdString();
     EXPECT_EQ(describe(doc), GetParam().expected);
 }
@@ -197,9 +199,10 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"Symbols", whole("a\\~b\\-c\\_d\\\\e\\{f\\}g\\line h\\tab i\tj\\emdash\\lquote q\\rquote"),
                  {"left: [Serif 12]a\u00a0b\u00adc\u2011d\\e{f}g\u2028h\ti\tj—‘q’"}},
         ReadCase{"SkippedDestinations",
-                 whole(R"({\field{\*\fldinst HYPERLINK "x"}{\fldrslt link}} {\*\unknown hidden}{\pict 0a1b}{\stylesheet)"
-                       R"({\s1 style;}}{\info{\title t}}{\header h\par}{\pict\bin4 }}{{}shown)"),
-                 {"left: [Serif 12]link shown"}}),
+                 whole(R"({\field{\*\fldinst HYPERLINK "x"}{\fldrslt link}} {\*\unknown hidden}{\pict 0a1b})"
+                       R"({\stylesheet{\s1 style;}}{\info{\title t}}{\header h\par}{\pict\bin4 }}{{})"
+                       R"({\object{\objclass P}{\objdata 01}{\result obj }}shown)"),
+                 {"left: [Serif 12]link obj shown"}}),
     [](const auto& info) { return info.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(
