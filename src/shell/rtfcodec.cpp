@@ -647,6 +647,12 @@ private:
     // the current font.
     void flushBytes() {
         if (bytes_.isEmpty()) return;
+        // RTF's own characters are ASCII in every code page.
+        if (std::all_of(bytes_.cbegin(), bytes_.cend(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+            for (char c : std::as_const(bytes_)) unit(static_cast<char16_t>(c));
+            bytes_.clear();
+            return;
+        }
         int codePage = ansiCodePage_;
         if (st_.dest == Dest::FontTable) {
             if (fontOpen_ && fontCodePage_ > 0) codePage = fontCodePage_;
