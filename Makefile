@@ -2,7 +2,7 @@
 BUILD ?= build
 SAMPLES ?= samples
 
-.PHONY: run test build program configure setup samples bench fuzz clean
+.PHONY: run test build program configure setup samples bench fuzz fuzz-rtf clean
 
 setup:
 	@scripts/setup
@@ -44,6 +44,16 @@ fuzz:
 	@cmake --build build-fuzz --target ledgerly-fuzz-sql
 	@mkdir -p build-fuzz/corpus
 	build-fuzz/bin/ledgerly-fuzz-sql -max_total_time=$(FUZZ_SECONDS) -max_len=512 -timeout=5 build-fuzz/corpus fuzz/corpus
+
+# The RTF codec's fuzzer: reads any bytes, then checks that what it read reads
+# back the same after writing it; undefined behaviour stops the run.
+fuzz-rtf:
+	@scripts/setup fuzz
+	@CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLEDGERLY_FUZZ=ON >/dev/null
+	@cmake --build build-fuzz -j1 --target ledgerly-fuzz-rtf
+	@mkdir -p build-fuzz/corpus-rtf
+	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 build-fuzz/bin/ledgerly-fuzz-rtf -max_total_time=$(FUZZ_SECONDS) \
+	  -rss_limit_mb=2048 -timeout=10 -dict=fuzz/rtf.dict build-fuzz/corpus-rtf fuzz/corpus/rtf
 
 clean:
 	rm -rf $(BUILD) $(SAMPLES)
