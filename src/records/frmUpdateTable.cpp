@@ -198,16 +198,21 @@ engine::Variant frmUpdateTable::CalculateValue(engine::Recordset& source) {
             scratchRows_->AddNew();
             scratchRows_->Update();
         }
+        const QString expression = TextWith->toPlainText().trimmed();
+        if (expression != mentionedFor_ || mentioned_.empty()) {
+            mentioned_.clear();
+            for (int i = 0; i < lstFields->count(); ++i) {
+                const QString entry = lstFields->item(i)->text(), plain = withoutFirstDot(entry.trimmed());
+                if (expression.contains(plain, Qt::CaseInsensitive) || expression.contains(entry.trimmed(), Qt::CaseInsensitive))
+                    mentioned_.emplace_back(entry.toStdString(), plain.toStdString());
+            }
+            mentionedFor_ = expression;
+        }
         scratchRows_->MoveFirst();
         scratchRows_->Edit();
-        for (int i = 0; i < lstFields->count(); ++i) {
-            const QString entry = lstFields->item(i)->text();
-            scratchRows_->Fields(withoutFirstDot(entry.trimmed()).toStdString())
-                .SetValue(source.Fields(entry.toStdString()).Value());
-        }
+        for (const auto& [field, copy] : mentioned_) scratchRows_->Fields(copy).SetValue(source.Fields(field).Value());
         scratchRows_->Update();
-        scratch_->Execute("Update TempUpdateTable Set " + scratchField_.toStdString() + " = " +
-                          TextWith->toPlainText().trimmed().toStdString());
+        scratch_->Execute("Update TempUpdateTable Set " + scratchField_.toStdString() + " = " + expression.toStdString());
         // The held recordset reads the row again after the statement changed it.
         QString plain = scratchField_;
         if (plain.startsWith('[') && plain.endsWith(']')) plain = plain.mid(1, plain.size() - 2);

@@ -8,6 +8,9 @@
 
 #include <array>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/dao.h"
 
@@ -61,6 +64,11 @@ private:
     frmGrid* grid_ = nullptr;
     QString activeBox_;        // "TextWith" or "txtWhere": where builder picks go
     QString scratchField_;     // the chosen field's name in the scratch table
+    // The fields whose names the expression holds, for the expression they
+    // were found in: only those are copied to the scratch row (no other can
+    // change the value).
+    QString mentionedFor_;
+    std::vector<std::pair<std::string, std::string>> mentioned_;  // grid field, scratch field
     std::shared_ptr<engine::Database> scratch_;
     std::shared_ptr<engine::Recordset> scratchRows_;
     QString lastStatement_;
