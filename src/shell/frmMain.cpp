@@ -29,6 +29,7 @@
 #include "dbwindow/frmView.h"
 #include "grids/FrmRecordNumber.h"
 #include "schema/frmIndexes.h"
+#include "schema/frmTableStructure.h"
 #include "grids/frmGrid.h"
 #include "grids/frmStatisticsGrid1.h"
 #include "records/frmAddRecord.h"
@@ -247,6 +248,7 @@ void frmMain::buildMenus() {
     connect(mnuDelete, &QAction::triggered, this, &frmMain::mnuDelete_Click);
     connect(mnuStatistics, &QAction::triggered, this, &frmMain::mnuStatistics_Click);
     connect(mnuCopytoTable, &QAction::triggered, this, &frmMain::mnuCopytoTable_Click);
+    connect(mnuTableStructure, &QAction::triggered, this, &frmMain::mnuTableStructure_Click);
     connect(mnuAppendfromTable, &QAction::triggered, this, &frmMain::mnuAppendfromTable_Click);
     connect(mnuEditCopy, &QAction::triggered, this, &frmMain::mnuEditCopy_Click);
     connect(mnuEditCut, &QAction::triggered, this, &frmMain::mnuEditCut_Click);
@@ -570,6 +572,14 @@ void frmMain::mnuAppendfromTable_Click() {
     if (!RecordDialogs::CurrentGrid()) return;
     frmAppendTable dialog(this);
     Prompts::showModal(dialog);
+}
+
+void frmMain::mnuTableStructure_Click() {
+    // Modeless: it works on a file of its own choosing, beside the grids.
+    auto* dialog = new frmTableStructure(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+    dialog->activateWindow();
 }
 
 void frmMain::mnuStatistics_Click() {

@@ -96,6 +96,7 @@ public:
     void mnuDelete_Click();
     void mnuStatistics_Click();
     void mnuCopytoTable_Click();
+    void mnuTableStructure_Click();
     void mnuAppendfromTable_Click();
     void mnuEditCopy_Click();
     void mnuEditCut_Click();
