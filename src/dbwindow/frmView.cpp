@@ -14,6 +14,7 @@
 #include <functional>
 
 #include "grids/frmGrid.h"
+#include "queries/frmActionQuery.h"
 #include "grids/workareas.h"
 #include "relations/classrelation.h"
 #include "relations/frmRelations.h"
@@ -257,7 +258,11 @@ void frmView::cmdRefresh_Click() {
 }
 
 void frmView::cmdSQL_Click() {
-    // The action-query dialog arrives with the query tools.
+    // Modeless, with a database of its own; it closes itself after a run.
+    auto* runner = new frmActionQuery(frmMain::instance());
+    runner->setAttribute(Qt::WA_DeleteOnClose);
+    runner->show();
+    runner->activateWindow();
 }
 
 void frmView::cmdSetup_Click() {

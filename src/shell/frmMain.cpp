@@ -32,6 +32,7 @@
 #include "schema/frmTableStructure.h"
 #include "grids/frmGrid.h"
 #include "grids/frmStatisticsGrid1.h"
+#include "queries/frmQueryManager.h"
 #include "records/frmAddRecord.h"
 #include "records/frmDelete.h"
 #include "records/frmFind.h"
@@ -249,6 +250,7 @@ void frmMain::buildMenus() {
     connect(mnuStatistics, &QAction::triggered, this, &frmMain::mnuStatistics_Click);
     connect(mnuCopytoTable, &QAction::triggered, this, &frmMain::mnuCopytoTable_Click);
     connect(mnuTableStructure, &QAction::triggered, this, &frmMain::mnuTableStructure_Click);
+    connect(mnuQueryManager, &QAction::triggered, this, &frmMain::mnuQueryManager_Click);
     connect(mnuAppendfromTable, &QAction::triggered, this, &frmMain::mnuAppendfromTable_Click);
     connect(mnuEditCopy, &QAction::triggered, this, &frmMain::mnuEditCopy_Click);
     connect(mnuEditCut, &QAction::triggered, this, &frmMain::mnuEditCut_Click);
@@ -572,6 +574,15 @@ void frmMain::mnuAppendfromTable_Click() {
     if (!RecordDialogs::CurrentGrid()) return;
     frmAppendTable dialog(this);
     Prompts::showModal(dialog);
+}
+
+void frmMain::mnuQueryManager_Click() {
+    auto* manager = new frmQueryManager;
+    QMdiSubWindow* sub = mdiArea->addSubWindow(manager);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    manager->Form_Load();
+    sub->show();
+    mdiArea->setActiveSubWindow(sub);
 }
 
 void frmMain::mnuTableStructure_Click() {

@@ -97,6 +97,7 @@ public:
     void mnuStatistics_Click();
     void mnuCopytoTable_Click();
     void mnuTableStructure_Click();
+    void mnuQueryManager_Click();
     void mnuAppendfromTable_Click();
     void mnuEditCopy_Click();
     void mnuEditCut_Click();

@@ -1,0 +1,116 @@
+#include "queries/frmActionQuery.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "records/recorddialogs.h"
+#include "shell/prompts.h"
+
+frmActionQuery::frmActionQuery(QWidget* owner) : QDialog(owner) {
+    setObjectName("frmActionQuery");
+    setWindowTitle("Run an Action Query");
+    cmdOpenDbase = new QPushButton("Open Database", this);
+    cmdOpenDbase->setObjectName("cmdOpenDbase");
+    auto* lblQueries = new QLabel("Action Queries", this);
+    QryList = new QListWidget(this);
+    QryList->setObjectName("QryList");
+    lblQueries->setBuddy(QryList);
+    auto* lblQuery = new QLabel("Selected Query Definition", this);
+    txtSQL = new QPlainTextEdit(this);
+    txtSQL->setObjectName("txtSQL");
+    lblQuery->setBuddy(txtSQL);
+    cmdRun = new QPushButton("Run Query", this);
+    cmdRun->setObjectName("cmdRun");
+    cmdClose = new QPushButton("Close", this);
+    cmdClose->setObjectName("cmdClose");
+    for (QPushButton* b : {cmdOpenDbase, cmdRun, cmdClose}) b->setAutoDefault(false);
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(lblQueries);
+    left->addWidget(QryList, 1);
+    left->addWidget(cmdOpenDbase);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cmdRun);
+    buttons->addWidget(cmdClose);
+    auto* right = new QVBoxLayout;
+    right->addWidget(lblQuery);
+    right->addWidget(txtSQL, 1);
+    right->addLayout(buttons);
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(left, 1);
+    layout->addLayout(right, 2);
+
+    connect(cmdOpenDbase, &QPushButton::clicked, this, &frmActionQuery::cmdOpenDbase_Click);
+    connect(QryList, &QListWidget::itemClicked, this, &frmActionQuery::QryList_Click);
+    connect(QryList, &QListWidget::itemDoubleClicked, this, &frmActionQuery::QryList_DblClick);
+    connect(cmdRun, &QPushButton::clicked, this, &frmActionQuery::cmdRun_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &frmActionQuery::cmdClose_Click);
+    Form_Load();
+}
+
+void frmActionQuery::Form_Load() {
+    RecordDialogs::Place(this, 500, 500, 8000, 4000);
+    cmdRun->setEnabled(false);
+}
+
+void frmActionQuery::cmdOpenDbase_Click() {
+    try {
+        const auto path = Prompts::openFile("Open Database", "Databases (*.mdb);;All Files (*)", QString());
+        if (!path || path->trimmed().isEmpty()) return;  // cancelled: everything stays
+        database_ = engine::DBEngine::OpenDatabase(path->toStdString());
+        setWindowTitle("Run an Action Query  " + *path);
+        QryList->clear();
+        txtSQL->clear();
+        cmdRun->setEnabled(false);
+        PopulateTableList();
+    } catch (const engine::Error& e) {
+        Prompts::message(QString::fromStdString(e.description()));
+    }
+}
+
+void frmActionQuery::PopulateTableList() {
+    QryList->clear();
+    for (const auto& q : database_->QueryDefs())
+        if (q->Type() != 0 && q->Type() != 128) QryList->addItem(QString::fromStdString(q->Name()));
+}
+
+void frmActionQuery::QryList_Click() {
+    if (!database_ || !QryList->currentItem()) return;
+    try {
+        txtSQL->setPlainText(QString::fromStdString(database_->QueryDefs()[QryList->currentItem()->text().toStdString()].SQL()));
+        cmdRun->setEnabled(true);
+    } catch (const engine::Error& e) {
+        Prompts::message(QString::fromStdString(e.description()));
+    }
+}
+
+void frmActionQuery::QryList_DblClick() {
+    QryList_Click();
+    if (cmdRun->isEnabled()) cmdRun_Click();
+}
+
+void frmActionQuery::cmdRun_Click() {
+    if (!database_) return;
+    try {
+        RecordDialogs::BusyPointer busy;
+        database_->Execute(txtSQL->toPlainText().toStdString(), engine::dbDenyWrite);
+    } catch (const engine::Error& e) {
+        Prompts::message(QString::fromStdString(e.description()));
+        return;
+    }
+    Prompts::message("The Query has finished running.", "Action Query", Prompts::Icon::Information);
+    DoClose();
+}
+
+void frmActionQuery::DoClose() {
+    if (database_) database_->Close();
+    database_.reset();
+    close();
+}
+
+void frmActionQuery::cmdClose_Click() { close(); }
