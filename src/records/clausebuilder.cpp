@@ -95,6 +95,7 @@ void ClauseBuilder::WriteText(const QString& item) {
 
 void ClauseBuilder::ComboFields_Click() {
     QString name = ComboFields->currentText();
+    if (fieldText) return WriteText(fieldText(name));
     if (name.trimmed().contains(' ')) name = "[" + name + "]";
     WriteText(name.trimmed());
 }

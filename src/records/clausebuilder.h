@@ -36,6 +36,8 @@ public:
 
     // The box picks are written into; nullptr writes nothing.
     std::function<QPlainTextEdit*()> target;
+    // What a field pick writes; unset: the name, bracketed when it holds a blank.
+    std::function<QString(const QString& item)> fieldText;
     // Update Table takes Logical picks into its Where box only: false refuses one.
     std::function<bool()> logicalAllowed;
 

@@ -32,6 +32,7 @@
 #include "schema/frmTableStructure.h"
 #include "grids/frmGrid.h"
 #include "grids/frmStatisticsGrid1.h"
+#include "queries/frmMakeQuery.h"
 #include "queries/frmQueryManager.h"
 #include "records/frmAddRecord.h"
 #include "records/frmDelete.h"
@@ -251,6 +252,7 @@ void frmMain::buildMenus() {
     connect(mnuCopytoTable, &QAction::triggered, this, &frmMain::mnuCopytoTable_Click);
     connect(mnuTableStructure, &QAction::triggered, this, &frmMain::mnuTableStructure_Click);
     connect(mnuQueryManager, &QAction::triggered, this, &frmMain::mnuQueryManager_Click);
+    connect(mnuMakeaQuery, &QAction::triggered, this, &frmMain::mnuMakeaQuery_Click);
     connect(mnuAppendfromTable, &QAction::triggered, this, &frmMain::mnuAppendfromTable_Click);
     connect(mnuEditCopy, &QAction::triggered, this, &frmMain::mnuEditCopy_Click);
     connect(mnuEditCut, &QAction::triggered, this, &frmMain::mnuEditCut_Click);
@@ -574,6 +576,13 @@ void frmMain::mnuAppendfromTable_Click() {
     if (!RecordDialogs::CurrentGrid()) return;
     frmAppendTable dialog(this);
     Prompts::showModal(dialog);
+}
+
+void frmMain::mnuMakeaQuery_Click() {
+    auto* builder = new frmMakeQuery(this);  // modeless, a window of its own
+    builder->setAttribute(Qt::WA_DeleteOnClose);
+    builder->show();
+    builder->activateWindow();
 }
 
 void frmMain::mnuQueryManager_Click() {

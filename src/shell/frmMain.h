@@ -98,6 +98,7 @@ public:
     void mnuCopytoTable_Click();
     void mnuTableStructure_Click();
     void mnuQueryManager_Click();
+    void mnuMakeaQuery_Click();
     void mnuAppendfromTable_Click();
     void mnuEditCopy_Click();
     void mnuEditCut_Click();
