@@ -57,7 +57,7 @@ public:
 
     frmView* view() const { return view_; }
 
-    // The one writer of the status bar's text panel.
+    // The one writer of the status bar's text panel; StatusTextChanged tells each text.
     void SetStatusText(const QString& text);
     QString StatusText() const;
 
@@ -95,6 +95,7 @@ public:
     void mnuUpdateTableJoin_Click();
     void mnuDelete_Click();
     void mnuStatistics_Click();
+    void mnuImportFoxPro_Click();
     void mnuEditCopy_Click();
     void mnuEditCut_Click();
     void mnuEditPaste_Click();
@@ -109,6 +110,9 @@ public:
 
     // The program's folder: the executable's, or LEDGERLY_HOME when set.
     static QString ProgramFolder();
+
+signals:
+    void StatusTextChanged(const QString& text);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -61,4 +61,29 @@ inline void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
+// A memo file in one of the three block layouts; add() returns the block number.
+struct MemoFile {
+    enum Style { Dbt3, Dbt4, Fpt } style;
+    int blockSize;
+    std::string bytes = std::string(512, '\0');
+
+    std::uint32_t add(const std::string& data, std::uint32_t fptType = 1) {
+        bytes.resize((bytes.size() + blockSize - 1) / blockSize * blockSize, '\0');  // the header fills a block
+        const auto block = static_cast<std::uint32_t>(bytes.size() / blockSize);
+        if (style == Dbt3) bytes += data + "\x1A\x1A";
+        if (style == Dbt4) bytes += "\xFF\xFF\x08" + std::string(1, '\0') + le(data.size() + 8, 4) + data;
+        if (style == Fpt) bytes += be(fptType, 4) + be(data.size(), 4) + data;
+        bytes.resize((bytes.size() + blockSize - 1) / blockSize * blockSize, '\0');
+        return block;
+    }
+    std::string file() const {
+        std::string s = bytes;
+        const auto next = static_cast<std::uint32_t>(s.size() / blockSize);
+        if (style == Fpt) s.replace(0, 8, be(next, 4) + std::string(2, '\0') + be(blockSize, 2));
+        else s.replace(0, 4, le(next, 4));
+        if (style == Dbt4) s.replace(20, 2, le(blockSize, 2));
+        return s;
+    }
+};
+
 }  // namespace dbfwriter
