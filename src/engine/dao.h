@@ -25,7 +25,9 @@ struct TableMeta;
 struct LinkMeta;
 
 // Recordset types and edit modes, with their usual values.
-enum RecordsetTypeEnum { dbOpenTable = 1, dbOpenDynaset = 2, dbOpenSnapshot = 4 };
+enum RecordsetTypeEnum { dbOpenTable = 1, dbOpenDynaset = 2, dbOpenSnapshot = 4, dbOpenForwardOnly = 8 };
+// Workspace types.
+enum WorkspaceTypeEnum { dbUseODBC = 1, dbUseJet = 2 };
 enum EditModeEnum { dbEditNone = 0, dbEditInProgress = 1, dbEditAdd = 2 };
 // Field and table attributes.
 constexpr long dbDescending = 1;        // a field of an index
@@ -357,6 +359,7 @@ private:
 };
 
 class Workspace;
+class OdbcConnection;
 
 class DBEngine {
 public:
@@ -367,9 +370,9 @@ public:
                                                   bool readOnly = false, std::string_view connect = {});
     // A new, empty database; connect may hold ";pwd=secret". 3204 when the file exists.
     static std::shared_ptr<Database> CreateDatabase(const std::string& path, std::string_view connect = {});
-    // Workspaces of type 1 (ODBC) reach foreign tables through OpenConnection.
+    // Workspaces of type dbUseODBC reach foreign tables through OpenConnection.
     static std::shared_ptr<Workspace> CreateWorkspace(std::string name, std::string user, std::string password,
-                                                      int type = 2);
+                                                      int type = dbUseJet);
 };
 
 class Workspace {
@@ -377,13 +380,19 @@ public:
     int Type() const { return type_; }
     std::shared_ptr<Database> OpenDatabase(const std::string& path, bool exclusive = false, bool readOnly = false,
                                            std::string_view connect = {});
-    // Connections to foreign data sources are not available yet (3251).
-    std::shared_ptr<Database> OpenConnection(std::string_view name, int options = 0, bool readOnly = false,
-                                             std::string_view connect = {});
+    // A connection to an ODBC data source (engine/odbc/odbcconnection.h says
+    // which connect strings are understood); only in a dbUseODBC workspace
+    // (3251 elsewhere). The driver is never asked to prompt, whatever
+    // `options` say, and the connection only reads, whatever `readOnly` says.
+    std::shared_ptr<OdbcConnection> OpenConnection(std::string_view name, int options = 0, bool readOnly = false,
+                                                   std::string_view connect = {});
+    // Closes the connections it opened.
+    void Close();
 
 private:
     friend class DBEngine;
-    int type_ = 2;
+    int type_ = dbUseJet;
+    std::vector<std::weak_ptr<OdbcConnection>> connections_;
 };
 
 // The value of ";pwd=" (or ";DATABASE=") in a connect string, "" when absent.
@@ -391,4 +400,5 @@ std::string connectValue(std::string_view connect, std::string_view key);
 
 }  // namespace engine
 
+#include "engine/odbc/odbcconnection.h"
 #include "engine/recordset.h"

@@ -163,8 +163,20 @@ std::shared_ptr<Database> Workspace::OpenDatabase(const std::string& path, bool 
     return DBEngine::OpenDatabase(path, exclusive, readOnly, connect);
 }
 
-std::shared_ptr<Database> Workspace::OpenConnection(std::string_view, int, bool, std::string_view) {
-    throw Error(err::OperationNotSupported, "Operation is not supported: connections to foreign data sources are not available.");
+std::shared_ptr<OdbcConnection> Workspace::OpenConnection(std::string_view name, int, bool, std::string_view connect) {
+    if (type_ != dbUseODBC)
+        throw Error(err::OperationNotSupported,
+                    "Operation is not supported for this type of object: connections open in an ODBC workspace.");
+    auto c = OdbcConnection::open(name, connect);
+    std::erase_if(connections_, [](const std::weak_ptr<OdbcConnection>& w) { return w.expired(); });
+    connections_.push_back(c);
+    return c;
+}
+
+void Workspace::Close() {
+    for (const auto& w : connections_)
+        if (auto c = w.lock()) c->Close();
+    connections_.clear();
 }
 
 // ------------------------------------------------------------------ Database

@@ -860,7 +860,6 @@ void Recordset::Update() {
     if (editMode_ == dbEditNone) throw Error(err::UpdateWithoutEdit, "Update or CancelUpdate without AddNew or Edit.");
     checkRecord();
     Connection& conn = db_->connection();
-    std::string ref = meta_.ref();
     std::vector<size_t> set;
     for (size_t i = 0; i < columns_.size(); ++i)
         if (changed_[i] || (editMode_ == dbEditAdd && columns_[i].type == dbBoolean && columns_[i].baseColumn >= 0 &&
@@ -873,16 +872,20 @@ void Recordset::Update() {
                 for (const auto& f : ix->fields)
                     if (schema::iequals(f.name, meta_.columns[static_cast<size_t>(columns_[i].baseColumn)].name)) touchesIndex = true;
     if (editMode_ == dbEditAdd) {
-        std::string sqlText;
-        if (set.empty()) {
-            sqlText = "INSERT INTO " + ref + " DEFAULT VALUES";
-        } else {
-            std::string names;
-            for (size_t i : set)
-                names += (names.empty() ? "" : ", ") + quoteIdent(meta_.columns[static_cast<size_t>(columns_[i].baseColumn)].name);
-            sqlText = "INSERT INTO " + ref + " (" + names + ") VALUES (" + placeholders(static_cast<int>(set.size())) + ")";
+        // A record loop sets the same fields every time: the text is made once.
+        if (set != insertColumns_ || insertSql_.empty()) {
+            const std::string ref = meta_.ref();
+            insertColumns_ = set;
+            if (set.empty()) {
+                insertSql_ = "INSERT INTO " + ref + " DEFAULT VALUES";
+            } else {
+                std::string names;
+                for (size_t i : set)
+                    names += (names.empty() ? "" : ", ") + quoteIdent(meta_.columns[static_cast<size_t>(columns_[i].baseColumn)].name);
+                insertSql_ = "INSERT INTO " + ref + " (" + names + ") VALUES (" + placeholders(static_cast<int>(set.size())) + ")";
+            }
         }
-        Statement& st = conn.cached(sqlText);
+        Statement& st = conn.cached(insertSql_);
         int p = 1;
         for (size_t i : set) st.bind(p++, buffer_[i]);
         st.step();
@@ -927,7 +930,7 @@ void Recordset::Update() {
         std::string assigns;
         for (size_t i : set)
             assigns += (assigns.empty() ? "" : ", ") + quoteIdent(meta_.columns[static_cast<size_t>(columns_[i].baseColumn)].name) + " = ?";
-        Statement& st = conn.cached("UPDATE " + ref + " SET " + assigns + " WHERE " + keyWhere_);
+        Statement& st = conn.cached("UPDATE " + meta_.ref() + " SET " + assigns + " WHERE " + keyWhere_);
         int p = 1;
         for (size_t i : set) st.bind(p++, buffer_[i]);
         st.bindInt(p, keys_.key(editRow_));

@@ -175,6 +175,8 @@ private:
         std::vector<std::int64_t> hits;  // matching row ids, sorted
     } findCache_;
     std::string snapshotTable_;
+    std::vector<size_t> insertColumns_;  // the fields the last AddNew set, and its statement
+    std::string insertSql_;
     std::string indexName_;
     // The key that follows a row in the current index's order, found through
     // the index; "" when the index has descending fields or rows are mapped.

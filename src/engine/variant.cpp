@@ -705,13 +705,23 @@ std::optional<double> parse(std::string_view text) {
 
 std::string format(double oleDays) {
     const Parts p = toParts(oleDays);
+    // Written digit by digit: dates are bound as text for every row a record
+    // loop writes, and printf costs more than the rest of the conversion.
     char buf[40];
-    if (p.hour == 0 && p.minute == 0 && p.second == 0)
-        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", p.year, p.month, p.day);
-    else
-        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day,
-                      p.hour, p.minute, p.second);
-    return buf;
+    char* o = buf;
+    auto put = [&o](int v, int width) {
+        char digits[12];
+        int n = 0;
+        unsigned u = v < 0 ? 0u - static_cast<unsigned>(v) : static_cast<unsigned>(v);
+        do digits[n++] = static_cast<char>('0' + u % 10); while ((u /= 10) != 0);
+        if (v < 0) *o++ = '-', --width;  // as %04d: the sign counts in the width
+        for (int i = n; i < width; ++i) *o++ = '0';
+        while (n > 0) *o++ = digits[--n];
+    };
+    put(p.year, 4), *o++ = '-', put(p.month, 2), *o++ = '-', put(p.day, 2);
+    if (p.hour != 0 || p.minute != 0 || p.second != 0)
+        *o++ = ' ', put(p.hour, 2), *o++ = ':', put(p.minute, 2), *o++ = ':', put(p.second, 2);
+    return std::string(buf, o);
 }
 
 }  // namespace dates

@@ -54,6 +54,7 @@
 #include "shell/prompts.h"
 #include "shell/toolbaricons.h"
 #include "shell/twips.h"
+#include "transfer/frmImportTo2000.h"
 
 #include <QListWidget>
 #include <QTableView>
@@ -254,6 +255,7 @@ void frmMain::buildMenus() {
     connect(mnuQueryManager, &QAction::triggered, this, &frmMain::mnuQueryManager_Click);
     connect(mnuMakeaQuery, &QAction::triggered, this, &frmMain::mnuMakeaQuery_Click);
     connect(mnuAppendfromTable, &QAction::triggered, this, &frmMain::mnuAppendfromTable_Click);
+    connect(mnuImportFoxPro, &QAction::triggered, this, &frmMain::mnuImportFoxPro_Click);
     connect(mnuEditCopy, &QAction::triggered, this, &frmMain::mnuEditCopy_Click);
     connect(mnuEditCut, &QAction::triggered, this, &frmMain::mnuEditCut_Click);
     connect(mnuEditPaste, &QAction::triggered, this, &frmMain::mnuEditPaste_Click);
@@ -338,7 +340,10 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-void frmMain::SetStatusText(const QString& text) { Panels[0]->setText(text); }
+void frmMain::SetStatusText(const QString& text) {
+    Panels[0]->setText(text);
+    emit StatusTextChanged(text);
+}
 QString frmMain::StatusText() const { return Panels[0]->text(); }
 
 // --------------------------------------------------------- start and close
@@ -612,6 +617,9 @@ void frmMain::mnuStatistics_Click() {
     }
     if (result.successful.toBool()) Prompts::showModal(result);
 }
+
+// Modeless: the one import dialog, shown again if it is open.
+void frmMain::mnuImportFoxPro_Click() { frmImportTo2000::ShowDialog(this); }
 
 void frmMain::mnuMovetoRecord_Click() {
     FrmRecordNumber dialog(this);

@@ -57,7 +57,7 @@ public:
 
     frmView* view() const { return view_; }
 
-    // The one writer of the status bar's text panel.
+    // The one writer of the status bar's text panel; StatusTextChanged tells each text.
     void SetStatusText(const QString& text);
     QString StatusText() const;
 
@@ -100,6 +100,7 @@ public:
     void mnuQueryManager_Click();
     void mnuMakeaQuery_Click();
     void mnuAppendfromTable_Click();
+    void mnuImportFoxPro_Click();
     void mnuEditCopy_Click();
     void mnuEditCut_Click();
     void mnuEditPaste_Click();
@@ -114,6 +115,9 @@ public:
 
     // The program's folder: the executable's, or LEDGERLY_HOME when set.
     static QString ProgramFolder();
+
+signals:
+    void StatusTextChanged(const QString& text);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

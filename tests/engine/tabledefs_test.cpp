@@ -305,3 +305,29 @@ TEST(HeldObjects, SurviveRefreshesAndSayWhenTheirObjectIsGone) {
 }
 
 }  // namespace
+
+// Another program writing into a table of ours: each column keeps to its type.
+TEST(StoredTypes, OtherProgramsCannotWriteTheWrongKindOfValue) {
+    TempDir dir;
+    const std::string path = dir.file("t.db");
+    DBEngine::CreateDatabase(path)->Execute(
+        "CREATE TABLE T (C Currency, S Single, D Double, N Numeric (8, 2), F Float, B LongBinary)");
+    struct Case { const char* column; const char* value; bool accepted; };
+    std::vector<Case> cases;
+    for (const char* number : {"C", "S", "D", "N", "F"})
+        for (const auto& [value, accepted] : {std::pair{"1", true}, {"1.5", true}, {"NULL", true}, {"'abc'", false},
+                                              {"x'00'", false}})
+            cases.push_back({number, value, accepted});
+    for (const auto& [value, accepted] : {std::pair{"x'00'", true}, {"'abc'", true}, {"NULL", true}, {"1", false},
+                                          {"1.5", false}})
+        cases.push_back({"B", value, accepted});
+    for (const auto& c : cases) {
+        bool accepted = true;
+        try {
+            rawExec(path, std::string("INSERT INTO T (") + c.column + ") VALUES (" + c.value + ")");
+        } catch (const std::runtime_error&) {
+            accepted = false;
+        }
+        EXPECT_EQ(accepted, c.accepted) << c.column << " = " << c.value;
+    }
+}
