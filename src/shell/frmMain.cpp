@@ -48,6 +48,7 @@
 #include "relations/frmRelations.h"
 #include "relations/relationsmanager.h"
 #include "shell/enablemenus.h"
+#include "shell/frmAbout.h"
 #include "shell/frmDocument.h"
 #include "shell/frmHelp.h"
 #include "shell/frmTableOpen.h"
@@ -243,6 +244,7 @@ void frmMain::buildMenus() {
     connect(mnuFileSaveAs, &QAction::triggered, this, &frmMain::mnuFileSaveAs_Click);
     connect(mnuFilePageSetup, &QAction::triggered, this, &frmMain::mnuFilePageSetup_Click);
     connect(mnuFilePrint, &QAction::triggered, this, &frmMain::mnuFilePrint_Click);
+    connect(mnuHelpAbout, &QAction::triggered, this, &frmMain::mnuHelpAbout_Click);
     connect(mnuFileExit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
     connect(mnuWindowCascade, &QAction::triggered, this, &frmMain::mnuWindowCascade_Click);
     connect(mnuWindowTileHorizontal, &QAction::triggered, this, &frmMain::mnuWindowTileHorizontal_Click);
@@ -696,6 +698,8 @@ void frmMain::mnuHelpContents_Click() {
     }
     frmHelp::ShowGuide(guide);
 }
+
+void frmMain::mnuHelpAbout_Click() { frmAbout::ShowAbout(); }
 
 // The command buttons run their menu commands; the format buttons change the
 // active document's selection and show the state it is left in.

@@ -95,6 +95,7 @@ public:
     void mnuFileSaveAs_Click();
     void mnuFilePageSetup_Click();
     void mnuFilePrint_Click();
+    void mnuHelpAbout_Click();
     void mnuFileExit_Click();
     void mnuWindowCascade_Click();
     void mnuWindowTileHorizontal_Click();
