@@ -17,9 +17,11 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPrinter>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTextDocumentFragment>
 #include <QTextEdit>
 #include <QToolBar>
 #include <QUrl>
@@ -48,6 +50,8 @@
 #include "relations/frmRelations.h"
 #include "relations/relationsmanager.h"
 #include "shell/enablemenus.h"
+#include "shell/frmAbout.h"
+#include "shell/frmDocument.h"
 #include "shell/frmHelp.h"
 #include "shell/frmTableOpen.h"
 #include "shell/keystates.h"
@@ -103,9 +107,15 @@ frmMain::frmMain() {
     buildToolbar();
     buildStatusBar();
     connect(mdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
+        // Nothing active means the frame itself lost activation: no child changes.
         if (!sub) return;
+        // The child that loses activation hears of it before the new one.
+        if (activeSub_ && activeSub_ != sub)
+            if (auto* doc = qobject_cast<frmDocument*>(activeSub_->widget())) doc->Form_Deactivate();
+        activeSub_ = sub;
         if (auto* grid = qobject_cast<frmGrid*>(sub->widget())) grid->Form_Activate();
         else if (auto* v = qobject_cast<frmView*>(sub->widget())) v->Form_Activate();
+        else if (auto* doc = qobject_cast<frmDocument*>(sub->widget())) doc->Form_Activate();
     });
     qApp->installEventFilter(this);
 }
@@ -230,6 +240,14 @@ void frmMain::buildMenus() {
     bar0(mnuHelp, mnuHelpBar0, "mnuHelpBar0");
     item(mnuHelp, mnuHelpAbout, "mnuHelpAbout", "&About ");
 
+    connect(mnuFileNew, &QAction::triggered, this, &frmMain::mnuFileNew_Click);
+    connect(mnuFileOpen, &QAction::triggered, this, &frmMain::mnuFileOpen_Click);
+    connect(mnuFileClose, &QAction::triggered, this, &frmMain::mnuFileClose_Click);
+    connect(mnuFileSave, &QAction::triggered, this, &frmMain::mnuFileSave_Click);
+    connect(mnuFileSaveAs, &QAction::triggered, this, &frmMain::mnuFileSaveAs_Click);
+    connect(mnuFilePageSetup, &QAction::triggered, this, &frmMain::mnuFilePageSetup_Click);
+    connect(mnuFilePrint, &QAction::triggered, this, &frmMain::mnuFilePrint_Click);
+    connect(mnuHelpAbout, &QAction::triggered, this, &frmMain::mnuHelpAbout_Click);
     connect(mnuFileExit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
     connect(mnuWindowCascade, &QAction::triggered, this, &frmMain::mnuWindowCascade_Click);
     connect(mnuWindowTileHorizontal, &QAction::triggered, this, &frmMain::mnuWindowTileHorizontal_Click);
@@ -631,13 +649,23 @@ QWidget* frmMain::activeForm() const {
     return sub ? sub->widget() : nullptr;
 }
 
-// Edit commands work on the selected text of the active window's focused control.
+// Edit commands work on the selected text of the active window's focused
+// control; in a document window, on its text box.
+namespace {
+
+QWidget* editTarget(frmDocument* doc) {
+    return doc ? static_cast<QWidget*>(doc->rtfText) : QApplication::focusWidget();
+}
+
+}  // namespace
+
 void frmMain::mnuEditCopy_Click() {
-    QWidget* w = QApplication::focusWidget();
+    QWidget* w = editTarget(ActiveDocument());
     QString text;
     if (auto* e = qobject_cast<QLineEdit*>(w)) text = e->selectedText();
-    else if (auto* t = qobject_cast<QTextEdit*>(w)) text = t->textCursor().selectedText();
-    else if (auto* p = qobject_cast<QPlainTextEdit*>(w)) text = p->textCursor().selectedText();
+    // Through the selection's own text form: paragraph ends become line ends.
+    else if (auto* t = qobject_cast<QTextEdit*>(w)) text = t->textCursor().selection().toPlainText();
+    else if (auto* p = qobject_cast<QPlainTextEdit*>(w)) text = p->textCursor().selection().toPlainText();
     else if (auto* v = qobject_cast<QTableView*>(w)) text = v->currentIndex().data().toString();
     else if (auto* l = qobject_cast<QListWidget*>(w)) text = l->currentItem() ? l->currentItem()->text() : QString();
     else return;
@@ -647,16 +675,20 @@ void frmMain::mnuEditCopy_Click() {
 
 void frmMain::mnuEditCut_Click() {
     mnuEditCopy_Click();
-    QWidget* w = QApplication::focusWidget();
+    QWidget* w = editTarget(ActiveDocument());
     if (auto* e = qobject_cast<QLineEdit*>(w)) e->del();
     else if (auto* t = qobject_cast<QTextEdit*>(w)) t->textCursor().removeSelectedText();
     else if (auto* p = qobject_cast<QPlainTextEdit*>(w)) p->textCursor().removeSelectedText();
 }
 
+// In a document window the command does nothing: its text box takes the
+// clipboard with its own keys and context menu.
 void frmMain::mnuEditPaste_Click() {
+    if (ActiveDocument()) return;
     QWidget* w = QApplication::focusWidget();
     QString text = QApplication::clipboard()->text();
     if (auto* e = qobject_cast<QLineEdit*>(w)) e->insert(text);
+    else if (auto* t = qobject_cast<QTextEdit*>(w)) t->insertPlainText(text);
     else if (auto* p = qobject_cast<QPlainTextEdit*>(w)) p->insertPlainText(text);
 }
 
@@ -665,7 +697,20 @@ void frmMain::mnuFont_Click() {
     QFont initial = form ? form->font() : font();
     std::optional<QFont> chosen = Prompts::chooseFont(initial);
     if (!chosen) return;  // cancelled: nothing changes
-    if (auto* grid = qobject_cast<frmGrid*>(form)) {
+    if (auto* doc = qobject_cast<frmDocument*>(form)) {
+        // Name and size for the whole text; bold, italic and the rest stay.
+        QTextCharFormat format;
+        format.setFontFamilies({chosen->family()});
+        format.setFontPointSize(chosen->pointSizeF());
+        QTextCursor all(doc->rtfText->document());
+        all.select(QTextCursor::Document);
+        all.mergeCharFormat(format);
+        doc->rtfText->mergeCurrentCharFormat(format);
+        QFont base = doc->rtfText->document()->defaultFont();
+        base.setFamily(chosen->family());
+        base.setPointSizeF(chosen->pointSizeF());
+        doc->rtfText->document()->setDefaultFont(base);
+    } else if (auto* grid = qobject_cast<frmGrid*>(form)) {
         grid->DBGrid1->setFont(*chosen);
     } else if (auto* v = qobject_cast<frmView*>(form)) {
         v->lstTable->setFont(*chosen);
@@ -682,8 +727,50 @@ void frmMain::mnuHelpContents_Click() {
     frmHelp::ShowGuide(guide);
 }
 
-void frmMain::tbToolBar_ButtonClick(const QString&) {
-    // The document window's commands arrive with the document window.
+void frmMain::mnuHelpAbout_Click() { frmAbout::ShowAbout(); }
+
+// The command buttons run their menu commands; the format buttons change the
+// active document's selection and show the state it is left in.
+void frmMain::tbToolBar_ButtonClick(const QString& key) {
+    if (key == "New") return mnuFileNew_Click();
+    if (key == "Open") return mnuFileOpen_Click();
+    if (key == "Save") return mnuFileSave_Click();
+    if (key == "Print") return mnuFilePrint_Click();
+    if (key == "Cut") return mnuEditCut_Click();
+    if (key == "Copy") return mnuEditCopy_Click();
+    if (key == "Paste") return mnuEditPaste_Click();
+    frmDocument* doc = ActiveDocument();
+    QAction* button = ToolbarButton(key);
+    if (!doc) {
+        if (button) button->setChecked(false);  // nothing was formatted
+        return;
+    }
+    struct FlagKey {
+        const char* key;
+        frmDocument::Flag flag;
+    } const flags[] = {{"Bold", frmDocument::Flag::Bold},
+                       {"Italic", frmDocument::Flag::Italic},
+                       {"Underline", frmDocument::Flag::Underline}};
+    for (const FlagKey& f : flags) {
+        if (key != f.key) continue;
+        const bool on = !doc->SelectionHas(f.flag);
+        QTextCharFormat format;
+        if (f.flag == frmDocument::Flag::Bold) format.setFontWeight(on ? QFont::Bold : QFont::Normal);
+        else if (f.flag == frmDocument::Flag::Italic) format.setFontItalic(on);
+        else format.setFontUnderline(on);
+        doc->rtfText->mergeCurrentCharFormat(format);
+        if (button) button->setChecked(doc->SelectionHas(f.flag));
+        return;
+    }
+    struct AlignKey {
+        const char* key;
+        Qt::Alignment alignment;
+    } const alignments[] = {{"Align Left", Qt::AlignLeft}, {"Center", Qt::AlignHCenter}, {"Align Right", Qt::AlignRight}};
+    for (const AlignKey& a : alignments)
+        if (key == a.key) {
+            doc->rtfText->setAlignment(a.alignment);
+            doc->rtfText_SelChange();
+        }
 }
 
 void frmMain::mnuRecentFile_Click(int index) {

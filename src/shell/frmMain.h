@@ -2,6 +2,7 @@
 // The main window: the MDI frame with its menus, toolbar and status bar, the
 // window-position settings and the scratch database.
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 #include <array>
@@ -12,8 +13,11 @@
 class QAction;
 class QLabel;
 class QMdiArea;
+class QMdiSubWindow;
 class QMenu;
+class QPrinter;
 class QToolBar;
+class frmDocument;
 class frmTableOpen;
 class frmView;
 class frmRelations;
@@ -57,6 +61,15 @@ public:
 
     frmView* view() const { return view_; }
 
+    // Documents: the one created last, the active one (nullptr when the active
+    // window is no document) and the printer that Page Setup and Print share.
+    QPointer<frmDocument> LastDocument;
+    frmDocument* ActiveDocument() const;
+    QPrinter& Printer();
+    // Text and RTF first, then every file.
+    static const QString DocumentFilter;
+    void NewDocument();
+
     // The one writer of the status bar's text panel; StatusTextChanged tells each text.
     void SetStatusText(const QString& text);
     QString StatusText() const;
@@ -75,6 +88,14 @@ public:
     void ShowSetRelations(frmRelations& dialog);
 
     // Handlers.
+    void mnuFileNew_Click();
+    void mnuFileOpen_Click();
+    void mnuFileClose_Click();
+    void mnuFileSave_Click();
+    void mnuFileSaveAs_Click();
+    void mnuFilePageSetup_Click();
+    void mnuFilePrint_Click();
+    void mnuHelpAbout_Click();
     void mnuFileExit_Click();
     void mnuWindowCascade_Click();
     void mnuWindowTileHorizontal_Click();
@@ -131,6 +152,9 @@ private:
     QWidget* activeForm() const;
 
     frmView* view_ = nullptr;
+    QPointer<QMdiSubWindow> activeSub_;  // the child that was activated last
+    std::unique_ptr<QPrinter> printer_;
+    int documentCounter_ = 0;            // numbers of new documents, never reused in a run
     QList<QAction*> toolbarButtons_;
     bool insertMode_ = true;
     bool unloaded_ = false;

@@ -6,6 +6,9 @@
 #include <QFontDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinter>
 
 namespace Prompts {
 
@@ -73,6 +76,19 @@ public:
         QFont f = QFontDialog::getFont(&ok, initial, QApplication::activeWindow());
         if (!ok) return std::nullopt;
         return f;
+    }
+
+    bool pageSetup(QPrinter& printer, const QString& title) override {
+        QPageSetupDialog dialog(&printer, QApplication::activeWindow());
+        dialog.setWindowTitle(title);
+        return dialog.exec() == QDialog::Accepted;
+    }
+
+    bool print(QPrinter& printer, const QString& title, bool selection) override {
+        QPrintDialog dialog(&printer, QApplication::activeWindow());
+        dialog.setWindowTitle(title);
+        dialog.setOption(QAbstractPrintDialog::PrintSelection, selection);
+        return dialog.exec() == QDialog::Accepted;
     }
 
     int showModal(QDialog& dialog) override { return dialog.exec(); }

@@ -8,6 +8,7 @@
 #include <optional>
 
 class QDialog;
+class QPrinter;
 
 namespace Prompts {
 
@@ -29,6 +30,10 @@ public:
     virtual std::optional<QString> openFile(const QString& title, const QString& filter, const QString& initial) = 0;
     virtual std::optional<QString> saveFile(const QString& title, const QString& filter, const QString& initial) = 0;
     virtual std::optional<QFont> chooseFont(const QFont& initial) = 0;
+    // The printer dialogs change `printer`; false when cancelled. `selection`
+    // offers printing only the selected text.
+    virtual bool pageSetup(QPrinter& printer, const QString& title) = 0;
+    virtual bool print(QPrinter& printer, const QString& title, bool selection) = 0;
     // Modal forms: the program runs their event loop; tests show them and drive
     // their controls directly.
     virtual int showModal(QDialog& dialog) = 0;
@@ -56,6 +61,10 @@ inline std::optional<QString> saveFile(const QString& title, const QString& filt
     return current().saveFile(title, filter, initial);
 }
 inline std::optional<QFont> chooseFont(const QFont& initial) { return current().chooseFont(initial); }
+inline bool pageSetup(QPrinter& printer, const QString& title) { return current().pageSetup(printer, title); }
+inline bool print(QPrinter& printer, const QString& title, bool selection) {
+    return current().print(printer, title, selection);
+}
 inline int showModal(QDialog& dialog) { return current().showModal(dialog); }
 
 }  // namespace Prompts

@@ -125,7 +125,12 @@ void AppFixture::activateWindow(QWidget* w) {
 void AppFixture::key(Qt::Key k, Qt::KeyboardModifiers mods) { QTest::keyClick(QApplication::focusWidget(), k, mods); }
 
 void AppFixture::type(const QString& text) {
-    for (QChar c : text) QTest::keyClicks(QApplication::focusWidget(), QString(c));  // an editor may open on the first
+    for (QChar c : text) {
+        QWidget* w = QApplication::focusWidget();  // an editor may open on the first
+        // Characters beyond ASCII have no key of their own: they come as text.
+        if (c.unicode() > 127) QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        else QTest::keyClicks(w, QString(c));
+    }
 }
 
 void AppFixture::clickOption(QRadioButton* b) {

@@ -1,5 +1,7 @@
 #include "support/scripted_prompts.h"
 
+#include <QPrinter>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -66,6 +68,31 @@ std::optional<QFont> ScriptedPrompts::chooseFont(const QFont&) {
     auto v = fonts.front();
     fonts.pop_front();
     return v;
+}
+
+bool ScriptedPrompts::pageSetup(QPrinter&, const QString& title) {
+    if (pageSetups.empty()) {
+        ADD_FAILURE() << "unscripted page set-up dialog: " << title.toStdString();
+        return false;
+    }
+    bool ok = pageSetups.front();
+    pageSetups.pop_front();
+    return ok;
+}
+
+bool ScriptedPrompts::print(QPrinter& printer, const QString& title, bool selection) {
+    selectionOffered.push_back(selection);
+    if (prints.empty()) {
+        ADD_FAILURE() << "unscripted print dialog: " << title.toStdString();
+        return false;
+    }
+    auto answer = prints.front();
+    prints.pop_front();
+    if (!answer) return false;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(answer->pdf);
+    printer.setPrintRange(answer->selectionOnly ? QPrinter::Selection : QPrinter::AllPages);
+    return true;
 }
 
 int ScriptedPrompts::showModal(QDialog& dialog) {

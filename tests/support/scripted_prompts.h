@@ -24,6 +24,12 @@ public:
     std::deque<std::optional<QString>> inputs;           // nullopt = Cancel
     std::deque<std::optional<QString>> files;            // open and save dialogs
     std::deque<std::optional<QFont>> fonts;
+    // Printer dialogs: OK or Cancel for page set-up; for printing, the PDF file
+    // the printer writes and whether the selection alone was chosen.
+    std::deque<bool> pageSetups;
+    struct PrintAnswer { QString pdf; bool selectionOnly = false; };
+    std::deque<std::optional<PrintAnswer>> prints;
+    std::vector<bool> selectionOffered;                  // one per print dialog shown
     std::vector<QDialog*> modals;                        // dialogs shown modally, in order
     // Runs while a modal dialog is "open": the test drives its controls here.
     std::function<void(QDialog&)> onModal;
@@ -39,6 +45,8 @@ public:
     std::optional<QString> openFile(const QString& title, const QString& filter, const QString& initial) override;
     std::optional<QString> saveFile(const QString& title, const QString& filter, const QString& initial) override;
     std::optional<QFont> chooseFont(const QFont& initial) override;
+    bool pageSetup(QPrinter& printer, const QString& title) override;
+    bool print(QPrinter& printer, const QString& title, bool selection) override;
     int showModal(QDialog& dialog) override;
 
     QString lastFileInitial;  // where the last file dialog started
