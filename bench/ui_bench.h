@@ -30,6 +30,8 @@ public:
     std::optional<QString> openFile(const QString&, const QString&, const QString&) override { return {}; }
     std::optional<QString> saveFile(const QString&, const QString&, const QString&) override { return {}; }
     std::optional<QFont> chooseFont(const QFont&) override { return {}; }
+    bool pageSetup(QPrinter&, const QString&) override { return false; }
+    bool print(QPrinter&, const QString&, bool) override { return false; }
     int showModal(QDialog&) override { return 0; }
 };
 
