@@ -6,6 +6,8 @@
 #include <benchmark/benchmark.h>
 
 #include <fstream>
+#include <functional>
+#include <iostream>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -85,6 +87,34 @@ inline void closeArea(int slot) {
     if (frmGrid* g = moduleCreateGrid::WorkAreas[static_cast<size_t>(slot)]) g->DoClose();
     moduleCreateGrid::WorkAreas[static_cast<size_t>(slot)] = nullptr;
     QApplication::processEvents();
+}
+
+// The whole run of a window benchmark program: starts the program on a sample
+// of LEDGERLY_BENCH_ROWS orders, lets `setup` register the benchmarks, runs
+// them, prints `report` and removes the sample again.
+inline int runProgram(int argc, char** argv, const std::function<void(const std::filesystem::path& dir)>& setup,
+                      const std::function<void(long rows)>& report) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    const long rows = sampleRows();
+    std::filesystem::path dir;
+    try {
+        dir = startProgram(rows);
+        setup(dir);
+        Collecting reporter;
+        benchmark::RunSpecifiedBenchmarks(&reporter);
+        report(rows);
+        frmMain::instance()->close();
+    } catch (const engine::Error& e) {
+        std::cerr << "Error " << e.number() << ": " << e.description() << "\n";
+    } catch (const std::exception& e) {
+        std::cerr << "Error: " << e.what() << "\n";
+    }
+    benchmark::Shutdown();
+    std::error_code ec;
+    if (!dir.empty()) std::filesystem::remove_all(dir, ec);
+    return 0;
 }
 
 }  // namespace bench

@@ -30,7 +30,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path gDir;
 std::string gPath;
 
 // Shows what the grid would paint now.
@@ -176,13 +175,8 @@ void report(long rows) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    long rows = bench::sampleRows();
-    try {
-        gDir = bench::startProgram(rows);
-        gPath = (gDir / "Sales.mdb").string();
+    return bench::runProgram(argc, argv, [](const fs::path& dir) {
+        gPath = (dir / "Sales.mdb").string();
         benchmark::RegisterBenchmark("Engine open", EngineOpen)->Iterations(10)->UseRealTime()->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark("Grid window ready", GridOpen)->Iterations(10)->UseRealTime()->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark("Jump to the last row", [](benchmark::State& s) { GridJumps(s, 0); })
@@ -196,17 +190,5 @@ int main(int argc, char** argv) {
         for (int kind : {0, 1, 2})
             benchmark::RegisterBenchmark(moves[kind], [kind](benchmark::State& s) { ParentMoves(s, kind); })
                 ->Iterations(50)->UseRealTime()->Unit(benchmark::kMillisecond);
-        bench::Collecting reporter;
-        benchmark::RunSpecifiedBenchmarks(&reporter);
-        report(rows);
-        frmMain::instance()->close();
-    } catch (const engine::Error& e) {
-        std::cerr << "Error " << e.number() << ": " << e.description() << "\n";
-    } catch (const std::exception& e) {
-        std::cerr << "Error: " << e.what() << "\n";
-    }
-    benchmark::Shutdown();
-    std::error_code ec;
-    if (!gDir.empty()) fs::remove_all(gDir, ec);
-    return 0;
+    }, report);
 }

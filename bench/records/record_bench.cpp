@@ -24,7 +24,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path gDir;
 fs::path gPristine, gWork;
 
 // The dialogs take at most 32,767 records a run (a 16-bit count).
@@ -253,32 +252,13 @@ void report(long rows) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    const long rows = bench::sampleRows();
-    try {
-        gDir = bench::startProgram(rows);
-        gPristine = gDir / "Sales.mdb";
-        gWork = gDir / "Work.mdb";
-        {
-            // A table without required fields, for blank records.
-            auto db = engine::DBEngine::OpenDatabase(gPristine.string());
-            db->Execute("CREATE TABLE Notes (ID Counter, Note Text(50), Amount Currency, Day DateTime)");
-            db->Close();
-        }
+    return bench::runProgram(argc, argv, [](const fs::path& dir) {
+        gPristine = dir / "Sales.mdb";
+        gWork = dir / "Work.mdb";
+        // A table without required fields, for blank records.
+        auto db = engine::DBEngine::OpenDatabase(gPristine.string());
+        db->Execute("CREATE TABLE Notes (ID Counter, Note Text(50), Amount Currency, Day DateTime)");
+        db->Close();
         registerAll();
-        bench::Collecting reporter;
-        benchmark::RunSpecifiedBenchmarks(&reporter);
-        report(rows);
-        frmMain::instance()->close();
-    } catch (const engine::Error& e) {
-        std::cerr << "Error " << e.number() << ": " << e.description() << "\n";
-    } catch (const std::exception& e) {
-        std::cerr << "Error: " << e.what() << "\n";
-    }
-    benchmark::Shutdown();
-    std::error_code ec;
-    if (!gDir.empty()) fs::remove_all(gDir, ec);
-    return 0;
+    }, report);
 }

@@ -60,7 +60,7 @@ void frmActionQuery::Form_Load() {
 
 void frmActionQuery::cmdOpenDbase_Click() {
     try {
-        const auto path = Prompts::openFile("Open Database", "Databases (*.mdb);;All Files (*)", QString());
+        const auto path = Prompts::openDatabase("Open Database");
         if (!path || path->trimmed().isEmpty()) return;  // cancelled: everything stays
         database_ = engine::DBEngine::OpenDatabase(path->toStdString());
         setWindowTitle("Run an Action Query  " + *path);

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "records/clausebuilder.h"
+#include "queries/querywidgets.h"
 #include "records/recorddialogs.h"
 #include "shell/prompts.h"
 
@@ -50,21 +51,13 @@ frmMakeQuery::frmMakeQuery(QWidget* parent) : QWidget(parent, Qt::Window) {
     builder->ComboFields->setObjectName("comboFields");
     builder->target = [this] { return txtSelect; };
     builder->fieldText = [this](const QString& item) { return fieldPick(item); };
-    txtSelect = new QPlainTextEdit(this);
-    txtSelect->setObjectName("txtSelect");
-    QFont fixed("Courier New");
-    fixed.setStyleHint(QFont::TypeWriter);
-    txtSelect->setFont(fixed);
+    txtSelect = QueryWidgets::StatementBox(this);
     auto* lblQueryName = new QLabel("Query Name", this);
     txtQueryName = new QLineEdit(this);
     txtQueryName->setObjectName("txtQueryName");
     lblQueryName->setBuddy(txtQueryName);
-    cmdTest = new QPushButton("Test", this);
-    cmdTest->setObjectName("cmdTest");
-    cmdTest->setToolTip("Runs the SQL but does not save changes to the SQL to the Database");
-    cmdSave = new QPushButton("Save", this);
-    cmdSave->setObjectName("cmdSave");
-    cmdSave->setToolTip("Saves the SQL to the Database if the recordset was opened as a SQL overwriting the opened SQL");
+    cmdTest = QueryWidgets::TestButton(this);
+    cmdSave = QueryWidgets::SaveButton(this);
     cmdClose = new QPushButton("Close", this);
     cmdClose->setObjectName("cmdClose");
 
@@ -125,7 +118,7 @@ void frmMakeQuery::trapped(const std::function<void()>& step) {
 void frmMakeQuery::cmdChooseDatabase_Click() {
     trapped([this] {
         const QString path =
-            Prompts::openFile("Choose Database", "Databases (*.mdb);;All Files (*)", QString()).value_or(QString());
+            Prompts::openDatabase().value_or(QString());
         if (path.trimmed().isEmpty()) return;
         database = engine::DBEngine::OpenDatabase(path.toStdString());
         lstTables->clear();

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "queries/querywidgets.h"
 #include "records/recorddialogs.h"
 #include "shell/prompts.h"
 #include "shell/twips.h"
@@ -19,17 +20,9 @@ frmQueryManager::frmQueryManager(QWidget* parent) : QWidget(parent) {
     cmdChooseDatabase->setObjectName("cmdChooseDatabase");
     lstQueries = new QListWidget(this);
     lstQueries->setObjectName("lstQueries");
-    txtSelect = new QPlainTextEdit(this);
-    txtSelect->setObjectName("txtSelect");
-    QFont fixed("Courier New");
-    fixed.setStyleHint(QFont::TypeWriter);
-    txtSelect->setFont(fixed);
-    cmdTest = new QPushButton("Test", this);
-    cmdTest->setObjectName("cmdTest");
-    cmdTest->setToolTip("Runs the SQL but does not save changes to the SQL to the Database");
-    cmdSave = new QPushButton("Save", this);
-    cmdSave->setObjectName("cmdSave");
-    cmdSave->setToolTip("Saves the SQL to the Database if the recordset was opened as a SQL overwriting the opened SQL");
+    txtSelect = QueryWidgets::StatementBox(this);
+    cmdTest = QueryWidgets::TestButton(this);
+    cmdSave = QueryWidgets::SaveButton(this);
     cmdDelete = new QPushButton("Delete", this);
     cmdDelete->setObjectName("cmdDelete");
     cmdClose = new QPushButton("Close", this);
@@ -72,7 +65,7 @@ void frmQueryManager::Form_Load() {
 }
 
 QString frmQueryManager::FileOpen() {
-    return Prompts::openFile("Choose Database", "Databases (*.mdb);;All Files (*)", QString()).value_or(QString());
+    return Prompts::openDatabase().value_or(QString());
 }
 
 void frmQueryManager::listQueries() {

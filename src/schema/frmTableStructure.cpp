@@ -167,7 +167,7 @@ void frmTableStructure::LoadLists() {
 int frmTableStructure::GetTypeNumber(const QString& type) const { return moduleCreateTable::StructureTypeCode(type); }
 
 QString frmTableStructure::FileOpen() {
-    return Prompts::openFile("Choose Database", "Databases (*.mdb);;All Files (*)", QString()).value_or(QString());
+    return Prompts::openDatabase().value_or(QString());
 }
 
 void frmTableStructure::trapped(const std::function<void()>& step) {

@@ -135,7 +135,7 @@ QString frmTableOpen::FileOpen() {
     Members& m = State();
     QString initial = m.LastDatabase.isEmpty() ? SamplesFolder() : m.LastDatabase;
     std::optional<QString> chosen =
-        Prompts::openFile("Open Database", "Databases (*.mdb);;All Files (*)", initial);
+        Prompts::openFile("Open Database", Prompts::kDatabaseFilter, initial);
     // Cancelling keeps the previous choice, as the dialog's file name stays.
     if (!chosen) return m.LastDatabase;
     return *chosen;

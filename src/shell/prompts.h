@@ -57,6 +57,12 @@ inline std::optional<QString> password(const QString& prompt, const QString& cap
 inline std::optional<QString> openFile(const QString& title, const QString& filter, const QString& initial = {}) {
     return current().openFile(title, filter, initial);
 }
+// The filter of every dialog that opens a database file.
+inline const QString kDatabaseFilter = QStringLiteral("Databases (*.mdb);;All Files (*)");
+// A database file chosen in the open dialog; nothing when cancelled.
+inline std::optional<QString> openDatabase(const QString& title = QStringLiteral("Choose Database")) {
+    return current().openFile(title, kDatabaseFilter, QString());
+}
 inline std::optional<QString> saveFile(const QString& title, const QString& filter, const QString& initial = {}) {
     return current().saveFile(title, filter, initial);
 }

@@ -91,14 +91,17 @@ TEST_F(TransferTest, CopyToTableMovesFieldsAndCopiesEachScope) {
             else QTest::keyClicks(d.txtWhere, c.typed);
             d.cmdCopy->click();
             EXPECT_FALSE(d.isVisible());
-            if (c.scope != Next)
+            if (c.scope != Next) {
                 EXPECT_EQ(d.TotalString.toStdString(), "Insert into [" + table + "] (Qty, [Ship Name]) Select Qty, [Ship Name] "
                                                        "From [Orders]" + (c.scope == Where ? " Where  Qty > 4" : ""));
+            }
         }));
         EXPECT_TRUE(prompts->messages.empty()) << prompts->lastText().toStdString();
         EXPECT_EQ(fieldNames(path, table), (Strings{"Qty", "Ship Name"}));
         EXPECT_EQ(column(path, "SELECT Qty FROM [" + table + "] ORDER BY Qty", "Qty"), c.qty);
-        if (*c.status) EXPECT_EQ(main()->StatusText(), c.status);
+        if (*c.status) {
+            EXPECT_EQ(main()->StatusText(), c.status);
+        }
         EXPECT_EQ(grid->rs1->AbsolutePosition(), 0) << "the grid goes back to its first record";
     }
 }
