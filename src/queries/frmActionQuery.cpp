@@ -59,18 +59,16 @@ void frmActionQuery::Form_Load() {
 }
 
 void frmActionQuery::cmdOpenDbase_Click() {
-    try {
-        const auto path = Prompts::openDatabase("Open Database");
-        if (!path || path->trimmed().isEmpty()) return;  // cancelled: everything stays
+    const auto path = Prompts::openDatabase("Open Database");
+    if (!path || path->trimmed().isEmpty()) return;  // cancelled: everything stays
+    RecordDialogs::Trapped([&] {
         database_ = engine::DBEngine::OpenDatabase(path->toStdString());
         setWindowTitle("Run an Action Query  " + *path);
         QryList->clear();
         txtSQL->clear();
         cmdRun->setEnabled(false);
         PopulateTableList();
-    } catch (const engine::Error& e) {
-        Prompts::message(QString::fromStdString(e.description()));
-    }
+    });
 }
 
 void frmActionQuery::PopulateTableList() {
@@ -81,12 +79,10 @@ void frmActionQuery::PopulateTableList() {
 
 void frmActionQuery::QryList_Click() {
     if (!database_ || !QryList->currentItem()) return;
-    try {
+    RecordDialogs::Trapped([&] {
         txtSQL->setPlainText(QString::fromStdString(database_->QueryDefs()[QryList->currentItem()->text().toStdString()].SQL()));
         cmdRun->setEnabled(true);
-    } catch (const engine::Error& e) {
-        Prompts::message(QString::fromStdString(e.description()));
-    }
+    });
 }
 
 void frmActionQuery::QryList_DblClick() {
@@ -96,13 +92,11 @@ void frmActionQuery::QryList_DblClick() {
 
 void frmActionQuery::cmdRun_Click() {
     if (!database_) return;
-    try {
-        RecordDialogs::BusyPointer busy;
-        database_->Execute(txtSQL->toPlainText().toStdString(), engine::dbDenyWrite);
-    } catch (const engine::Error& e) {
-        Prompts::message(QString::fromStdString(e.description()));
+    if (!RecordDialogs::Trapped([this] {
+            RecordDialogs::BusyPointer busy;
+            database_->Execute(txtSQL->toPlainText().toStdString(), engine::dbDenyWrite);
+        }))
         return;
-    }
     Prompts::message("The Query has finished running.", "Action Query", Prompts::Icon::Information);
     DoClose();
 }

@@ -107,16 +107,8 @@ void frmMakeQuery::Form_Load() {
     cmdTest->setEnabled(false);
 }
 
-void frmMakeQuery::trapped(const std::function<void()>& step) {
-    try {
-        step();
-    } catch (const engine::Error& e) {
-        Prompts::message(QString::fromStdString(e.description()));
-    }
-}
-
 void frmMakeQuery::cmdChooseDatabase_Click() {
-    trapped([this] {
+    RecordDialogs::Trapped([this] {
         const QString path =
             Prompts::openDatabase().value_or(QString());
         if (path.trimmed().isEmpty()) return;
@@ -145,7 +137,7 @@ void frmMakeQuery::lstTables_LostFocus() {
     QComboBox* fields = builder->ComboFields;
     fields->clear();
     QStringList items;
-    trapped([&] {
+    RecordDialogs::Trapped([&] {
         for (int i = 0; i < lstTables->count(); ++i) {
             if (!lstTables->item(i)->isSelected()) continue;
             const QString table = lstTables->item(i)->text();
@@ -172,11 +164,11 @@ void frmMakeQuery::txtSelect_Change() {
 void frmMakeQuery::cmdTest_Click() {
     if (!database) return;
     rsTest.reset();
-    trapped([this] {
-        RecordDialogs::BusyPointer busy;
-        rsTest = database->OpenRecordset(txtSelect->toPlainText().trimmed().toStdString());
-    });
-    if (rsTest) Prompts::message("Successful.", Prompts::kAppTitle, Prompts::Icon::Information);
+    if (RecordDialogs::Trapped([this] {
+            RecordDialogs::BusyPointer busy;
+            rsTest = database->OpenRecordset(txtSelect->toPlainText().trimmed().toStdString());
+        }))
+        Prompts::message("Successful.", Prompts::kAppTitle, Prompts::Icon::Information);
 }
 
 void frmMakeQuery::cmdSave_Click() {
@@ -186,24 +178,17 @@ void frmMakeQuery::cmdSave_Click() {
         return;
     }
     if (!database) return;
-    bool saved = false;
-    trapped([&] {
-        for (const auto& q : database->QueryDefs()) {
-            if (q->Name() != name) continue;
-            if (Prompts::message("A Query of that name already exists. Do you want to overwrite it?", "Warning",
-                                 Prompts::Icon::None, Prompts::Buttons::YesNo) != Prompts::Answer::Yes)
-                return;
-            break;
-        }
-        const std::string text = txtSelect->toPlainText().trimmed().toStdString();
-        // An existing query takes the new text only once the engine accepts it.
-        bool exists = false;
-        for (const auto& q : database->QueryDefs()) exists = exists || q->Name() == name;
-        if (exists) database->QueryDefs()[name].SetSQL(text);
-        else database->CreateQueryDef(name, text);
-        saved = true;
-    });
-    if (saved) Prompts::message("Query successfully saved.", "Query Builder", Prompts::Icon::Information);
+    // Only a name written exactly so is asked about; it takes the new text
+    // only once the engine accepts it.
+    engine::QueryDef* existing = nullptr;
+    for (const auto& q : database->QueryDefs())
+        if (q->Name() == name) existing = q.get();
+    if (existing && Prompts::message("A Query of that name already exists. Do you want to overwrite it?", "Warning",
+                                     Prompts::Icon::None, Prompts::Buttons::YesNo) != Prompts::Answer::Yes)
+        return;
+    const std::string text = txtSelect->toPlainText().trimmed().toStdString();
+    if (RecordDialogs::Trapped([&] { existing ? existing->SetSQL(text) : void(database->CreateQueryDef(name, text)); }))
+        Prompts::message("Query successfully saved.", "Query Builder", Prompts::Icon::Information);
 }
 
 void frmMakeQuery::cmdClose_Click() { close(); }

@@ -48,6 +48,4 @@ protected:
 private:
     // What a pick of the field item `item` writes: qualified or not.
     QString fieldPick(const QString& item) const;
-    // Runs `step`; an engine error is shown with its description.
-    void trapped(const std::function<void()>& step);
 };

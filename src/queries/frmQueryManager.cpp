@@ -75,28 +75,24 @@ void frmQueryManager::listQueries() {
 }
 
 void frmQueryManager::cmdChooseDatabase_Click() {
-    try {
-        const QString path = FileOpen();
-        if (path.trimmed().isEmpty()) return;
+    const QString path = FileOpen();
+    if (path.trimmed().isEmpty()) return;
+    RecordDialogs::Trapped([&] {
         dbQuery = engine::DBEngine::OpenDatabase(path.toStdString());
         setWindowTitle("Query Manager  " + path);
         txtSelect->clear();
         listQueries();
-    } catch (const engine::Error& e) {
-        Prompts::message(QString::fromStdString(e.description()));
-    }
+    });
 }
 
 void frmQueryManager::lstQueries_Click() {
     const QString name = lstQueries->currentItem() ? lstQueries->currentItem()->text() : QString();
     if (name.isEmpty() || !dbQuery) return;
-    try {
+    RecordDialogs::Trapped([&] {
         engine::QueryDef& q = dbQuery->QueryDefs()[name.toStdString()];
         txtSelect->setPlainText(QString::fromStdString(q.SQL()));
         cmdTest->setEnabled(q.Type() == 0);
-    } catch (const engine::Error& e) {
-        Prompts::message(QString::fromStdString(e.description()));
-    }
+    });
 }
 
 QString frmQueryManager::selected() {
@@ -109,40 +105,32 @@ QString frmQueryManager::selected() {
 
 void frmQueryManager::cmdTest_Click() {
     if (selected().isEmpty()) return;
-    try {
-        RecordDialogs::BusyPointer busy;
-        rsTest = dbQuery->OpenRecordset(txtSelect->toPlainText().trimmed().toStdString());
-    } catch (const engine::Error& e) {
-        Prompts::message(QString::fromStdString(e.description()));
-        return;
-    }
-    Prompts::message("Successful.", Prompts::kAppTitle, Prompts::Icon::Information);
+    if (RecordDialogs::Trapped([this] {
+            RecordDialogs::BusyPointer busy;
+            rsTest = dbQuery->OpenRecordset(txtSelect->toPlainText().trimmed().toStdString());
+        }))
+        Prompts::message("Successful.", Prompts::kAppTitle, Prompts::Icon::Information);
 }
 
 void frmQueryManager::cmdSave_Click() {
     const QString name = selected();
     if (name.isEmpty()) return;
-    try {
-        // The text replaces the old one only once the engine has accepted it:
-        // a refused text leaves the saved query as it was.
-        dbQuery->QueryDefs()[name.toStdString()].SetSQL(txtSelect->toPlainText().trimmed().toStdString());
-    } catch (const engine::Error& e) {
-        Prompts::message(QString::fromStdString(e.description()));
-        return;
-    }
-    Prompts::message("Query successfully saved.", "Query Manager", Prompts::Icon::Information);
+    // The text replaces the old one only once the engine has accepted it:
+    // a refused text leaves the saved query as it was.
+    if (RecordDialogs::Trapped([&] {
+            dbQuery->QueryDefs()[name.toStdString()].SetSQL(txtSelect->toPlainText().trimmed().toStdString());
+        }))
+        Prompts::message("Query successfully saved.", "Query Manager", Prompts::Icon::Information);
 }
 
 void frmQueryManager::cmdDelete_Click() {
     const QString name = selected();
     if (name.isEmpty()) return;
-    try {
+    RecordDialogs::Trapped([&] {
         dbQuery->QueryDefs().Delete(name.toStdString());
         listQueries();
         txtSelect->clear();
-    } catch (const engine::Error& e) {
-        Prompts::message(QString::fromStdString(e.description()));
-    }
+    });
 }
 
 void frmQueryManager::cmdClose_Click() {

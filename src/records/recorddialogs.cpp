@@ -47,6 +47,16 @@ void DropScratchTable(engine::Database& scratch, const char* table, std::shared_
     }
 }
 
+bool Trapped(const std::function<void()>& step) {
+    try {
+        step();
+        return true;
+    } catch (const engine::Error& e) {
+        Prompts::message(QString::fromStdString(e.description()));
+        return false;
+    }
+}
+
 void Status(const QString& text) {
     if (frmMain* main = frmMain::instance()) main->SetStatusText(text);
 }

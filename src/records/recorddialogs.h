@@ -2,6 +2,8 @@
 // What the record dialogs share: the grid they act on and the status texts.
 #include <QString>
 
+#include <functional>
+
 #include <memory>
 
 #include "engine/dao.h"
@@ -28,6 +30,9 @@ void DropScratchTable(engine::Database& scratch, const char* table, std::shared_
 
 // Writes the status bar's text panel.
 void Status(const QString& text);
+// Runs `step`; an engine error it raises is shown with its description in a
+// plain message box. False when one was shown.
+bool Trapped(const std::function<void()>& step);
 
 // Position of the first `word` in `text` that stands as a word of its own
 // (any letter case), outside quoted strings and [bracketed names]; -1 when none.

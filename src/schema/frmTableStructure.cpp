@@ -170,18 +170,8 @@ QString frmTableStructure::FileOpen() {
     return Prompts::openDatabase().value_or(QString());
 }
 
-void frmTableStructure::trapped(const std::function<void()>& step) {
-    try {
-        step();
-    } catch (const engine::Error& e) {
-        // What the engine already changed stays changed.
-        QApplication::restoreOverrideCursor();
-        Prompts::message(QString::fromStdString(e.description()));
-    }
-}
-
 void frmTableStructure::cmdChooseDatabase_Click() {
-    trapped([this] {
+    RecordDialogs::Trapped([this] {
         if (database_) {
             database_->Close();
             database_.reset();
@@ -217,7 +207,7 @@ void frmTableStructure::MakeTempTable() {
 
 void frmTableStructure::lstTables_Click() {
     if (!database_ || !lstTables->currentItem()) return;
-    trapped([this] {
+    RecordDialogs::Trapped([this] {
         RecordDialogs::BusyPointer busy;
         MakeTempTable();
         database_->TableDefs().Refresh();
@@ -259,7 +249,7 @@ void frmTableStructure::cmdAdd_Click() {
     if (ComboAllowZeroLength->currentText().isEmpty())
         ComboAllowZeroLength->setCurrentIndex(ComboAllowZeroLength->findText("Yes"));
     if (!database_ || !lstTables->currentItem()) return;
-    trapped([this] {
+    RecordDialogs::Trapped([this] {
         engine::TableDef& td = database_->TableDefs()[lstTables->currentItem()->text().toStdString()];
         const std::string name = txtFieldName->text().trimmed().toStdString();
         std::shared_ptr<engine::Field> field;
@@ -285,7 +275,7 @@ void frmTableStructure::cmdDelete_Click() {
     if (!database_ || !lstTables->currentItem()) return;
     const auto rows = Data1->Recordset();
     if (!rows || rows->RecordCount() == 0) return;
-    trapped([this, rows] {
+    RecordDialogs::Trapped([this, rows] {
         const QModelIndex at = DBGrid1->currentIndex();
         if (at.isValid()) rows->SetAbsolutePosition(at.row());
         const std::string name = rows->Fields("Field Name").Value().toText();

@@ -4,7 +4,6 @@
 // and a grid bound to them, and adds or deletes fields of that table.
 #include <QDialog>
 
-#include <functional>
 #include <memory>
 
 #include "engine/dao.h"
@@ -50,8 +49,6 @@ private:
     void MakeTempTable();
     void DoUpdate();
     int GetTypeNumber(const QString& type) const;
-    // Runs `step`; an engine error is shown with its description.
-    void trapped(const std::function<void()>& step);
 
     std::shared_ptr<engine::Database> database_;  // the chosen file
     std::shared_ptr<engine::Database> scratch_;

@@ -98,28 +98,6 @@ TEST_F(FoxProSamples, EveryTableComesWholeAsTheReaderReadsIt) {
     }
 }
 
-TEST_F(FoxProSamples, ValuesAsTheCaseFileGivesThem) {
-    std::map<std::string, std::vector<std::vector<Variant>>> rowsOf;
-    std::map<std::string, std::shared_ptr<OdbcRecordset>> sets;
-    for (const auto& c : readCases(kCases, "value")) {
-        SCOPED_TRACE("line " + std::to_string(c.line) + ": " + c.fields[0] + " " + c.fields[2]);
-        auto& rs = sets[c.fields[0]];
-        if (!rs) {
-            const auto [file, encoding] = sampleName(c.fields[0]);
-            rs = connect(foxProConnect(kSamples, encoding))->OpenRecordset("Select * from " + file);
-            rowsOf[c.fields[0]] = readAll(*rs);
-        }
-        int field = -1;
-        for (int i = 0; i < rs->Fields().Count() && field < 0; ++i)
-            if (rs->Fields(i).Name() == c.fields[2]) field = i;
-        ASSERT_GE(field, 0);
-        const Variant& v = rowsOf[c.fields[0]].at(std::stoul(c.fields[1]))[static_cast<size_t>(field)];
-        const std::string expected = unquoted(c.fields[4]);
-        if (c.fields[3] == "Text^") EXPECT_EQ(v.toText().substr(0, expected.size()), expected);
-        else EXPECT_EQ(v.toText(), expected);
-    }
-}
-
 TEST_F(FoxProSamples, TheEncodingKeyReadsOnlyTablesThatNameNoCodePage) {
     // Code-page byte 0: the key decides how names and text read.
     auto big5 = connect(foxProConnect(kSamples, "BIG5"))->OpenRecordset("Select * from dbase_not_latin1");
