@@ -45,6 +45,7 @@
 #include "records/frmUpdateTable.h"
 #include "records/frmUpdateTableJoin.h"
 #include "transfer/frmAppendTable.h"
+#include "transfer/frmAppendText.h"
 #include "transfer/frmCopytoTable.h"
 #include "transfer/frmCopytoText.h"
 #include "records/recorddialogs.h"
@@ -276,6 +277,7 @@ void frmMain::buildMenus() {
     connect(mnuAppendfromTable, &QAction::triggered, this, &frmMain::mnuAppendfromTable_Click);
     connect(mnuImportFoxPro, &QAction::triggered, this, &frmMain::mnuImportFoxPro_Click);
     connect(mnuCopytoText, &QAction::triggered, this, &frmMain::mnuCopytoText_Click);
+    connect(mnuAppendfromText, &QAction::triggered, this, &frmMain::mnuAppendfromText_Click);
     connect(mnuEditCopy, &QAction::triggered, this, &frmMain::mnuEditCopy_Click);
     connect(mnuEditCut, &QAction::triggered, this, &frmMain::mnuEditCut_Click);
     connect(mnuEditPaste, &QAction::triggered, this, &frmMain::mnuEditPaste_Click);
@@ -630,6 +632,12 @@ void frmMain::mnuTableStructure_Click() {
 void frmMain::mnuCopytoText_Click() {
     if (!RecordDialogs::CurrentGrid()) return;
     frmCopytoText dialog(this);
+    Prompts::showModal(dialog);
+}
+
+void frmMain::mnuAppendfromText_Click() {
+    if (!RecordDialogs::CurrentGrid()) return;
+    frmAppendText dialog(this);
     Prompts::showModal(dialog);
 }
 

@@ -123,6 +123,7 @@ public:
     void mnuAppendfromTable_Click();
     void mnuImportFoxPro_Click();
     void mnuCopytoText_Click();
+    void mnuAppendfromText_Click();
     void mnuEditCopy_Click();
     void mnuEditCut_Click();
     void mnuEditPaste_Click();

@@ -1,8 +1,8 @@
 #pragma once
-// What the text-transfer tests share: files read and written whole, and the
-// dialogs driven from their menus as a person would: fields chosen in the
-// list, options and buttons clicked, the file named in the (scripted) file
-// dialog.
+// What the Copy to Text and Append from Text tests share: files read and
+// written whole, and the two dialogs driven from their menus as a person
+// would: fields chosen in the list, options and buttons clicked, the file
+// named in the (scripted) file dialog.
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -17,6 +17,7 @@
 #include "grids/workareas.h"
 #include "shell/frmMain.h"
 #include "support/app_fixture.h"
+#include "transfer/frmAppendText.h"
 #include "transfer/frmCopytoText.h"
 
 class TextTransferTest : public AppFixture {
@@ -74,6 +75,20 @@ protected:
             }
             click(d.cmdSaveAs);
             click(d.cmdCopy);
+            closed = !d.isVisible();
+            if (!closed) click(d.cmdCancel);
+        }));
+        return closed;
+    }
+
+    // Append from Text into the current grid from `file`; true when the dialog closed itself.
+    bool appendText(const std::string& file, bool chooseCsv = false) {
+        bool closed = false;
+        prompts->files.push_back(QString::fromStdString(file));
+        EXPECT_TRUE(runDialog<frmAppendText>(main()->mnuAppendfromText, [&](frmAppendText& d) {
+            click(d.cmdAppendFrom);
+            if (chooseCsv) clickOption(d.optFormat[1]);
+            click(d.cmdAppend);
             closed = !d.isVisible();
             if (!closed) click(d.cmdCancel);
         }));
