@@ -1,5 +1,6 @@
 #pragma once
 // What the record dialogs share: the grid they act on and the status texts.
+#include <QElapsedTimer>
 #include <QString>
 
 #include <memory>
@@ -57,8 +58,9 @@ private:
 };
 
 // A record-at-a-time run: a progress bar in the status bar while it lasts.
-// Report writes the status text, moves the bar and lets the windows repaint
-// (typing and clicks wait until the run is over).
+// Report writes the status text, moves the bar and lets the windows repaint,
+// at most every 50 ms: repainting at every report would cost a long run more
+// than its records (typing and clicks wait until the run is over).
 class Progress {
 public:
     explicit Progress(long total);
@@ -69,5 +71,6 @@ public:
 
 private:
     QProgressBar* bar_ = nullptr;
+    QElapsedTimer sincePaint_;
 };
 }  // namespace RecordDialogs
