@@ -89,7 +89,7 @@ Progress::~Progress() { delete bar_; }
 void Progress::Report(long done, const QString& status) {
     Status(status);
     if (bar_) bar_->setValue(static_cast<int>(std::min<long>(done, bar_->maximum())));
-    if (sincePaint_.isValid() && sincePaint_.elapsed() < 50) return;
+    if (sincePaint_.isValid() && sincePaint_.elapsed() < 100) return;
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     sincePaint_.start();
 }

@@ -59,7 +59,7 @@ private:
 
 // A record-at-a-time run: a progress bar in the status bar while it lasts.
 // Report writes the status text, moves the bar and lets the windows repaint,
-// at most every 50 ms: repainting at every report would cost a long run more
+// at most every 100 ms: repainting at every report would cost a long run more
 // than its records (typing and clicks wait until the run is over).
 class Progress {
 public:
