@@ -215,7 +215,7 @@ void rawAppend(const std::vector<Column>& columns, bool csv, const char* table, 
             }
             bindAs(st, static_cast<int>(k) + 1, columns[k], v);
         }
-        sqlite3_step(st);
+        if (sqlite3_step(st) != SQLITE_DONE) throw std::runtime_error(std::string("raw insert: ") + sqlite3_errmsg(db));
         sqlite3_reset(st);
     };
     size_t got;
