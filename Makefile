@@ -35,6 +35,7 @@ bench: build
 	$(BUILD)/bin/ledgerly-bench
 	$(BUILD)/bin/ledgerly-gridbench
 	$(BUILD)/bin/ledgerly-recordbench
+	$(BUILD)/bin/ledgerly-transferbench
 
 # The SQL fuzzer (clang, libFuzzer): FUZZ_SECONDS of fuzzing from the seed corpus.
 FUZZ_SECONDS ?= 600

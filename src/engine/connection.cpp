@@ -303,7 +303,9 @@ Variant Statement::getTyped(int c, int fieldType) const {
     case dbTime:
     case dbTimeStamp:
         if (st == SQLITE_TEXT) {
-            if (auto d = dates::parse(getText(c))) return Variant::date(*d);
+            const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, c));
+            const std::string_view text(p ? p : "", p ? static_cast<size_t>(sqlite3_column_bytes(stmt_, c)) : 0);
+            if (auto d = dates::parse(text)) return Variant::date(*d);
         } else if (st == SQLITE_INTEGER || st == SQLITE_FLOAT) {
             return Variant::date(sqlite3_column_double(stmt_, c));
         }

@@ -188,6 +188,8 @@ void Recordset::openQuery(const std::string& sqlText) {
                    (em.orderBy.empty() ? "" : " ORDER BY " + em.orderBy);
         pageSql_ = "SELECT " + rowidExpr_ + ", " + em.selectList + " FROM " + em.fromClause + " WHERE " + rowidExpr_ +
                    " IN (" + placeholders(kPageRows) + ")";
+        rangeSql_ = "SELECT " + rowidExpr_ + ", " + em.selectList + " FROM " + em.fromClause + " WHERE " + rowidExpr_ +
+                    " BETWEEN ? AND ?";
         rowSql_ = "SELECT " + rowidExpr_ + ", " + em.selectList + " FROM " + em.fromClause + " WHERE " + rowidExpr_ + " = ?";
         findBase_ = "SELECT " + rowidExpr_ + " FROM " + em.fromClause + " WHERE " +
                     (em.whereClause.empty() ? "" : "(" + em.whereClause + ") AND ");
@@ -238,6 +240,7 @@ void Recordset::keyedStatements(const std::string& key, const std::string& table
     rowidExpr_ = key;
     keysSql_ = "SELECT " + key + " FROM " + table + " ORDER BY " + key;
     pageSql_ = "SELECT " + key + cols + " FROM " + table + " WHERE " + key + " IN (" + placeholders(kPageRows) + ")";
+    rangeSql_ = mapRef_.empty() ? "SELECT " + key + cols + " FROM " + table + " WHERE " + key + " BETWEEN ? AND ?" : "";
     rowSql_ = "SELECT " + key + cols + " FROM " + table + " WHERE " + key + " = ?";
     findBase_ = "SELECT " + key + " FROM " + table + " WHERE ";
 }
@@ -547,8 +550,16 @@ const std::vector<Variant>* Recordset::rowAtIndex(std::int64_t index) {
     if (it == pages_.end()) {
         std::int64_t first = pageNo * kPageRows;
         std::int64_t count = std::min<std::int64_t>(kPageRows, keys_.size() - first);
-        Statement& st = db_->connection().cached(pageSql_);
-        for (int i = 0; i < kPageRows; ++i) st.bindInt(i + 1, keys_.key(first + (i < count ? i : 0)));
+        // Ascending ids close together are read by one range scan; others one by one.
+        const std::int64_t lo = keys_.key(first), hi = keys_.key(first + count - 1);
+        const bool range = !rangeSql_.empty() && keys_.sorted() && hi >= lo && hi - lo < 4 * kPageRows;
+        Statement& st = db_->connection().cached(range ? rangeSql_ : pageSql_);
+        if (range) {
+            st.bindInt(1, lo);
+            st.bindInt(2, hi);
+        } else {
+            for (int i = 0; i < kPageRows; ++i) st.bindInt(i + 1, keys_.key(first + (i < count ? i : 0)));
+        }
         std::vector<std::pair<std::int64_t, std::vector<Variant>>> got;
         got.reserve(static_cast<size_t>(count));
         try {
@@ -571,7 +582,7 @@ const std::vector<Variant>* Recordset::rowAtIndex(std::int64_t index) {
             std::int64_t key = keys_.key(first + i);
             auto hit = std::lower_bound(got.begin(), got.end(), key, [](const auto& a, std::int64_t k) { return a.first < k; });
             if (hit != got.end() && hit->first == key) {
-                page.rows[static_cast<size_t>(i)] = hit->second;
+                page.rows[static_cast<size_t>(i)] = std::move(hit->second);
                 page.present[static_cast<size_t>(i)] = 1;
             }
         }

@@ -160,6 +160,7 @@ private:
     FieldCollection fields_;
     std::string keysSql_;   // row ids in order
     std::string pageSql_;   // rows by row id: "... IN (?,?,...)"
+    std::string rangeSql_;  // rows of ids in a range, for pages of ascending ids; "" when ids are mapped
     std::string rowSql_;    // one row by row id
     std::string findBase_;  // "SELECT rowid FROM ... WHERE" part the criteria are added to
     std::string rowidExpr_; // how the statements above name the row id

@@ -174,18 +174,19 @@ std::string currencyText(std::int64_t scaled) {
     const bool negative = scaled < 0;
     const std::uint64_t mag = negative ? 0 - static_cast<std::uint64_t>(scaled)
                                        : static_cast<std::uint64_t>(scaled);
-    std::string out = negative ? "-" : "";
-    out += std::to_string(mag / 10000);
-    std::uint64_t frac = mag % 10000;
+    char buf[32];
+    char* p = buf;
+    if (negative) *p++ = '-';
+    p = std::to_chars(p, buf + sizeof buf, mag / 10000).ptr;
+    unsigned frac = static_cast<unsigned>(mag % 10000);
     if (frac != 0) {
-        char buf[8];
-        std::snprintf(buf, sizeof buf, "%04u", static_cast<unsigned>(frac));
-        std::string f(buf);
-        while (f.back() == '0') f.pop_back();
-        out += '.';
-        out += f;
+        *p++ = '.';
+        for (unsigned div = 1000; frac != 0; div /= 10) {
+            *p++ = static_cast<char>('0' + frac / div);
+            frac %= div;
+        }
     }
-    return out;
+    return std::string(buf, p);
 }
 
 // Upper-case "{8-4-4-4-12}" from text with or without braces.
@@ -202,6 +203,17 @@ std::optional<std::string> canonicalGuid(std::string_view text) {
     }
     out += '}';
     return out;
+}
+
+// "{8-4-4-4-12}" in upper-case hexadecimal, as canonicalGuid writes it.
+bool isCanonicalGuid(std::string_view s) {
+    if (s.size() != 38 || s.front() != '{' || s.back() != '}') return false;
+    for (size_t i = 1; i < 37; ++i) {
+        const char c = s[i];
+        const bool dash = i == 9 || i == 14 || i == 19 || i == 24;
+        if (dash ? c != '-' : !(isDigit(c) || (c >= 'A' && c <= 'F'))) return false;
+    }
+    return true;
 }
 
 // Whole-number range of the dates the engine keeps: 100-01-01 .. 9999-12-31.
@@ -268,6 +280,14 @@ Variant Variant::currencyScaled(std::int64_t tenThousandths) {
 }
 
 Variant Variant::currency(double v) {
+    // A value that is already within a hair of four places (every stored
+    // Currency) needs no decimal rounding; below 1e9 the hair is far smaller
+    // than any half step, so both ways give the same.
+    if (std::fabs(v) < 1e9) {
+        const double scaled = v * 10000.0;
+        const double nearest = std::nearbyint(scaled);
+        if (std::fabs(scaled - nearest) < 0.01) return currencyScaled(static_cast<std::int64_t>(nearest));
+    }
     // Round the shortest decimal form, so 1.00005 gives 1.0001 as written.
     return currencyScaled(scaledOrThrow(decimalOf(v), 4, false));
 }
@@ -298,10 +318,15 @@ Variant Variant::binary(std::string bytes) {
 }
 
 Variant Variant::guid(std::string canonical) {
-    auto g = canonicalGuid(canonical);
-    if (!g) conversionError();
     Variant r;
     r.kind_ = Kind::GUID;
+    // Stored GUIDs are canonical already and are kept as they are.
+    if (isCanonicalGuid(canonical)) {
+        r.s_ = std::move(canonical);
+        return r;
+    }
+    auto g = canonicalGuid(canonical);
+    if (!g) conversionError();
     r.s_ = std::move(*g);
     return r;
 }
@@ -455,7 +480,7 @@ Variant Variant::convertTo(int fieldType) const {
     }
     case dbText:
     case dbMemo:
-    case dbChar: return text(toText());
+    case dbChar: return kind_ == Kind::Text ? *this : text(toText());
     case dbGUID:
         if (kind_ == Kind::GUID) return *this;
         if (kind_ != Kind::Text) conversionError();

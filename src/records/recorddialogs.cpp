@@ -99,7 +99,9 @@ Progress::~Progress() { delete bar_; }
 void Progress::Report(long done, const QString& status) {
     Status(status);
     if (bar_) bar_->setValue(static_cast<int>(std::min<long>(done, bar_->maximum())));
+    if (sincePaint_.isValid() && sincePaint_.elapsed() < 100) return;
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    sincePaint_.start();
 }
 
 RunTransaction::RunTransaction(engine::Database& db) : db_(db) {

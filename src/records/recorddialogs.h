@@ -1,5 +1,6 @@
 #pragma once
 // What the record dialogs share: the grid they act on and the status texts.
+#include <QElapsedTimer>
 #include <QString>
 
 #include <functional>
@@ -62,8 +63,9 @@ private:
 };
 
 // A record-at-a-time run: a progress bar in the status bar while it lasts.
-// Report writes the status text, moves the bar and lets the windows repaint
-// (typing and clicks wait until the run is over).
+// Report writes the status text, moves the bar and lets the windows repaint,
+// at most every 100 ms: repainting at every report would cost a long run more
+// than its records (typing and clicks wait until the run is over).
 class Progress {
 public:
     explicit Progress(long total);
@@ -74,5 +76,6 @@ public:
 
 private:
     QProgressBar* bar_ = nullptr;
+    QElapsedTimer sincePaint_;
 };
 }  // namespace RecordDialogs

@@ -45,7 +45,9 @@
 #include "records/frmUpdateTable.h"
 #include "records/frmUpdateTableJoin.h"
 #include "transfer/frmAppendTable.h"
+#include "transfer/frmAppendText.h"
 #include "transfer/frmCopytoTable.h"
+#include "transfer/frmCopytoText.h"
 #include "records/recorddialogs.h"
 #include "relations/frmRelations.h"
 #include "relations/relationsmanager.h"
@@ -274,6 +276,8 @@ void frmMain::buildMenus() {
     connect(mnuMakeaQuery, &QAction::triggered, this, &frmMain::mnuMakeaQuery_Click);
     connect(mnuAppendfromTable, &QAction::triggered, this, &frmMain::mnuAppendfromTable_Click);
     connect(mnuImportFoxPro, &QAction::triggered, this, &frmMain::mnuImportFoxPro_Click);
+    connect(mnuCopytoText, &QAction::triggered, this, &frmMain::mnuCopytoText_Click);
+    connect(mnuAppendfromText, &QAction::triggered, this, &frmMain::mnuAppendfromText_Click);
     connect(mnuEditCopy, &QAction::triggered, this, &frmMain::mnuEditCopy_Click);
     connect(mnuEditCut, &QAction::triggered, this, &frmMain::mnuEditCut_Click);
     connect(mnuEditPaste, &QAction::triggered, this, &frmMain::mnuEditPaste_Click);
@@ -623,6 +627,18 @@ void frmMain::mnuTableStructure_Click() {
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->show();
     dialog->activateWindow();
+}
+
+void frmMain::mnuCopytoText_Click() {
+    if (!RecordDialogs::CurrentGrid()) return;
+    frmCopytoText dialog(this);
+    Prompts::showModal(dialog);
+}
+
+void frmMain::mnuAppendfromText_Click() {
+    if (!RecordDialogs::CurrentGrid()) return;
+    frmAppendText dialog(this);
+    Prompts::showModal(dialog);
 }
 
 void frmMain::mnuStatistics_Click() {

@@ -122,6 +122,8 @@ public:
     void mnuMakeaQuery_Click();
     void mnuAppendfromTable_Click();
     void mnuImportFoxPro_Click();
+    void mnuCopytoText_Click();
+    void mnuAppendfromText_Click();
     void mnuEditCopy_Click();
     void mnuEditCut_Click();
     void mnuEditPaste_Click();

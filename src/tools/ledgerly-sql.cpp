@@ -10,6 +10,7 @@
 #include "engine/dao.h"
 #include "engine/password.h"
 #include "engine/sql/sql.h"
+#include "engine/textrecords.h"
 
 using namespace engine;
 
@@ -33,19 +34,6 @@ void usage() {
 
 const char* yesNo(bool v) { return v ? "True" : "False"; }
 
-std::string csvField(const Variant& v) {
-    if (v.isNull()) return {};
-    std::string text = v.toText();
-    if (text.empty()) return "\"\"";
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-    std::string out = "\"";
-    for (char ch : text) {
-        if (ch == '"') out += '"';
-        out += ch;
-    }
-    return out + "\"";
-}
-
 bool isSystemTable(const std::string& name) {
     if (name.size() < 4) return false;
     std::string prefix = name.substr(0, 4);
@@ -53,24 +41,29 @@ bool isSystemTable(const std::string& name) {
     return prefix == "msys" || prefix == "usys";
 }
 
+// CSV in the form Copy to text writes (engine/textrecords.h); otherwise tab-separated.
 void printRecordset(Recordset& rs, bool csv) {
     const char* sep = csv ? "," : "\t";
     const char* eol = csv ? "\r\n" : "\n";
     FieldCollection& fields = rs.Fields();
+    std::string line;
     for (int i = 0; i < fields.Count(); ++i) {
-        if (i) std::cout << sep;
-        std::cout << (csv ? csvField(Variant::text(fields[i].Name())) : fields[i].Name());
+        if (i) line += sep;
+        if (csv) textrecords::appendCsvText(line, fields[i].Name());
+        else line += fields[i].Name();
     }
-    std::cout << eol;
+    std::cout << line << eol;
     long count = rs.RecordCount();
     for (long p = 0; p < count; ++p) {
         const std::vector<Variant>* row = rs.RowAt(p);
         if (!row) continue;
+        line.clear();
         for (size_t i = 0; i < row->size(); ++i) {
-            if (i) std::cout << sep;
-            std::cout << (csv ? csvField((*row)[i]) : (*row)[i].toText());
+            if (i) line += sep;
+            if (csv) textrecords::appendCsv(line, (*row)[i]);
+            else textrecords::appendText(line, (*row)[i]);
         }
-        std::cout << eol;
+        std::cout << line << eol;
     }
 }
 

@@ -15,22 +15,12 @@
 #include "grids/frmGrid.h"
 #include "records/recorddialogs.h"
 #include "shell/prompts.h"
+#include "transfer/fieldlists.h"
 #include "transfer/moduleCreateTable.h"
 
 namespace {
 
 constexpr int kAll = 0, kNext = 1, kWhere = 3;
-
-// Moves every entry of one list to the other, from the last to the first.
-void moveAll(QListWidget* from, QListWidget* to) {
-    for (int i = from->count() - 1; i >= 0; --i) to->addItem(from->takeItem(i));
-}
-
-void moveSelected(QListWidget* from, QListWidget* to) {
-    QListWidgetItem* item = from->currentItem();
-    if (!item || !item->isSelected()) return;
-    to->addItem(from->takeItem(from->row(item)));
-}
 
 }  // namespace
 
@@ -153,10 +143,10 @@ void frmCopytoTable::LoadFields() {
     for (const auto& f : CurrentGrid->Data1->Recordset()->Fields()) lstFields->addItem(QString::fromStdString(f->Name()));
 }
 
-void frmCopytoTable::cmdAdd_Click() { moveSelected(lstFields, lstCopyFields); }
-void frmCopytoTable::cmdRemove_Click() { moveSelected(lstCopyFields, lstFields); }
-void frmCopytoTable::cmdAddAll_Click() { moveAll(lstFields, lstCopyFields); }
-void frmCopytoTable::cmdRemoveAll_Click() { moveAll(lstCopyFields, lstFields); }
+void frmCopytoTable::cmdAdd_Click() { FieldLists::MoveSelected(lstFields, lstCopyFields); }
+void frmCopytoTable::cmdRemove_Click() { FieldLists::MoveSelected(lstCopyFields, lstFields); }
+void frmCopytoTable::cmdAddAll_Click() { FieldLists::MoveAll(lstFields, lstCopyFields); }
+void frmCopytoTable::cmdRemoveAll_Click() { FieldLists::MoveAll(lstCopyFields, lstFields); }
 void frmCopytoTable::cmdCancel_Click() { done(QDialog::Rejected); }
 
 void frmCopytoTable::cmdCopy_Click() {
