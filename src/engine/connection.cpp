@@ -153,7 +153,11 @@ Statement::Statement(Connection& conn, std::string_view sql) : conn_(conn) {
 
 Statement::~Statement() { sqlite3_finalize(stmt_); }
 
-Statement& Statement::bind(int i, const Variant& v) {
+Statement& Statement::bind(int i, const Variant& v) { return bindValue(i, v, SQLITE_TRANSIENT); }
+
+Statement& Statement::bindKept(int i, const Variant& v) { return bindValue(i, v, SQLITE_STATIC); }
+
+Statement& Statement::bindValue(int i, const Variant& v, void (*lifetime)(void*)) {
     using K = Variant::Kind;
     switch (v.kind()) {
     case K::Null: sqlite3_bind_null(stmt_, i); break;
@@ -172,10 +176,10 @@ Statement& Statement::bind(int i, const Variant& v) {
     }
     case K::Text:
     case K::GUID:
-        sqlite3_bind_text(stmt_, i, v.bytes().data(), static_cast<int>(v.bytes().size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(stmt_, i, v.bytes().data(), static_cast<int>(v.bytes().size()), lifetime);
         break;
     case K::Binary:
-        sqlite3_bind_blob(stmt_, i, v.bytes().data(), static_cast<int>(v.bytes().size()), SQLITE_TRANSIENT);
+        sqlite3_bind_blob(stmt_, i, v.bytes().data(), static_cast<int>(v.bytes().size()), lifetime);
         break;
     }
     return *this;

@@ -29,6 +29,9 @@ public:
     Statement& operator=(const Statement&) = delete;
 
     Statement& bind(int index, const Variant& v);  // 1-based
+    // As bind, without copying text or bytes: `v` must stay unchanged until
+    // the statement is stepped and reset.
+    Statement& bindKept(int index, const Variant& v);
     Statement& bindInt(int index, std::int64_t v);
     Statement& bindText(int index, std::string_view v);
     Statement& bindNull(int index);
@@ -49,6 +52,7 @@ public:
     sqlite3_stmt* handle() const { return stmt_; }
 
 private:
+    Statement& bindValue(int index, const Variant& v, void (*lifetime)(void*));
     Variant getTyped(int col, int fieldType) const;
     Connection& conn_;
     sqlite3_stmt* stmt_ = nullptr;

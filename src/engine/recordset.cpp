@@ -239,6 +239,7 @@ void Recordset::openQuery(const std::string& sqlText) {
 void Recordset::keyedStatements(const std::string& key, const std::string& table, const std::string& cols) {
     rowidExpr_ = key;
     keysSql_ = "SELECT " + key + " FROM " + table + " ORDER BY " + key;
+    keysAnyOrderSql_ = "SELECT " + key + " FROM " + table;
     pageSql_ = "SELECT " + key + cols + " FROM " + table + " WHERE " + key + " IN (" + placeholders(kPageRows) + ")";
     rangeSql_ = mapRef_.empty() ? "SELECT " + key + cols + " FROM " + table + " WHERE " + key + " BETWEEN ? AND ?" : "";
     rowSql_ = "SELECT " + key + cols + " FROM " + table + " WHERE " + key + " = ?";
@@ -251,7 +252,13 @@ void Recordset::loadKeys() {
     seenChanges_ = db_->connection().totalChanges();
     std::vector<std::int64_t> keys;
     keys.reserve(std::max<std::size_t>(keys_.keys().size(), 1024));
-    {
+    if (!keysAnyOrderSql_.empty()) {
+        // In key order: SQLite may read the keys from its smallest index,
+        // many times fewer pages than the table, and they are sorted here.
+        Statement st(db_->connection(), keysAnyOrderSql_);
+        while (st.step()) keys.push_back(st.getInt(0));
+        if (!std::is_sorted(keys.begin(), keys.end())) std::sort(keys.begin(), keys.end());
+    } else {
         Statement st(db_->connection(), keysSql_);
         while (st.step()) keys.push_back(st.getInt(0));
     }
@@ -898,7 +905,7 @@ void Recordset::Update() {
         }
         Statement& st = conn.cached(insertSql_);
         int p = 1;
-        for (size_t i : set) st.bind(p++, buffer_[i]);
+        for (size_t i : set) st.bindKept(p++, buffer_[i]);
         st.step();
         st.reset();
         std::int64_t rowid = conn.lastInsertRowid();
@@ -1087,11 +1094,13 @@ void Recordset::SetIndex(std::string_view name) {
     successorSql_.clear();
     if (!ix) {
         keysSql_ = "SELECT " + rowidExpr_ + " FROM " + keyFrom_ + " ORDER BY " + rowidExpr_;
+        keysAnyOrderSql_ = "SELECT " + rowidExpr_ + " FROM " + keyFrom_;
         indexName_.clear();
     } else {
         std::string order;
         for (const auto& f : ix->fields) order += quoteIdent(f.name) + (f.descending ? " DESC, " : ", ");
         keysSql_ = "SELECT " + rowidExpr_ + " FROM " + keyFrom_ + " ORDER BY " + order + rowidExpr_;
+        keysAnyOrderSql_.clear();
         indexName_ = ix->name;
         const bool ascending = std::none_of(ix->fields.begin(), ix->fields.end(), [](const auto& f) { return f.descending; });
         if (ascending && mapRef_.empty()) {

@@ -159,6 +159,7 @@ private:
     std::vector<Column> columns_;
     FieldCollection fields_;
     std::string keysSql_;   // row ids in order
+    std::string keysAnyOrderSql_;  // the same ids in any order, when their order is their value
     std::string pageSql_;   // rows by row id: "... IN (?,?,...)"
     std::string rangeSql_;  // rows of ids in a range, for pages of ascending ids; "" when ids are mapped
     std::string rowSql_;    // one row by row id

@@ -170,6 +170,24 @@ Decimal decimalOf(Real v) {
     return *scanDecimal(std::string_view(buf, res.ptr - buf));
 }
 
+// The double nearest to a decimal. Whole digits below 2^53 and a power of
+// ten within 10^22 are both exact, so one multiplication or division rounds
+// correctly; anything else is read back from text.
+double nearestDouble(const Decimal& d) {
+    static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    if (d.digits.size() <= 15 && d.exp10 >= -22 && d.exp10 <= 22) {
+        std::int64_t whole = 0;
+        for (char c : d.digits) whole = whole * 10 + (c - '0');
+        const double w = static_cast<double>(d.negative ? -whole : whole);
+        return d.exp10 < 0 ? w / kPow10[-d.exp10] : w * kPow10[d.exp10];
+    }
+    const std::string text = (d.negative ? "-" : "") + d.digits + "e" + std::to_string(d.exp10);
+    double v = 0;
+    std::from_chars(text.data(), text.data() + text.size(), v);
+    return v;
+}
+
 std::string currencyText(std::int64_t scaled) {
     const bool negative = scaled < 0;
     const std::uint64_t mag = negative ? 0 - static_cast<std::uint64_t>(scaled)
@@ -519,26 +537,24 @@ Variant Variant::toDecimal(int precision, int scale) const {
     // Cut the digits at 10^-scale, rounding the magnitude half up.
     if (d.exp10 < -scale) {
         const long long keep = static_cast<long long>(d.digits.size()) + d.exp10 + scale;
-        std::string kept;
-        if (keep >= 0) {
-            kept = d.digits.substr(0, static_cast<size_t>(keep));
-            if (d.digits[static_cast<size_t>(keep)] >= '5') {
-                size_t i = kept.size();
-                while (i > 0 && kept[i - 1] == '9') kept[--i] = '0';
-                if (i == 0) kept.insert(kept.begin(), '1');
-                else ++kept[i - 1];
+        if (keep < 0) {
+            d.digits.clear();
+        } else {
+            const bool up = d.digits[static_cast<size_t>(keep)] >= '5';
+            d.digits.resize(static_cast<size_t>(keep));
+            if (up) {
+                size_t i = d.digits.size();
+                while (i > 0 && d.digits[i - 1] == '9') d.digits[--i] = '0';
+                if (i == 0) d.digits.insert(d.digits.begin(), '1');
+                else ++d.digits[i - 1];
             }
         }
-        d.digits = kept;
         d.exp10 = -scale;
     }
     if (d.digits.empty()) return dbl(0);
     const long long wholeDigits = static_cast<long long>(d.digits.size()) + d.exp10;
     if (wholeDigits > precision - scale) overflowError();
-    const std::string text = (d.negative ? "-" : "") + d.digits + "e" + std::to_string(d.exp10);
-    double v = 0;
-    std::from_chars(text.data(), text.data() + text.size(), v);
-    return dbl(v);
+    return dbl(nearestDouble(d));
 }
 
 bool Variant::operator==(const Variant& other) const {

@@ -313,12 +313,12 @@ void frmUpdateTable::cmdReplace_Click() {
     if (p >= 0) txtWhere->setPlainText(condition.mid(p + 5));
     RecordDialogs::BusyPointer busy;
     try {
-        auto probe = grid_->Data1->Recordset()->OpenRecordset();
-        if (!CheckforUpdateable(*probe)) {
+        // A copy of the grid's recordset could only say what the grid's own
+        // says, after reading every key again: ask the grid's.
+        if (!CheckforUpdateable(*grid_->Data1->Recordset())) {
             Prompts::message("The recordset is not updateable, see the help file", "Error", Prompts::Icon::Critical);
             return;
         }
-        probe->Close();
         if (next) {
             if (replaceNext()) {
                 scratchRows_.reset();

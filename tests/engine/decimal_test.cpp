@@ -1,6 +1,8 @@
 // Decimal fields keep their precision and scale: every write path rounds to the scale
 // (halves away from zero) and refuses too many whole digits (3349); the digits survive
 // reopening, and a Decimal field of a file made before they were recorded keeps its values.
+#include <charconv>
+#include <random>
 #include <gtest/gtest.h>
 
 #include "engine_helpers.h"
@@ -116,6 +118,23 @@ TEST(DecimalValue, EveryKindOfValueRoundsToTheScale) {
         EXPECT_EQ(out.toText(), c.text);
     }
     EXPECT_TRUE(Variant().toDecimal(5, 2).isNull());
+}
+
+// The value kept is the double nearest the decimal, whether it has few digits
+// (computed) or many (read back from text).
+TEST(DecimalValue, KeepsTheNearestDouble) {
+    std::mt19937_64 rnd(7);
+    for (int i = 0; i < 20000; ++i) {
+        const int scale = static_cast<int>(rnd() % 12), digits = 1 + static_cast<int>(rnd() % 18);
+        std::string text = std::to_string(rnd() % 1000000000000000000ULL).substr(0, static_cast<size_t>(digits));
+        if (scale > 0) text = std::string(static_cast<size_t>(std::max(0, scale + 1 - digits)), '0') + text,
+                       text.insert(text.size() - static_cast<size_t>(scale), ".");
+        if (rnd() % 2) text = "-" + text;
+        double nearest = 0;
+        std::from_chars(text.data(), text.data() + text.size(), nearest);
+        const Variant out = Variant::text(text).toDecimal(28, scale);
+        ASSERT_EQ(out.realValue(), nearest) << text;
+    }
 }
 
 TEST_F(DecimalDefinition, PrecisionAndScaleSurviveReopeningTheFile) {

@@ -565,7 +565,7 @@ Out Emitter::chain(const Expr& e, Scope& s) {
                 if (i) o.type = numericResult(o.type, xs[i].type);
             }
             o.sql += ")";
-            if (o.type == dbCurrency) o.sql = "round(" + o.sql + ", 4)";
+            if (o.type == dbCurrency) o.sql = "ldg_cur(" + o.sql + ")";
             return o;
         }
         regroup = numbers && op == "+";
@@ -627,7 +627,7 @@ Out Emitter::combine(const std::string& op, Out a, Out b) {
         } else {
             o.sql = "(" + a.sql + " + " + b.sql + ")";
             o.type = numericResult(a.type, b.type);
-            if (o.type == dbCurrency) o.sql = "round(" + o.sql + ", 4)";  // 0.1 + 0.2 is 0.3
+            if (o.type == dbCurrency) o.sql = "ldg_cur(" + o.sql + ")";  // 0.1 + 0.2 is 0.3
         }
         return o;
     }
@@ -641,14 +641,14 @@ Out Emitter::combine(const std::string& op, Out a, Out b) {
         } else {
             o.sql = "(" + a.sql + " - " + b.sql + ")";
             o.type = numericResult(a.type, b.type);
-            if (o.type == dbCurrency) o.sql = "round(" + o.sql + ", 4)";
+            if (o.type == dbCurrency) o.sql = "ldg_cur(" + o.sql + ")";
         }
         return o;
     }
     if (op == "*") {
         o.sql = "(" + a.sql + " * " + b.sql + ")";
         o.type = numericResult(a.type, b.type);
-        if (o.type == dbCurrency) o.sql = "round(" + o.sql + ", 4)";
+        if (o.type == dbCurrency) o.sql = "ldg_cur(" + o.sql + ")";
         return o;
     }
     if (op == "/") {
@@ -699,7 +699,7 @@ Out Emitter::aggregateOf(const AggregateDef& def, const Out& a, bool distinct) {
     if (equalsNoCase(def.name, "Sum") || equalsNoCase(def.name, "Avg")) {
         if (a.type == dbCurrency) {
             o.type = dbCurrency;
-            o.sql = "round(" + o.sql + ", 4)";  // currency stays exact to four places
+            o.sql = "ldg_cur(" + o.sql + ")";  // currency stays exact to four places
         } else if (equalsNoCase(def.name, "Sum") && numericResult(a.type, dbLong) == dbLong) {
             o.type = dbLong;
         }

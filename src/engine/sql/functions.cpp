@@ -416,6 +416,7 @@ const FunctionDef kFunctions[] = {
 const FunctionDef kInternal[] = {
     {"like", 2, 2, dbBoolean, fnLike},
     {"concat", 2, 2, dbText, fnConcat, kNone, false},
+    {"cur", 1, 1, dbCurrency, fnCurrency},
     {"div", 2, 2, dbDouble, fnDiv},
     {"intdiv", 2, 2, dbLong, fnIntDiv},
     {"bxor", 2, 2, dbLong, fnBitXor},

@@ -93,7 +93,7 @@ Scalar fnLike, fnConcat, fnLen, fnLeft, fnRight, fnMid, fnInStr, fnInStrRev, fnT
     fnLCase, fnSpace, fnString, fnReplace, fnStrComp, fnStrReverse, fnChr, fnAsc, fnStrConv;
 
 // functions_numbers.cpp: operators, conversions, numbers and Format
-Scalar fnBitXor, fnDiv, fnIntDiv, fnMod, fnPow, fnVal, fnCStr, fnCByte, fnCInt, fnCLng, fnCDbl, fnCSng, fnCCur, fnCDec,
+Scalar fnBitXor, fnCurrency, fnDiv, fnIntDiv, fnMod, fnPow, fnVal, fnCStr, fnCByte, fnCInt, fnCLng, fnCDbl, fnCSng, fnCCur, fnCDec,
     fnCVar, fnCBool, fnHex, fnOct, fnStr, fnIsNumeric, fnAbs, fnSqr, fnInt, fnFix, fnSgn, fnRound, fnExp, fnLog,
     fnSin, fnCos, fnTan, fnAtn, fnFormat, fnDecimal;
 

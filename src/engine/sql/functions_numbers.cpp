@@ -18,6 +18,20 @@ namespace engine::sql::fn {
 void fnBitXor(sqlite3_context* c, int, sqlite3_value** v) {
     sqlite3_result_int64(c, sqlite3_value_int64(v[0]) ^ sqlite3_value_int64(v[1]));
 }
+// Currency arithmetic kept to four places as round(x, 4) keeps it: the value
+// times 10^4 rounded half away from zero. Away from a half the product decides
+// alone; near one (or beyond 2^40) the value is printed and read back as round
+// does, which costs ten times more.
+void fnCurrency(sqlite3_context* c, int, sqlite3_value** v) {
+    const double x = sqlite3_value_double(v[0]);
+    const double scaled = x * 10000.0;
+    if (std::fabs(scaled) < 1099511627776.0 && std::fabs(scaled - std::floor(scaled) - 0.5) > 1e-3)
+        return sqlite3_result_double(c, std::round(scaled) / 10000.0);
+    char* text = sqlite3_mprintf("%!.4f", x);
+    const double r = text ? std::strtod(text, nullptr) : x;
+    sqlite3_free(text);
+    sqlite3_result_double(c, r);
+}
 // "/" always divides as real numbers, and by zero it fails like "\" does.
 void fnDiv(sqlite3_context* c, int, sqlite3_value** v) {
     double b = numberOf(v[1]);
