@@ -306,6 +306,11 @@ Variant Variant::currency(double v) {
         const double nearest = std::nearbyint(scaled);
         if (std::fabs(scaled - nearest) < 0.01) return currencyScaled(static_cast<std::int64_t>(nearest));
     }
+    // The ends of the range are stored as the double nearest them, which lies
+    // just beyond: they read back as the ends themselves.
+    constexpr double kHighest = 922337203685477.5807, kLowest = -922337203685477.5808;
+    if (v == kHighest) return currencyScaled(INT64_MAX);
+    if (v == kLowest) return currencyScaled(INT64_MIN);
     // Round the shortest decimal form, so 1.00005 gives 1.0001 as written.
     return currencyScaled(scaledOrThrow(decimalOf(v), 4, false));
 }

@@ -40,6 +40,12 @@ TEST_F(FieldValues, EveryTypeRefusesWhatItCannotHold) {
         EXPECT_EQ(byRecordset, error) << field << " = " << literal << " through a recordset";
         if (error) {
             EXPECT_EQ(afterSql, before) << field << " changed by a refused statement";
+        } else {
+            // What was stored reads back as the value written.
+            auto fresh = db->OpenRecordset("T");
+            std::string read;
+            EXPECT_EQ(errorOf([&] { read = fresh->Fields(field).Value().toText(); }), 0) << field << " = " << literal;
+            EXPECT_EQ(read, variantOf(line.fields[2]).toText()) << field << " = " << literal;
         }
     }
     // An AutoNumber cannot be pushed past the Long range either.
