@@ -32,30 +32,7 @@ frmCopytoTable::frmCopytoTable(QWidget* owner) : QDialog(owner) {
     txtTableName->setObjectName("txtTableName");
     lblName->setBuddy(txtTableName);
 
-    auto* fields = new QGroupBox("Fields", this);
-    lstFields = new QListWidget(fields);
-    lstFields->setObjectName("lstFields");
-    lstCopyFields = new QListWidget(fields);
-    lstCopyFields->setObjectName("lstCopyFields");
-    cmdAdd = new QPushButton(">", fields);
-    cmdAdd->setObjectName("cmdAdd");
-    cmdAddAll = new QPushButton(">>", fields);
-    cmdAddAll->setObjectName("cmdAddAll");
-    cmdRemove = new QPushButton("<", fields);
-    cmdRemove->setObjectName("cmdRemove");
-    cmdRemoveAll = new QPushButton("<<", fields);
-    cmdRemoveAll->setObjectName("cmdRemoveAll");
-    auto* arrows = new QVBoxLayout;
-    arrows->addStretch(1);
-    for (QPushButton* b : {cmdAdd, cmdAddAll, cmdRemove, cmdRemoveAll}) {
-        b->setAutoDefault(false);
-        arrows->addWidget(b);
-    }
-    arrows->addStretch(1);
-    auto* lists = new QHBoxLayout(fields);
-    lists->addWidget(lstFields, 1);
-    lists->addLayout(arrows);
-    lists->addWidget(lstCopyFields, 1);
+    QGroupBox* fields = FieldLists::MakeBox(this, lstFields, lstCopyFields, cmdAdd, cmdAddAll, cmdRemove, cmdRemoveAll);
 
     auto* scope = new QGroupBox("Scope", this);
     auto* scopeLayout = new QVBoxLayout(scope);
