@@ -5,6 +5,24 @@
 
 namespace engine {
 
+void sortKeys(std::vector<std::int64_t>& keys) {
+    if (keys.size() < 4096) return std::sort(keys.begin(), keys.end());
+    // The sign bit flipped, ids order as unsigned numbers.
+    auto digit = [](std::int64_t k, int shift) {
+        return static_cast<std::size_t>((static_cast<std::uint64_t>(k) ^ (std::uint64_t{1} << 63)) >> shift & 0xFFFF);
+    };
+    std::vector<std::int64_t> spare(keys.size());
+    std::vector<std::size_t> start(65537);
+    for (int shift = 0; shift < 64; shift += 16) {
+        std::fill(start.begin(), start.end(), 0);
+        for (std::int64_t k : keys) ++start[digit(k, shift) + 1];
+        if (std::find(start.begin() + 1, start.end(), keys.size()) != start.end()) continue;  // one digit for all
+        std::partial_sum(start.begin(), start.end(), start.begin());
+        for (std::int64_t k : keys) spare[start[digit(k, shift)]++] = k;
+        keys.swap(spare);
+    }
+}
+
 void KeySet::assign(std::vector<std::int64_t> keys) {
     keys_ = std::move(keys);
     deleted_.clear();

@@ -257,7 +257,7 @@ void Recordset::loadKeys() {
         // many times fewer pages than the table, and they are sorted here.
         Statement st(db_->connection(), keysAnyOrderSql_);
         while (st.step()) keys.push_back(st.getInt(0));
-        if (!std::is_sorted(keys.begin(), keys.end())) std::sort(keys.begin(), keys.end());
+        if (!std::is_sorted(keys.begin(), keys.end())) sortKeys(keys);
     } else {
         Statement st(db_->connection(), keysSql_);
         while (st.step()) keys.push_back(st.getInt(0));

@@ -170,3 +170,24 @@ TEST(KeySet, EmptyKeySetHasNoPositions) {
 }
 
 }  // namespace
+
+// Row ids read in any order come out in the order a sorted read gives:
+// negative ids, ids far apart, repeats, and sets small and large.
+TEST(SortKeys, OrdersLikeAnOrderedRead) {
+    std::mt19937_64 rnd(3);
+    for (std::size_t n : {0u, 7u, 5000u, 300000u}) {
+        std::vector<std::int64_t> keys(n);
+        for (auto& k : keys) {
+            switch (rnd() % 4) {
+            case 0: k = static_cast<std::int64_t>(rnd() % 1000000); break;
+            case 1: k = -static_cast<std::int64_t>(rnd() % 1000); break;
+            case 2: k = static_cast<std::int64_t>(rnd()); break;
+            default: k = 42;
+            }
+        }
+        std::vector<std::int64_t> expected = keys;
+        std::sort(expected.begin(), expected.end());
+        engine::sortKeys(keys);
+        EXPECT_EQ(keys, expected) << n << " keys";
+    }
+}
