@@ -74,6 +74,9 @@ TEST(Emptying, DeletingBackwardsFromTheLastLeavesNoRecordAtEitherEnd) {
         EXPECT_EQ(rs->AbsolutePosition(), -1);
         EXPECT_EQ(errorOf([&] { rs->MoveFirst(); }), err::NoCurrentRecord);
         EXPECT_EQ(errorOf([&] { rs->MoveNext(); }), err::NoCurrentRecord);
+        EXPECT_EQ(errorOf([&] { rs->SetAbsolutePosition(0); }), err::InvalidArgument);
+        rs->FindFirst("N = 1");
+        EXPECT_TRUE(rs->NoMatch());
         EXPECT_TRUE(isEmpty(*f->OpenRecordset(source)));
         EXPECT_TRUE(isEmpty(*rs->OpenRecordset()));
         EXPECT_EQ(rawQuery(f.path, "SELECT count(*) FROM T"), (Rows{{"0"}}));
@@ -108,6 +111,8 @@ TEST_F(Ordered, BookmarksFollowTheirRecordAcrossIndexesAndEditsOfTheIndexedField
         rs->MoveLast();
         for (const auto& [name, b] : marks) EXPECT_EQ(nameAt(*rs, b), name) << "index '" << index << "'";
     }
+    EXPECT_EQ(errorOf([&] { rs->SetBookmark("nonsense"); }), err::BookmarkInvalid);
+    EXPECT_EQ(text(*rs, "Name"), "Fay") << "a refused bookmark leaves the record current";
     // Bob becomes Zoe, the last by NameIdx; Fay becomes the oldest, the first by AgeDesc.
     struct Edit { const char *index, *who, *field; Variant value; long position; /* afterwards */ };
     for (const auto& e : std::vector<Edit>{{"NameIdx", "Bob", "Name", "Zoe", 5}, {"AgeDesc", "Fay", "Age", 99, 0}}) {
@@ -456,6 +461,7 @@ TEST(Transactions, ASixthLevelIsRefusedAndTheFiveStillWork) {
     f->CommitTrans();   // 1
     EXPECT_EQ(codes(), (Strings{"L1"}));
     EXPECT_EQ(errorOf([&] { f->CommitTrans(); }), err::CommitWithoutBegin);
+    EXPECT_EQ(errorOf([&] { f->Rollback(); }), err::CommitWithoutBegin);
     // The refused level left the count of levels right: five deep works again.
     fiveDeep("M");
     for (int level = 1; level <= 5; ++level) f->CommitTrans();
