@@ -68,17 +68,18 @@ TEST(Emptying, DeletingBackwardsFromTheLastLeavesNoRecordAtEitherEnd) {
             ASSERT_EQ(text(*rs, "N"), std::to_string(rows - deleted));
             rs->Delete();
         }
-        auto isEmpty = [](Recordset& r) { return r.BOF() && r.EOF_() && r.RecordCount() == 0; };
         EXPECT_EQ(deleted, rows);
-        EXPECT_TRUE(isEmpty(*rs));
-        EXPECT_EQ(rs->AbsolutePosition(), -1);
-        EXPECT_EQ(errorOf([&] { rs->MoveFirst(); }), err::NoCurrentRecord);
-        EXPECT_EQ(errorOf([&] { rs->MoveNext(); }), err::NoCurrentRecord);
-        EXPECT_EQ(errorOf([&] { rs->SetAbsolutePosition(0); }), err::InvalidArgument);
-        rs->FindFirst("N = 1");
-        EXPECT_TRUE(rs->NoMatch());
-        EXPECT_TRUE(isEmpty(*f->OpenRecordset(source)));
-        EXPECT_TRUE(isEmpty(*rs->OpenRecordset()));
+        // The emptied recordset and ones opened on the empty table alike.
+        for (auto r : {rs, f->OpenRecordset(source), rs->OpenRecordset()}) {
+            EXPECT_TRUE(r->BOF() && r->EOF_() && r->RecordCount() == 0);
+            EXPECT_EQ(r->AbsolutePosition(), -1);
+            for (auto move : {&Recordset::MoveFirst, &Recordset::MoveLast, &Recordset::MoveNext, &Recordset::MovePrevious})
+                EXPECT_EQ(errorOf([&] { (r.get()->*move)(); }), err::NoCurrentRecord);
+            EXPECT_EQ(errorOf([&] { r->Bookmark(); }), err::NoCurrentRecord);
+            EXPECT_EQ(errorOf([&] { r->SetAbsolutePosition(0); }), err::InvalidArgument);
+            r->FindFirst("N = 1");
+            EXPECT_TRUE(r->NoMatch());
+        }
         EXPECT_EQ(rawQuery(f.path, "SELECT count(*) FROM T"), (Rows{{"0"}}));
     }
 }

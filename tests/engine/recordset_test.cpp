@@ -178,14 +178,6 @@ TEST_F(People, MovingThroughBothEndsAndPositions) {
     EXPECT_EQ(name(*rs), "Eve");
     rs->MoveLast();
     EXPECT_EQ(rs->AbsolutePosition(), 5);
-
-    auto empty = db->OpenRecordset("SELECT * FROM People WHERE Age > 100");
-    EXPECT_EQ(empty->RecordCount(), 0);
-    EXPECT_TRUE(empty->BOF() && empty->EOF_());
-    EXPECT_EQ(empty->AbsolutePosition(), -1);
-    for (auto move : {&Recordset::MoveFirst, &Recordset::MoveLast, &Recordset::MoveNext, &Recordset::MovePrevious})
-        EXPECT_EQ(errorOf([&] { (empty.get()->*move)(); }), err::NoCurrentRecord);
-    EXPECT_EQ(errorOf([&] { empty->Bookmark(); }), err::NoCurrentRecord);
 }
 
 TEST_F(People, DeleteMarksTheRecordAndDeletingAllEmpties) {

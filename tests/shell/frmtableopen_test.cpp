@@ -170,11 +170,8 @@ TEST_F(TableOpenTest, EditedSqlIsOpenedUnderTheQueryName) {
     ASSERT_NE(grid, nullptr);
     EXPECT_EQ(grid->TableName.toString(), "Big");
     EXPECT_EQ(grid->statusname.toString(), "Sales.Big");
-    EXPECT_EQ(grid->RSetType.toInt(), 2);
     EXPECT_EQ(grid->Fullclause.toString(), "SELECT * FROM Orders  WHERE Qty > 15");
     EXPECT_EQ(grid->rs1->RecordCount(), 5);
-    EXPECT_EQ(frmTableOpen::State().TableorQueryName.toString(), "Big");
-    EXPECT_EQ(main()->StatusText(), "  Sales.Big  Record: 0/5  ");
 }
 
 // No table chosen and parameter queries are refused with the dialog staying;
