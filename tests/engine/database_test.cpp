@@ -251,22 +251,6 @@ TEST_F(TwoDatabases, SeeEachOthersChangesAndNeitherBlocksTheOther) {
 }
 
 
-TEST_F(TwoDatabases, RollbackUndoesAndCommitKeeps) {
-    auto rs = a->OpenRecordset("Items");
-    a->BeginTrans();
-    addRow(*rs, {{"Code", "gone"}});
-    a->Rollback();
-    EXPECT_EQ(b->OpenRecordset("Items")->RecordCount(), 0);
-
-    a->BeginTrans();
-    addRow(*rs, {{"Code", "kept"}});
-    a->CommitTrans();
-    EXPECT_EQ(column(*b->OpenRecordset("Items"), "Code"), Strings{"kept"});
-
-    EXPECT_EQ(errorOf([&] { a->CommitTrans(); }), err::CommitWithoutBegin);
-    EXPECT_EQ(errorOf([&] { a->Rollback(); }), err::CommitWithoutBegin);
-}
-
 TEST_F(TwoDatabases, LoopThatStopsOnAnErrorKeepsWhatWasDone) {
     auto rs = a->OpenRecordset("Items");
     const Strings codes = {"a", "b", "A", "c"};  // "A" repeats "a" in the unique index

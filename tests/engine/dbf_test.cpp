@@ -14,6 +14,7 @@
 
 #include "engine/error.h"
 #include "engine/fieldtypes.h"
+#include "engine_helpers.h"
 #include "support/case_file.h"
 #include "support/dbf_writer.h"
 #include "support/tempdir.h"
@@ -21,21 +22,13 @@
 using engine::Variant;
 using namespace std::string_literals;
 using engine::dbf::DbfTable;
+using enginetest::errorOf;
 namespace fs = std::filesystem;
 
 namespace {
 
 const std::string kSamples = LEDGERLY_DBF_SAMPLES;
 const std::string kCases = std::string(LEDGERLY_TEST_DATA) + "/dbf_samples.txt";
-
-int errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const engine::Error& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 // "name.dbf@BIG5": the sample opened with that code page.
 std::unique_ptr<DbfTable> openSample(const std::string& name) {

@@ -68,14 +68,18 @@ TEST(Emptying, DeletingBackwardsFromTheLastLeavesNoRecordAtEitherEnd) {
             ASSERT_EQ(text(*rs, "N"), std::to_string(rows - deleted));
             rs->Delete();
         }
-        auto isEmpty = [](Recordset& r) { return r.BOF() && r.EOF_() && r.RecordCount() == 0; };
         EXPECT_EQ(deleted, rows);
-        EXPECT_TRUE(isEmpty(*rs));
-        EXPECT_EQ(rs->AbsolutePosition(), -1);
-        EXPECT_EQ(errorOf([&] { rs->MoveFirst(); }), err::NoCurrentRecord);
-        EXPECT_EQ(errorOf([&] { rs->MoveNext(); }), err::NoCurrentRecord);
-        EXPECT_TRUE(isEmpty(*f->OpenRecordset(source)));
-        EXPECT_TRUE(isEmpty(*rs->OpenRecordset()));
+        // The emptied recordset and ones opened on the empty table alike.
+        for (auto r : {rs, f->OpenRecordset(source), rs->OpenRecordset()}) {
+            EXPECT_TRUE(r->BOF() && r->EOF_() && r->RecordCount() == 0);
+            EXPECT_EQ(r->AbsolutePosition(), -1);
+            for (auto move : {&Recordset::MoveFirst, &Recordset::MoveLast, &Recordset::MoveNext, &Recordset::MovePrevious})
+                EXPECT_EQ(errorOf([&] { (r.get()->*move)(); }), err::NoCurrentRecord);
+            EXPECT_EQ(errorOf([&] { r->Bookmark(); }), err::NoCurrentRecord);
+            EXPECT_EQ(errorOf([&] { r->SetAbsolutePosition(0); }), err::InvalidArgument);
+            r->FindFirst("N = 1");
+            EXPECT_TRUE(r->NoMatch());
+        }
         EXPECT_EQ(rawQuery(f.path, "SELECT count(*) FROM T"), (Rows{{"0"}}));
     }
 }
@@ -108,6 +112,8 @@ TEST_F(Ordered, BookmarksFollowTheirRecordAcrossIndexesAndEditsOfTheIndexedField
         rs->MoveLast();
         for (const auto& [name, b] : marks) EXPECT_EQ(nameAt(*rs, b), name) << "index '" << index << "'";
     }
+    EXPECT_EQ(errorOf([&] { rs->SetBookmark("nonsense"); }), err::BookmarkInvalid);
+    EXPECT_EQ(text(*rs, "Name"), "Fay") << "a refused bookmark leaves the record current";
     // Bob becomes Zoe, the last by NameIdx; Fay becomes the oldest, the first by AgeDesc.
     struct Edit { const char *index, *who, *field; Variant value; long position; /* afterwards */ };
     for (const auto& e : std::vector<Edit>{{"NameIdx", "Bob", "Name", "Zoe", 5}, {"AgeDesc", "Fay", "Age", 99, 0}}) {
@@ -456,6 +462,7 @@ TEST(Transactions, ASixthLevelIsRefusedAndTheFiveStillWork) {
     f->CommitTrans();   // 1
     EXPECT_EQ(codes(), (Strings{"L1"}));
     EXPECT_EQ(errorOf([&] { f->CommitTrans(); }), err::CommitWithoutBegin);
+    EXPECT_EQ(errorOf([&] { f->Rollback(); }), err::CommitWithoutBegin);
     // The refused level left the count of levels right: five deep works again.
     fiveDeep("M");
     for (int level = 1; level <= 5; ++level) f->CommitTrans();

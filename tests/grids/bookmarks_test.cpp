@@ -3,7 +3,6 @@
 // move that fails says why and leaves the current record where it was.
 #include <QAction>
 #include <QApplication>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMdiArea>
@@ -16,7 +15,6 @@
 #include "grids/FrmRecordNumber.h"
 #include "grids/frmGrid.h"
 #include "shell/frmMain.h"
-#include "shell/twips.h"
 #include "support/app_fixture.h"
 
 namespace {
@@ -31,12 +29,7 @@ protected:
         start();
         query = openQuery(0, path, "SELECT * FROM Orders WHERE Qty > 5", "Big");  // 15 rows
         ASSERT_NE(query, nullptr);
-        activate(main());
-    }
-    static void activate(QWidget* w) {
-        QApplication::setActiveWindow(w);
-        w->activateWindow();
-        QApplication::processEvents();
+        activateWindow(main());
     }
     void clickLine(int line) {
         QListWidget* list = view()->lstTable;
@@ -57,7 +50,7 @@ protected:
             auto* dialog = qobject_cast<FrmRecordNumber*>(&d);
             ASSERT_NE(dialog, nullptr);
             shown = true;
-            activate(dialog);
+            activateWindow(dialog);
             ASSERT_EQ(QApplication::focusWidget(), dialog->TextREcordNumber);
             QTest::keyClicks(dialog->TextREcordNumber, text);
             if (cancel) QTest::mouseClick(dialog->CommandCancel, Qt::LeftButton);
@@ -69,35 +62,13 @@ protected:
         settle();
         EXPECT_TRUE(shown) << "Move to Record No. showed no dialog";
     }
-    // The engine's description for an error `f` raises.
-    static QString engineMessage(const std::function<void()>& f) {
-        try {
-            f();
-        } catch (const engine::Error& e) {
-            return QString::fromStdString(e.description());
-        }
-        ADD_FAILURE() << "no engine error";
-        return {};
-    }
     std::string path;
     frmGrid* query = nullptr;
 };
 
-// Typed record numbers through Record, Move to Record No.: the dialog as
-// designed, moves the grid follows, and failures that name the range.
+// Typed record numbers through Record, Move to Record No.: moves the grid
+// follows, and failures that name the range.
 TEST_F(BookmarkTest, TypedRecordNumbersMoveTheGridOrSayWhyNot) {
-    prompts->onModal = [&](QDialog& d) {
-        auto* dialog = qobject_cast<FrmRecordNumber*>(&d);
-        ASSERT_NE(dialog, nullptr);
-        EXPECT_EQ(dialog->windowTitle(), "Record Number");
-        EXPECT_EQ(find<QLabel>(dialog, "LabelRecordNumber")->text(), "Enter the record number to move to.");
-        EXPECT_EQ(find<QPushButton>(dialog, "CommandOK")->text(), "OK");
-        EXPECT_EQ(find<QPushButton>(dialog, "CommandCancel")->text(), "Cancel");
-        EXPECT_EQ(dialog->pos(), QPoint(Twips::toPixelsX(500), Twips::toPixelsY(1500)));
-        dialog->CommandCancel->click();
-    };
-    main()->mnuMovetoRecord->trigger();
-
     auto rs = openDb(path)->OpenRecordset("SELECT * FROM Orders WHERE Qty > 5");
     const QString outOfRange = engineMessage([&] { rs->SetAbsolutePosition(15); });
     const QString negative = engineMessage([&] { rs->SetAbsolutePosition(-1); });
@@ -136,7 +107,7 @@ TEST_F(BookmarkTest, CommandsActOnTheSelectedWorkArea) {
     frmGrid* other = openQuery(1, path, "SELECT * FROM Orders", "All");
     ASSERT_NE(other, nullptr);
     clickRow(query, 3);
-    activate(main());
+    activateWindow(main());
     clickLine(1);  // the database window has the focus now, line B selected
     ASSERT_EQ(view()->CGrid, other);
     moveToRecordNo("9");

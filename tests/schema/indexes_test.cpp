@@ -11,7 +11,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStyleOptionButton>
 #include <QTableView>
 #include <QTest>
 
@@ -46,12 +45,7 @@ protected:
             db->Execute(sql);
         db->Close();
         start();
-        activate(main());
-    }
-    static void activate(QWidget* w) {
-        QApplication::setActiveWindow(w);
-        w->activateWindow();
-        QApplication::processEvents();
+        activateWindow(main());
     }
     // Table, Setup on the grid in `slot`; `drive` works the index editor, then Close.
     void runIndexes(int slot, const std::function<void(frmIndexes&)>& drive) {
@@ -59,7 +53,7 @@ protected:
         prompts->onModal = [&](QDialog& d) {
             auto* dialog = qobject_cast<frmIndexes*>(&d);
             ASSERT_NE(dialog, nullptr);
-            activate(dialog);
+            activateWindow(dialog);
             drive(*dialog);
             dialog->cmdClose->click();
         };
@@ -75,12 +69,6 @@ protected:
         QPoint at = list->visualItemRect(items[0]).center();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
         if (twice) QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
-    }
-    static void clickOption(QRadioButton* b) {
-        QStyleOptionButton opt;
-        opt.initFrom(b);
-        opt.text = b->text();
-        QTest::mouseClick(b, Qt::LeftButton, {}, b->style()->subElementRect(QStyle::SE_RadioButtonClickRect, &opt, b).center());
     }
     static void typeName(frmIndexes& d, const QString& name) {
         click(d.txtIDXName);

@@ -73,20 +73,17 @@ TEST_F(CommandsTest, WindowMenuListsTheChildWindowsAndArrangesThem) {
     frmGrid* a = openTable(0, path, "Orders");
     frmGrid* b = openQuery(1, path, "SELECT * FROM Orders WHERE Qty > 10", "Big");
     ASSERT_TRUE(a && b);
-    emit main()->mnuWindow->aboutToShow();
-    QStringList listed;
-    for (QAction* act : main()->mnuWindow->actions())
-        if (act->property("childWindow").toBool() && !act->isSeparator()) listed << act->text();
-    EXPECT_EQ(listed.size(), 3);
-    EXPECT_TRUE(listed.filter("View").size() == 1);
-    EXPECT_TRUE(listed.filter("Sales.Orders").size() == 1);
-    EXPECT_TRUE(listed.filter("Sales.Big").size() == 1);
-    // Shown again, the list is rebuilt, not appended to.
-    emit main()->mnuWindow->aboutToShow();
-    int again = 0;
-    for (QAction* act : main()->mnuWindow->actions())
-        if (act->property("childWindow").toBool() && !act->isSeparator()) ++again;
-    EXPECT_EQ(again, 3);
+    auto listed = [&] {
+        emit main()->mnuWindow->aboutToShow();
+        QStringList out;
+        for (QAction* act : main()->mnuWindow->actions())
+            if (act->property("childWindow").toBool() && !act->isSeparator()) out << act->text();
+        return out;
+    };
+    const QStringList first = listed();
+    EXPECT_EQ(first.size(), 3);
+    for (const char* title : {"View", "Sales.Orders", "Sales.Big"}) EXPECT_EQ(first.filter(title).size(), 1) << title;
+    EXPECT_EQ(listed().size(), 3) << "shown again, the list is rebuilt, not appended to";
 
     // Tile Horizontal: full-width rows; Tile Vertical: full-height columns; both
     // cover the frame without overlap.

@@ -10,23 +10,6 @@ using V = engine::Variant;
 
 class AppendTextTest : public TextTransferTest {
 protected:
-    // A table made by `definition` in a new database, filled with `values`, its path.
-    std::string makeTable(const std::string& file, const std::string& definition,
-                          const std::vector<std::vector<V>>& values = {}) {
-        const std::string path = dir.file(file);
-        auto db = engine::DBEngine::CreateDatabase(path);
-        db->Execute("CREATE TABLE " + definition);
-        if (values.empty()) return path;
-        auto rs = db->OpenRecordset(definition.substr(0, definition.find(' ')));
-        for (const auto& row : values) {
-            rs->AddNew();
-            for (size_t i = 0; i < row.size(); ++i)
-                if (!row[i].isNull()) rs->Fields(static_cast<int>(i)).SetValue(row[i]);
-            rs->Update();
-        }
-        rs->Close();
-        return path;
-    }
     std::vector<std::vector<V>> values(const std::string& path, const std::string& sql) const {
         std::vector<std::vector<V>> out;
         for (auto rs = openDb(path)->OpenRecordset(sql); !rs->EOF_(); rs->MoveNext()) {

@@ -39,10 +39,7 @@ protected:
         return out;
     }
     bool hasTable(const std::string& file, const std::string& table) const {
-        const auto db = openDb(file);
-        for (const auto& t : db->TableDefs())
-            if (t->Name() == table) return true;
-        return false;
+        return openDb(file)->TableDefs().Find(table) != nullptr;
     }
     static void pick(QListWidget* list, const QString& entry) {
         auto items = list->findItems(entry, Qt::MatchExactly);

@@ -137,10 +137,6 @@ TEST_F(CopyTextTest, RefusesWhatIsMissingAndReportsErrorsWithTheReminder) {
 }
 
 TEST_F(CopyTextTest, CsvIsWhatLedgerlySqlPrintsForTheSameRecords) {
-    const std::string path = dir.file("Every.mdb");
-    auto db = engine::DBEngine::CreateDatabase(path);
-    db->Execute("CREATE TABLE Every (ID Long, Flag YesNo, Money Currency, Ratio Single, Measure Double, Day Date, "
-                "Name Text(20), Note Memo, Tag GUID)");
     using V = engine::Variant;
     const std::vector<std::vector<V>> values = {
         {V::longInt(1), V::boolean(true), V::currencyScaled(1000), V::single(1.5f), V::dbl(3.141592653589793),
@@ -150,15 +146,8 @@ TEST_F(CopyTextTest, CsvIsWhatLedgerlySqlPrintsForTheSameRecords) {
          V::date(engine::dates::fromParts(1999, 12, 31)), V::text(""), V(), V()},
         {V::longInt(3), V(), V(), V(), V(), V(), V::text("plain"), V(), V()},
     };
-    auto rs = db->OpenRecordset("Every");
-    for (const auto& row : values) {
-        rs->AddNew();
-        for (size_t i = 0; i < row.size(); ++i)
-            if (!row[i].isNull()) rs->Fields(static_cast<int>(i)).SetValue(row[i]);
-        rs->Update();
-    }
-    rs->Close();
-    db->Close();
+    const std::string path = makeTable("Every.mdb", "Every (ID Long, Flag YesNo, Money Currency, Ratio Single, "
+                                       "Measure Double, Day Date, Name Text(20), Note Memo, Tag GUID)", values);
     const RunResult printed = runTool(dir, "ledgerly-sql", "--csv " + shellQuoted(path) + " \"SELECT * FROM Every\"");
     ASSERT_EQ(printed.exitCode, 0) << printed.err;
     ASSERT_NE(openTable(0, path, "Every"), nullptr);

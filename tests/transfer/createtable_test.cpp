@@ -3,6 +3,7 @@
 #include <QListWidget>
 
 #include "engine/dao.h"
+#include "engine/engine_helpers.h"
 #include "grids/frmGrid.h"
 #include "support/app_fixture.h"
 #include "transfer/moduleCreateTable.h"
@@ -10,15 +11,7 @@
 namespace {
 
 using namespace moduleCreateTable;
-
-int errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const engine::Error& e) {
-        return e.number();
-    }
-    return 0;
-}
+using enginetest::errorOf;
 
 TEST(FieldTypes, EachDialogKnowsItsRowsOfTheTypeTable) {
     struct Row { int code; const char* word; bool copy; bool structure; };

@@ -95,6 +95,24 @@ protected:
         return closed;
     }
 
+    // A table made by `definition` in a new database, filled with `values`, its path.
+    std::string makeTable(const std::string& file, const std::string& definition,
+                          const std::vector<std::vector<engine::Variant>>& values = {}) {
+        const std::string path = dir.file(file);
+        auto db = engine::DBEngine::CreateDatabase(path);
+        db->Execute("CREATE TABLE " + definition);
+        if (values.empty()) return path;
+        auto rs = db->OpenRecordset(definition.substr(0, definition.find(' ')));
+        for (const auto& row : values) {
+            rs->AddNew();
+            for (size_t i = 0; i < row.size(); ++i)
+                if (!row[i].isNull()) rs->Fields(static_cast<int>(i)).SetValue(row[i]);
+            rs->Update();
+        }
+        rs->Close();
+        return path;
+    }
+
     // Every value of a table in the default text form, row by row in key order.
     std::vector<Strings> rows(const std::string& file, const std::string& sql) const {
         std::vector<Strings> out;
