@@ -269,6 +269,109 @@ std::vector<std::string> File::tableNames() const {
     return out;
 }
 
+// The table's definition, from its first page on through the pages it continues on.
+std::string File::definition(unsigned long firstPage) const {
+    MdbHandle* mdb = H(mdb_);
+    const size_t pageSize = static_cast<size_t>(mdb->fmt->pg_size);
+    const int fd = fileno(mdb->f->stream);
+    std::string out, page(pageSize, '\0');
+    unsigned long pg = firstPage;
+    for (int pages = 0; pg != 0; ++pages) {
+        if (pages > 1000 ||
+            ::pread(fd, page.data(), pageSize, static_cast<off_t>(pg) * static_cast<off_t>(pageSize)) !=
+                static_cast<ssize_t>(pageSize) ||
+            page[0] != 0x02)
+            damaged("a table definition");
+        out += pages == 0 ? page : page.substr(8);
+        pg = u32(reinterpret_cast<const unsigned char*>(page.data()) + 4);
+    }
+    return out;
+}
+
+// Indexes, read from the definition: libmdb loses those whose numbers have
+// gaps (left by deleted indexes) in Jet 4 files.
+std::vector<Index> File::indexes(void* tableDef) const {
+    auto* def = static_cast<MdbTableDef*>(tableDef);
+    const std::string bytes = definition(def->entry->table_pg);
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const size_t n = bytes.size();
+    const bool j3 = jet3();
+    auto need = [&](size_t end) {
+        if (end > n) damaged("the indexes of table '" + std::string(def->name) + "'");
+    };
+    need(j3 ? 43 : 63);
+    const unsigned cols = u16(p + (j3 ? 25 : 45));
+    const unsigned logical = u32(p + (j3 ? 27 : 47));
+    const unsigned real = u32(p + (j3 ? 31 : 51));
+    if (logical > 1000 || real > 1000) damaged("the indexes of table '" + std::string(def->name) + "'");
+    // Each column's number, which index entries use (deleted columns leave gaps), then the names.
+    size_t pos = (j3 ? 43 : 63) + real * (j3 ? 8u : 12u);
+    std::vector<std::pair<unsigned, std::string>> columns;
+    for (unsigned i = 0; i < cols; ++i, pos += j3 ? 18u : 25u) {
+        need(pos + (j3 ? 18u : 25u));
+        columns.push_back({u16(p + pos + (j3 ? 1 : 5)), {}});
+    }
+    for (unsigned i = 0; i < cols; ++i) {
+        need(pos + (j3 ? 1 : 2));
+        size_t len = j3 ? p[pos] : u16(p + pos);
+        pos += j3 ? 1 : 2;
+        need(pos + len);
+        columns[i].second = text(p + pos, len);
+        pos += len;
+    }
+    struct Real {
+        std::vector<std::pair<unsigned, bool>> columns;  // column number, descending
+        unsigned flags;
+    };
+    std::vector<Real> reals;
+    const size_t realSize = j3 ? 39 : 52, realSkip = j3 ? 0 : 4;
+    for (unsigned i = 0; i < real; ++i, pos += realSize) {
+        need(pos + realSize);
+        Real r;
+        for (unsigned k = 0; k < 10; ++k) {
+            const unsigned char* e = p + pos + realSkip + 3 * k;
+            if (u16(e) != 0xFFFF) r.columns.push_back({u16(e), e[2] == 0});
+        }
+        r.flags = p[pos + (j3 ? 38 : 46)];
+        reals.push_back(std::move(r));
+    }
+    struct Logical {
+        unsigned real;
+        int type;
+    };
+    std::vector<Logical> logicals;
+    const size_t logicalSize = j3 ? 20 : 28, logicalSkip = j3 ? 0 : 4;
+    for (unsigned i = 0; i < logical; ++i, pos += logicalSize) {
+        need(pos + logicalSize);
+        logicals.push_back({u32(p + pos + logicalSkip + 4), p[pos + logicalSkip + 19]});
+    }
+    std::vector<Index> out;
+    for (const Logical& l : logicals) {
+        need(pos + (j3 ? 1 : 2));
+        size_t len = j3 ? p[pos] : u16(p + pos);
+        pos += j3 ? 1 : 2;
+        need(pos + len);
+        std::string name = text(p + pos, len);
+        pos += len;
+        if (l.type == 2 || l.real >= reals.size()) continue;  // kept by the file for a relationship
+        Index ix;
+        ix.name = name;
+        ix.primary = l.type == 1;
+        ix.unique = (reals[l.real].flags & MDB_IDX_UNIQUE) != 0 || ix.primary;
+        ix.ignoreNulls = (reals[l.real].flags & MDB_IDX_IGNORENULLS) != 0;
+        bool complete = true;
+        for (const auto& [number, descending] : reals[l.real].columns) {
+            const std::string* found = nullptr;
+            for (const auto& c : columns)
+                if (c.first == number) found = &c.second;
+            if (!found) complete = false;
+            else ix.fields.push_back({*found, descending});
+        }
+        if (complete && !ix.fields.empty()) out.push_back(std::move(ix));
+    }
+    return out;
+}
+
 std::unique_ptr<Table> File::table(const std::string& name) {
     MdbHandle* mdb = H(mdb_);
     MdbCatalogEntry* entry = nullptr;
@@ -285,7 +388,6 @@ std::unique_ptr<Table> File::table(const std::string& name) {
     t->name_ = name;
     t->rowCount_ = static_cast<long>(def->num_rows);
     if (!mdb_read_columns(def)) damaged("the columns of table '" + name + "'");
-    mdb_read_indices(def);
     for (unsigned i = 0; i < def->num_cols; ++i) {
         auto* col = static_cast<MdbColumn*>(g_ptr_array_index(def->columns, i));
         Column c;
@@ -304,31 +406,7 @@ std::unique_ptr<Table> File::table(const std::string& name) {
         c.allowZeroLength = yes(mdb_col_get_prop(col, "AllowZeroLength"));
         t->columns_.push_back(std::move(c));
     }
-    for (unsigned i = 0; def->indices && i < def->indices->len; ++i) {
-        auto* idx = static_cast<MdbIndex*>(g_ptr_array_index(def->indices, i));
-        if (idx->index_type == 2) continue;  // kept by the file for a relationship, not shown as an index
-        Index ix;
-        ix.name = idx->name;
-        ix.primary = idx->index_type == 1;
-        ix.unique = (idx->flags & MDB_IDX_UNIQUE) != 0 || ix.primary;
-        ix.ignoreNulls = (idx->flags & MDB_IDX_IGNORENULLS) != 0;
-        bool complete = true;
-        for (unsigned k = 0; k < idx->num_keys && k < MDB_MAX_IDX_COLS; ++k) {
-            // Index entries name a column by its number in the row, deleted columns counted.
-            int number = idx->key_col_num[k] - 1;
-            const MdbColumn* found = nullptr;
-            for (unsigned j = 0; j < def->num_cols && !found; ++j) {
-                auto* col = static_cast<MdbColumn*>(g_ptr_array_index(def->columns, j));
-                if (col->row_col_num == number) found = col;
-            }
-            if (!found) {
-                complete = false;
-                break;
-            }
-            ix.fields.push_back({found->name, idx->key_col_order[k] == MDB_DESC});
-        }
-        if (complete && !ix.fields.empty()) t->indexes_.push_back(std::move(ix));
-    }
+    t->indexes_ = indexes(def);
     return t;
 }
 

@@ -110,6 +110,8 @@ private:
     void* mdb_ = nullptr;  // MdbHandle
     std::string path_;
     std::string text(const unsigned char* p, size_t n) const;
+    std::string definition(unsigned long firstPage) const;
+    std::vector<Index> indexes(void* tableDef) const;
     std::string longValue(const unsigned char* p, size_t n);
     Variant value(const Column& c, int colType, const unsigned char* p, size_t n, bool isNull);
 };
