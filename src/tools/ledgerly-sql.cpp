@@ -156,7 +156,8 @@ int convertFile(const std::string& in, const std::string& out) {
                       << std::flush;
         });
         for (const auto& p : r.problems) std::cerr << p << "\n";
-        std::cerr << r.tables << " tables, " << r.records << " records converted into '" << out << "'.\n";
+        std::cerr << r.tables << (r.tables == 1 ? " table, " : " tables, ") << r.records
+                  << (r.records == 1 ? " record" : " records") << " converted into '" << out << "'.\n";
         return r.problems.empty() ? 0 : 1;
     } catch (const Error& e) {
         std::cerr << "Error " << e.number() << ": " << e.description() << "\n";

@@ -152,7 +152,7 @@ std::string unhex(const std::string& text) {
 // Whether our value `v` of a field of type `type` agrees with mdb-export's
 // text `theirs`, allowing for what that reader prints wrongly.
 bool agrees(const Variant& v, int type, const std::string& theirs, bool jet3, std::string& why) {
-    if (v.isNull()) return theirs == kNull || theirs.empty();
+    if (v.isNull()) return theirs == kNull;
     if (theirs == kNull) return why = "we read a value, mdb-export a Null", false;
     auto number = [&](double tolerance) {
         double a = v.toDouble(), b = std::strtod(theirs.c_str(), nullptr);
@@ -395,6 +395,11 @@ TEST_F(JetFiles, DefinitionsAreConverted) {
         auto db = DBEngine::OpenDatabase((kJetDir / "V2003/testV2003.mdb").string());
         EXPECT_TRUE(db->TableDefs()["Table2"].Fields()["column1"].AllowZeroLength());
         EXPECT_FALSE(db->TableDefs()["Table1"].Fields()["A"].AllowZeroLength());
+        EXPECT_FALSE(db->TableDefs()["Table1"].Fields()["A"].Required());
+    }
+    for (const char* sample : {"V2000/fixedTextTestV2000.mdb", "V2003/fixedTextTestV2003.mdb"}) {
+        auto db = DBEngine::OpenDatabase((kJetDir / sample).string());
+        EXPECT_TRUE(db->TableDefs()["users"].Fields()["c_user_login"].Required()) << sample;
     }
     // Indexes as the table definition has them: the right fields, Unique and
     // IgnoreNulls, and those whose numbers have gaps after a deletion.
