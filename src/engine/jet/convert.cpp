@@ -142,7 +142,13 @@ ConvertResult convert(const std::string& in, const std::string& out, const Progr
             // Relationships are kept as the file lists them: one row per pair of fields.
             std::map<std::string, RelationMeta> relations;
             std::map<std::string, std::vector<std::pair<int, std::pair<std::string, std::string>>>> pairs;
-            for (const Relationship& r : file.relationships()) {
+            std::vector<Relationship> found;
+            try {
+                found = file.relationships();
+            } catch (const Error& e) {
+                result.problems.push_back("The relationships were not converted: " + e.description());
+            }
+            for (const Relationship& r : found) {
                 if (!converted.count(r.table) || !converted.count(r.referencedTable)) continue;
                 RelationMeta& m = relations[r.name];
                 m.name = r.name;

@@ -473,8 +473,14 @@ void Table::readRows(const std::function<bool(std::vector<Variant>&)>& row) {
     };
     // Decodes a row whose page is in `pg`: libmdb splits it into fields in its own page buffer.
     std::vector<Variant> values(def->num_cols);
+    // libmdb's page buffer changes only here and in mdb_read_next_dpg: a page is copied in once.
+    const std::vector<unsigned char>* loaded = nullptr;
     auto decode = [&](const std::vector<unsigned char>& pg, unsigned begin, unsigned end) {
-        std::memcpy(mdb->pg_buf, pg.data(), pageSize);
+        if (loaded != &pg) {
+            std::memcpy(mdb->pg_buf, pg.data(), pageSize);
+            mdb->cur_pg = 0;  // libmdb must not take its buffer for the page it last read
+            loaded = &pg;
+        }
         int n = mdb_crack_row(def, static_cast<int>(begin), end - begin, fields.data());
         if (n < 0) damaged("a record of table '" + name_ + "'");
         // Copy the bytes out first: long values are read through other pages.
@@ -497,6 +503,7 @@ void Table::readRows(const std::function<bool(std::vector<Variant>&)>& row) {
     mdb_rewind_table(def);
     while (mdb_read_next_dpg(def)) {
         std::memcpy(page.data(), mdb->pg_buf, pageSize);
+        loaded = &page;
         unsigned rows = u16(page.data() + rco);
         for (unsigned r = 0; r < rows; ++r) {
             unsigned begin, end, flags;
@@ -511,6 +518,7 @@ void Table::readRows(const std::function<bool(std::vector<Variant>&)>& row) {
                 if (::pread(fd, far.data(), pageSize, static_cast<off_t>(farPage) * static_cast<off_t>(pageSize)) !=
                     static_cast<ssize_t>(pageSize))
                     damaged("a moved record of table '" + name_ + "'");
+                if (loaded == &far) loaded = nullptr;  // a different page in the same buffer
                 unsigned fb, fe, ff;
                 if (!bounds(far, farRow, fb, fe, ff)) damaged("a moved record of table '" + name_ + "'");
                 decode(far, fb, fe);
