@@ -156,6 +156,7 @@ int convertFile(const std::string& in, const std::string& out) {
                       << std::flush;
         });
         for (const auto& p : r.problems) std::cerr << p << "\n";
+        for (const auto& n : r.notes) std::cerr << n << "\n";
         std::cerr << r.tables << (r.tables == 1 ? " table, " : " tables, ") << r.records
                   << (r.records == 1 ? " record" : " records") << " converted into '" << out << "'.\n";
         return r.problems.empty() ? 0 : 1;

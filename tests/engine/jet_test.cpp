@@ -96,12 +96,15 @@ protected:
             for (const auto& e : fs::directory_iterator(cache.path() / "ledgerly")) out.push_back(e.path());
         return out;
     }
-    // A copy of a sample file with `from` replaced by `to` (each must occur once).
-    std::string patched(const std::string& sample, const std::string& from, const std::string& to) {
+    // A copy of a sample file with `from` replaced by `to`; `from` must occur once
+    // unless `first` (then its first place is changed).
+    std::string patched(const std::string& sample, const std::string& from, const std::string& to, bool first = false) {
         std::string bytes = bytesOf((kJetDir / sample).string());
         size_t at = bytes.find(from);
         EXPECT_NE(at, std::string::npos) << "pattern not in " << sample;
-        EXPECT_EQ(bytes.find(from, at + 1), std::string::npos) << "pattern twice in " << sample;
+        if (!first) {
+            EXPECT_EQ(bytes.find(from, at + 1), std::string::npos) << "pattern twice in " << sample;
+        }
         if (at != std::string::npos) bytes.replace(at, from.size(), to);
         std::string path = work.file(std::to_string(++copies_) + "-" + fs::path(sample).filename().string());
         std::ofstream(path, std::ios::binary) << bytes;
@@ -275,7 +278,9 @@ TEST_F(JetFiles, EveryFileOpensAndMatchesMdbExport) {
             ++tablesCompared;
         }
     }
-    if (compare) EXPECT_GT(tablesCompared, 60);
+    if (compare) {
+        EXPECT_GT(tablesCompared, 60);
+    }
     for (const auto& [f, sum] : before) EXPECT_EQ(checksum(f), sum) << f << " changed";
 }
 
@@ -289,7 +294,13 @@ TEST_F(JetFiles, ValuesAreTakenFromTheirStoredBytes) {
         std::string from, to;
         const char* field;
         Variant expected;
+        long e = 333333333;  // field E of the record patched
+        bool first = false;  // `from` occurs more than once; its first place is patched
     };
+    // The end of Table1's second record in testV1997: "a" and "b", the offsets
+    // where B ends, B starts and A starts, two variable fields, the null mask.
+    // Stale bytes in the unused end of the next page repeat it: the first place is the record.
+    const std::string record("ab\x22\x21\x20\x02\xff\x00", 8);
     const Case cases[] = {
         {"date before 1899-12-30", "V1997/testV1997.mdb", dbl(27293.0), dbl(-1.25), "G",
          Variant::date(dates::fromParts(1899, 12, 29, 6, 0, 0))},
@@ -305,15 +316,21 @@ TEST_F(JetFiles, ValuesAreTakenFromTheirStoredBytes) {
          Variant::text(std::string("hijk\0mnop", 9))},
         {"Jet 4 text holding U+0000", "V2003/testV2003.mdb", std::string("l\0m\0n\0", 6), std::string("\0\0m\0n\0", 6),
          "B", Variant::text(std::string("hijk\0mnop", 9))},
+        {"zero-length text: B starts where it ends", "V1997/testV1997.mdb", record,
+         std::string("ab\x22\x22\x20\x02\xff\x00", 8), "B", Variant::text(""), 0, true},
+        {"zero-length text: A ends where B starts", "V1997/testV1997.mdb", record,
+         std::string("ab\x22\x22\x20\x02\xff\x00", 8), "A", Variant::text("ab"), 0, true},
+        {"Null text: B's bit cleared in the null mask", "V1997/testV1997.mdb", record,
+         std::string("ab\x22\x21\x20\x02\xfd\x00", 8), "B", Variant::null(), 0, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        std::string path = patched(c.sample, c.from, c.to);
+        std::string path = patched(c.sample, c.from, c.to, c.first);
         auto db = DBEngine::OpenDatabase(path);
         auto rs = db->OpenRecordset("Table1");
         bool found = false;
         for (; !rs->EOF_(); rs->MoveNext())
-            if (rs->Fields()["E"].Value().toInt64() == 333333333) {
+            if (rs->Fields()["E"].Value().toInt64() == c.e) {
                 found = true;
                 Variant v = rs->Fields()[c.field].Value();
                 EXPECT_TRUE(v == c.expected) << "read '" << v.toText() << "', expected '" << c.expected.toText() << "'";
@@ -514,4 +531,41 @@ TEST_F(JetFiles, AFailingTableIsNamedAndTheRestConverted) {
     auto db = DBEngine::OpenDatabase(work.file("out.mdb"));
     EXPECT_EQ(userTables(*db), (std::vector<std::string>{"Table1", "Table2", "Table4"}));
     EXPECT_EQ(db->OpenRecordset("Table1")->RecordCount(), 2);
+    EXPECT_EQ(schema::property(db->connection(), jet::kProblemsProperty).value_or(""), r.problems[0]);
+    db->Close();
+    // Records that break AllowZeroLength keep their table, without the setting.
+    std::string zeroLength = patched("V1997/testV1997.mdb", std::string("ab\x22\x21\x20\x02\xff\x00", 8),
+                                     std::string("ab\x22\x22\x20\x02\xff\x00", 8), true);
+    r = jet::convert(zeroLength, work.file("lenient.mdb"));
+    EXPECT_TRUE(r.problems.empty());
+    ASSERT_EQ(r.notes.size(), 1u);
+    EXPECT_NE(r.notes[0].find("'Table1'"), std::string::npos) << r.notes[0];
+    EXPECT_EQ(r.tables, 4);
+    db = DBEngine::OpenDatabase(work.file("lenient.mdb"));
+    EXPECT_TRUE(db->TableDefs()["Table1"].Fields()["B"].AllowZeroLength());
+    EXPECT_EQ(db->OpenRecordset("Table1")->RecordCount(), 2);
+    db->Close();
+    // A copy converted whole says nothing.
+    jet::convert((kJetDir / "V1997/testV1997.mdb").string(), work.file("whole.mdb"));
+    db = DBEngine::OpenDatabase(work.file("whole.mdb"));
+    EXPECT_FALSE(schema::property(db->connection(), jet::kProblemsProperty));
+}
+
+// Damaged files give an error, never a crash, and leave nothing in the cache.
+TEST_F(JetFiles, DamagedFilesAreRefused) {
+    std::string whole = bytesOf((kJetDir / "V2003/testV2003.mdb").string());
+    const std::pair<const char*, std::string> cases[] = {
+        {"header only", whole.substr(0, 4096)},
+        {"cut after the catalog's first page", whole.substr(0, 4096 * 3)},
+        {"header then zeros", whole.substr(0, 4096) + std::string(whole.size() - 4096, '\0')},
+        {"header then noise", whole.substr(0, 4096) + std::string(whole.size() - 4096, '\xA5')},
+    };
+    for (const auto& [what, bytes] : cases) {
+        SCOPED_TRACE(what);
+        std::string path = work.file("damaged.mdb");
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+        int error = errorOf([&] { DBEngine::OpenDatabase(path); });
+        EXPECT_EQ(error, err::NotADatabase);
+        EXPECT_TRUE(cached().empty());
+    }
 }

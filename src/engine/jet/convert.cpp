@@ -3,8 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -40,7 +41,8 @@ int fieldType(int jetType) {
     }
 }
 
-std::shared_ptr<TableDef> tableDef(Database& db, const Table& t) {
+// `lenient` leaves Required and AllowZeroLength off, for records that break them.
+std::shared_ptr<TableDef> tableDef(Database& db, const Table& t, bool lenient) {
     auto td = db.CreateTableDef(t.name());
     for (const Column& c : t.columns()) {
         int type = fieldType(c.type);
@@ -52,8 +54,8 @@ std::shared_ptr<TableDef> tableDef(Database& db, const Table& t) {
         }
         if (c.autoNumber && type == dbLong) f->SetAttributes(f->Attributes() | dbAutoIncrField);
         // Yes/No fields always hold a value; Required adds nothing to them.
-        if (type != dbBoolean) f->SetRequired(c.required);
-        if (type == dbText || type == dbMemo) f->SetAllowZeroLength(c.allowZeroLength);
+        if (type != dbBoolean) f->SetRequired(c.required && !lenient);
+        if (type == dbText || type == dbMemo) f->SetAllowZeroLength(c.allowZeroLength || lenient);
         td->Fields().Append(f);
     }
     for (const Index& ix : t.indexes()) {
@@ -127,16 +129,29 @@ ConvertResult convert(const std::string& in, const std::string& out, const Progr
         try {
             db->BeginTrans();
             for (const std::string& name : file.tableNames()) {
-                Savepoint sp(db->connection());
-                try {
-                    auto table = file.table(name);
-                    db->TableDefs().Append(tableDef(*db, *table));
-                    result.records += copyRecords(*db, *table, progress);
-                    sp.commit();
-                    converted.insert(name);
-                    ++result.tables;
-                } catch (const Error& e) {
-                    result.problems.push_back("Table '" + name + "' was not converted: " + e.description());
+                // Records the file's engine let in before a field became Required or lost
+                // AllowZeroLength are kept: the table is made again without those settings.
+                for (bool lenient : {false, true}) {
+                    Savepoint sp(db->connection());
+                    try {
+                        auto table = file.table(name);
+                        db->TableDefs().Append(tableDef(*db, *table, lenient));
+                        long records = copyRecords(*db, *table, progress);
+                        sp.commit();
+                        result.records += records;
+                        converted.insert(name);
+                        ++result.tables;
+                        if (lenient)
+                            result.notes.push_back("Table '" + name + "' has records that break the Required or "
+                                                   "AllowZeroLength setting of its fields; these settings were left "
+                                                   "off so that every record is kept.");
+                        break;
+                    } catch (const Error& e) {
+                        db->TableDefs().Refresh();
+                        if (!lenient && (e.number() == err::ZeroLength || e.number() == err::RequiredMissing)) continue;
+                        result.problems.push_back("Table '" + name + "' was not converted: " + e.description());
+                        break;
+                    }
                 }
             }
             // Relationships are kept as the file lists them: one row per pair of fields.
@@ -169,6 +184,13 @@ ConvertResult convert(const std::string& in, const std::string& out, const Progr
                 } catch (const Error& e) {
                     result.problems.push_back("Relationship '" + name + "' was not converted: " + e.description());
                 }
+            }
+            // Kept in the copy: whoever opens it later can tell what is missing.
+            if (!result.problems.empty() || !result.notes.empty()) {
+                std::string all;
+                for (const auto& list : {result.problems, result.notes})
+                    for (const auto& p : list) all += (all.empty() ? "" : "\n") + p;
+                schema::setProperty(db->connection(), kProblemsProperty, all);
             }
             db->CommitTrans();
             db->Close();

@@ -11,7 +11,12 @@ struct ConvertResult {
     int tables = 0;                     // tables converted whole
     long records = 0;
     std::vector<std::string> problems;  // one sentence per table that could not be converted
+    std::vector<std::string> notes;     // tables converted with a setting left off
 };
+
+// The property (schema::property) of a converted copy that lists, one per
+// line, the tables and relationships that could not be converted, then the notes.
+inline constexpr const char* kProblemsProperty = "ConversionProblems";
 
 // Called now and then while a table's records are copied.
 using Progress = std::function<void(const std::string& table, long done, long total)>;

@@ -173,7 +173,7 @@ std::string File::longValue(const unsigned char* p, size_t n) {
             static_cast<ssize_t>(pageSize))
             damaged("a long value");
         unsigned rows = u16(page.data() + rco);
-        if (row >= rows) damaged("a long value");
+        if (row >= rows || rco + 4 + row * 2 > pageSize) damaged("a long value");
         unsigned begin = u16(page.data() + rco + 2 + row * 2) & kOffsetMask;
         unsigned end = row == 0 ? pageSize : (u16(page.data() + rco + row * 2) & kOffsetMask);
         if (begin > end || end > pageSize) damaged("a long value");
@@ -464,12 +464,12 @@ void Table::readRows(const std::function<bool(std::vector<Variant>&)>& row) {
     auto bounds = [&](const std::vector<unsigned char>& pg, unsigned r, unsigned& begin, unsigned& end,
                       unsigned& flags) {
         unsigned rows = u16(pg.data() + rco);
-        if (r >= rows) return false;
+        if (r >= rows || rco + 4 + r * 2 > pageSize) return false;
         unsigned raw = u16(pg.data() + rco + 2 + r * 2);
         flags = raw & ~kOffsetMask;
         begin = raw & kOffsetMask;
         end = r == 0 ? pageSize : (u16(pg.data() + rco + r * 2) & kOffsetMask);
-        return begin <= end && end <= pageSize;
+        return begin <= end && end <= pageSize && (begin < end || (flags & kDeletedRow));
     };
     // Decodes a row whose page is in `pg`: libmdb splits it into fields in its own page buffer.
     std::vector<Variant> values(def->num_cols);
