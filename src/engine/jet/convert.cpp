@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -235,7 +236,10 @@ std::string cachedCopy(const std::string& in, bool* converted) {
     fs::path target = dir / (std::string(key) + "-" + stamp + ".ldb");
     if (fs::exists(target, ec)) return target.string();
 
-    std::string building = target.string() + ".new-" + std::to_string(::getpid());
+    // Each conversion builds under a name of its own: two at once (in this or another process) never meet.
+    static std::atomic<unsigned> serial{0};
+    std::string building =
+        target.string() + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(serial.fetch_add(1));
     removeDatabaseFiles(building);
     convert(abs, building);
     if (std::rename(building.c_str(), target.c_str()) != 0) {
