@@ -18,6 +18,7 @@
 #include "engine/dao.h"
 #include "engine/jet/convert.h"
 #include "engine/jet/jetfile.h"
+#include "engine/jet/querysql.h"
 #include "engine/schema.h"
 #include "engine_helpers.h"
 #include "support/tempdir.h"
@@ -567,5 +568,64 @@ TEST_F(JetFiles, DamagedFilesAreRefused) {
         int error = errorOf([&] { DBEngine::OpenDatabase(path); });
         EXPECT_EQ(error, err::NotADatabase);
         EXPECT_TRUE(cached().empty());
+    }
+}
+
+// Select queries come over with their statements; the other kinds are named as left out.
+TEST_F(JetFiles, SelectQueriesAreRebuilt) {
+    const std::string expected =
+        "SELECT DISTINCT Table1.*, Table2.col1, Table2.col2, Table3.col3 FROM (Table1 LEFT JOIN Table3 ON "
+        "Table1.col1 = Table3.col1) INNER JOIN Table2 ON (Table3.col1 = Table2.col1) AND (Table3.col1 = "
+        "Table2.col2) WHERE (((Table2.col2)=\"foo\" Or (Table2.col2) In (\"buzz\",\"bazz\"))) ORDER BY Table2.col1";
+    for (const char* version : {"V1997", "V2000", "V2003"}) {
+        SCOPED_TRACE(version);
+        std::string out = work.file(std::string(version) + ".mdb");
+        jet::ConvertResult r =
+            jet::convert((kJetDir / version / (std::string("queryTestV") + (version + 1) + ".mdb")).string(), out);
+        EXPECT_EQ(r.queries, 1);
+        EXPECT_EQ(r.notes.size(), 8u);
+        for (const auto& n : r.notes) EXPECT_NE(n.find("only select queries"), std::string::npos) << n;
+        auto db = DBEngine::OpenDatabase(out);
+        EXPECT_EQ(db->QueryDefs()["SelectQuery"].SQL(), expected);
+        EXPECT_EQ(db->QueryDefs()["SelectQuery"].OpenRecordset()->Fields().Count(),
+                  db->TableDefs()["Table1"].Fields().Count() + 3);
+    }
+}
+
+TEST(JetQueries, StatementsFromTheirParts) {
+    auto P = [](int attribute, int flag, std::string name1 = {}, std::string name2 = {}, std::string expression = {}) {
+        jet::QueryPart p;
+        p.attribute = attribute;
+        p.flag = flag;
+        p.name1 = std::move(name1);
+        p.name2 = std::move(name2);
+        p.expression = std::move(expression);
+        return p;
+    };
+    struct Case {
+        const char* what;
+        std::vector<jet::QueryPart> parts;
+        const char* expected;  // "" when the query cannot be rebuilt
+    };
+    const Case cases[] = {
+        {"top percent, alias, descending order",
+         {P(1, 1), P(3, 0x10 | 0x20, "25"), P(5, 0, "Order Details", "d"), P(6, 0, "Total", "", "Sum(d.Qty)"),
+          P(9, 0, "", "", "d.Item"), P(10, 0, "", "", "Sum(d.Qty)>1"), P(11, 0, "D", "", "Sum(d.Qty)")},
+         "SELECT TOP 25 PERCENT Sum(d.Qty) AS Total FROM [Order Details] AS d GROUP BY d.Item HAVING Sum(d.Qty)>1 "
+         "ORDER BY Sum(d.Qty) DESC"},
+        {"a right join and a table not joined",
+         {P(1, 1), P(5, 0, "A"), P(5, 0, "B"), P(5, 0, "C"), P(6, 0, "", "", "*"), P(7, 3, "A", "B", "A.x=B.x")},
+         "SELECT * FROM A RIGHT JOIN B ON A.x=B.x, C"},
+        {"parameters", {P(1, 1), P(2, 4, "Since"), P(5, 0, "A"), P(6, 0, "", "", "*")}, ""},
+        {"an update query", {P(1, 4), P(5, 0, "A")}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        jet::SavedQuery q{"Q", c.parts.front().flag, c.parts};
+        if (*c.expected) {
+            EXPECT_EQ(jet::querySql(q), c.expected);
+        } else {
+            EXPECT_EQ(errorOf([&] { jet::querySql(q); }), err::OperationNotSupported);
+        }
     }
 }

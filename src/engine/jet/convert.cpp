@@ -14,6 +14,7 @@
 #include "engine/connection.h"
 #include "engine/dao.h"
 #include "engine/jet/jetfile.h"
+#include "engine/jet/querysql.h"
 #include "engine/schema.h"
 #include "engine/sql/sql.h"
 
@@ -184,6 +185,27 @@ ConvertResult convert(const std::string& in, const std::string& out, const Progr
                     schema::saveRelation(db->connection(), m);
                 } catch (const Error& e) {
                     result.problems.push_back("Relationship '" + name + "' was not converted: " + e.description());
+                }
+            }
+            // Saved queries, as far as their statements can be rebuilt.
+            std::vector<SavedQuery> queries;
+            try {
+                queries = file.queries();
+            } catch (const Error& e) {
+                result.problems.push_back("The saved queries were not converted: " + e.description());
+            }
+            for (const SavedQuery& q : queries) {
+                if (q.name.rfind("~", 0) == 0) continue;  // the file's engine's own, for forms and reports
+                Savepoint sp(db->connection());
+                try {
+                    db->CreateQueryDef(q.name, querySql(q));
+                    sp.commit();
+                    ++result.queries;
+                } catch (const Error& e) {
+                    std::string why = e.description();
+                    result.notes.push_back(why.rfind("Saved query", 0) == 0
+                                               ? why
+                                               : "Saved query '" + q.name + "' was not converted: " + why);
                 }
             }
             // Kept in the copy: whoever opens it later can tell what is missing.

@@ -10,8 +10,9 @@ namespace engine::jet {
 struct ConvertResult {
     int tables = 0;                     // tables converted whole
     long records = 0;
+    int queries = 0;                    // saved queries converted
     std::vector<std::string> problems;  // one sentence per table that could not be converted
-    std::vector<std::string> notes;     // tables converted with a setting left off
+    std::vector<std::string> notes;     // tables converted with a setting left off, queries left out
 };
 
 // The property (schema::property) of a converted copy that lists, one per

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -437,6 +438,44 @@ std::vector<Relationship> File::relationships() {
         if (cPos >= 0 && !v[static_cast<size_t>(cPos)].isNull()) r.position = static_cast<int>(v[static_cast<size_t>(cPos)].toInt64());
         if (cFlags >= 0 && !v[static_cast<size_t>(cFlags)].isNull()) r.flags = static_cast<long>(v[static_cast<size_t>(cFlags)].toInt64());
         out.push_back(std::move(r));
+        return true;
+    });
+    return out;
+}
+
+std::vector<SavedQuery> File::queries() {
+    std::vector<SavedQuery> out;
+    // Queries are named in the catalog; MSysQueries knows them by the same number.
+    std::map<long, size_t> byId;
+    MdbHandle* mdb = H(mdb_);
+    for (unsigned i = 0; i < mdb->num_catalog; ++i) {
+        auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
+        if (e->object_type != MDB_QUERY) continue;
+        byId[static_cast<long>(e->table_pg & 0x00FFFFFF)] = out.size();
+        out.push_back({e->object_name, 0, {}});
+    }
+    if (out.empty()) return out;
+    auto t = table("MSysQueries");
+    auto at = [&](std::string_view name) {
+        for (size_t i = 0; i < t->columns().size(); ++i)
+            if (t->columns()[i].name == name) return static_cast<int>(i);
+        return -1;
+    };
+    const int cId = at("ObjectId"), cAttr = at("Attribute"), cFlag = at("Flag"), cName1 = at("Name1"),
+              cName2 = at("Name2"), cExpr = at("Expression");
+    if (cId < 0 || cAttr < 0 || cFlag < 0 || cName1 < 0 || cName2 < 0 || cExpr < 0) return {};
+    t->readRows([&](std::vector<Variant>& v) {
+        auto it = byId.find(static_cast<long>(v[static_cast<size_t>(cId)].toInt64() & 0x00FFFFFF));
+        if (it == byId.end()) return true;
+        QueryPart part;
+        part.attribute = static_cast<int>(v[static_cast<size_t>(cAttr)].toInt64());
+        if (!v[static_cast<size_t>(cFlag)].isNull()) part.flag = static_cast<int>(v[static_cast<size_t>(cFlag)].toInt64());
+        part.name1 = v[static_cast<size_t>(cName1)].toText();
+        part.name2 = v[static_cast<size_t>(cName2)].toText();
+        part.expression = v[static_cast<size_t>(cExpr)].toText();
+        SavedQuery& q = out[it->second];
+        if (part.attribute == 1) q.kind = part.flag;
+        q.parts.push_back(std::move(part));
         return true;
     });
     return out;

@@ -55,6 +55,20 @@ struct Relationship {
     long flags = 0;                                // grbit as stored
 };
 
+// A saved query as MSysQueries keeps it: one row per part (table, column,
+// join, condition...), in the order the file has them.
+struct QueryPart {
+    int attribute = 0;  // 1 kind, 2 parameter, 3 options, 5 table, 6 column, 7 join, 8 where, 9 group by, 10 having, 11 order by
+    int flag = 0;
+    std::string name1, name2, expression;
+};
+
+struct SavedQuery {
+    std::string name;
+    int kind = 0;  // the flag of part 1: 1 select, 2 make-table, 3 append, 4 update, 5 delete, 6 crosstab, 7 data definition, 8 pass-through, 9 union
+    std::vector<QueryPart> parts;
+};
+
 class File;
 
 class Table {
@@ -96,6 +110,7 @@ public:
     std::vector<std::string> tableNames() const;
     std::unique_ptr<Table> table(const std::string& name);
     std::vector<Relationship> relationships();
+    std::vector<SavedQuery> queries();
 
     // Decoding helpers, public for the tests.
     static std::string windows1252ToUtf8(const std::string& bytes);
