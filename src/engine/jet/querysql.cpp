@@ -1,10 +1,12 @@
 #include "engine/jet/querysql.h"
 
+#include <algorithm>
 #include <cctype>
 #include <set>
 #include <vector>
 
 #include "engine/error.h"
+#include "engine/fieldtypes.h"
 
 namespace engine::jet {
 
@@ -37,8 +39,24 @@ struct Source {
 }  // namespace
 
 std::string querySql(const SavedQuery& q) {
-    if (q.kind != 1) unsupported(q, "only select queries are rebuilt so far");
-    std::vector<std::string> columns, where, groupBy, having, orderBy;
+    enum { Select = 1, MakeTable = 2, Append = 3, Update = 4, Delete = 5, DataDefinition = 7 };
+    if ((q.kind < Select || q.kind > Delete) && q.kind != DataDefinition)
+        unsupported(q, "crosstab, union and pass-through queries are not rebuilt yet");
+    std::string target;  // the table a make-table or append query writes
+    for (const QueryPart& p : q.parts)
+        if (p.attribute == Kind) {
+            if (q.kind == DataDefinition) {
+                // Stored as typed, with its closing semicolon and a terminating zero.
+                std::string text = p.expression;
+                while (!text.empty() &&
+                       (std::isspace(static_cast<unsigned char>(text.back())) || text.back() == ';' || text.back() == '\0'))
+                    text.pop_back();
+                return text;
+            }
+            if (!p.expression.empty()) unsupported(q, "it writes to another file");
+            target = p.name1;
+        }
+    std::vector<std::string> columns, targets, parameters, where, groupBy, having, orderBy;
     std::vector<Source> sources;
     struct JoinPart {
         std::string left, right;
@@ -57,13 +75,21 @@ std::string querySql(const SavedQuery& q) {
             options = p.flag;
             top = p.name1;
             break;
-        case Parameter: unsupported(q, "it has parameters");
+        case Parameter: {
+            std::string type = typeWord(p.flag);
+            if (type.empty()) unsupported(q, "parameter '" + p.name1 + "' has a type of its own");
+            parameters.push_back("[" + p.name1 + "] " + type);
+            break;
+        }
         case TablePart:
             if (!p.expression.empty()) unsupported(q, "it reads a table of another file");
             sources.push_back({{p.name2.empty() ? p.name1 : p.name2},
                                quoted(p.name1) + (p.name2.empty() ? "" : " AS " + quoted(p.name2)), false});
             break;
-        case ColumnPart: columns.push_back(p.expression + (p.name1.empty() ? "" : " AS " + quoted(p.name1))); break;
+        case ColumnPart:
+            columns.push_back(p.expression + (p.name1.empty() ? "" : " AS " + quoted(p.name1)));
+            targets.push_back(p.name2);  // the field an append or update query sets
+            break;
         case Join: {
             // Several parts joining the same two tables make one join on all their conditions.
             bool merged = false;
@@ -103,18 +129,42 @@ std::string querySql(const SavedQuery& q) {
         left.joined = true;
         sources.erase(sources.begin() + r);
     }
-    std::string sql = "SELECT ";
-    if (options & kDistinct) sql += "DISTINCT ";
-    if (options & kDistinctRow) sql += "DISTINCTROW ";
-    if (options & kTop) sql += "TOP " + top + ((options & kPercent) ? " PERCENT " : " ");
     auto list = [](const std::vector<std::string>& items, const char* sep) {
         std::string out;
         for (const auto& i : items) out += (out.empty() ? "" : sep) + i;
         return out;
     };
-    sql += list(columns, ", ");
     std::vector<std::string> from;
     for (const auto& s : sources) from.push_back(s.text);
+    std::string sql = parameters.empty() ? "" : "PARAMETERS " + list(parameters, ", ") + "; ";
+    if (q.kind == Update) {
+        std::vector<std::string> sets;
+        for (const QueryPart& p : q.parts)
+            if (p.attribute == ColumnPart) {
+                if (p.name2.empty()) unsupported(q, "it sets a field it does not name");
+                sets.push_back(p.name2 + " = " + p.expression);
+            }
+        sql += "UPDATE " + list(from, ", ") + " SET " + list(sets, ", ");
+        if (!where.empty()) sql += " WHERE " + list(where, " AND ");
+        return sql;
+    }
+    if (q.kind == Delete) {
+        sql += "DELETE " + list(columns, ", ") + " FROM " + list(from, ", ");
+        if (!where.empty()) sql += " WHERE " + list(where, " AND ");
+        return sql;
+    }
+    if (q.kind == Append) {
+        sql += "INSERT INTO " + quoted(target);
+        if (std::none_of(targets.begin(), targets.end(), [](const std::string& t) { return t.empty(); }))
+            sql += " (" + list(targets, ", ") + ")";
+        sql += " ";
+    }
+    sql += "SELECT ";
+    if (options & kDistinct) sql += "DISTINCT ";
+    if (options & kDistinctRow) sql += "DISTINCTROW ";
+    if (options & kTop) sql += "TOP " + top + ((options & kPercent) ? " PERCENT " : " ");
+    sql += list(columns, ", ");
+    if (q.kind == MakeTable) sql += " INTO " + quoted(target);
     sql += " FROM " + list(from, ", ");
     if (!where.empty()) sql += " WHERE " + list(where, " AND ");
     if (!groupBy.empty()) sql += " GROUP BY " + list(groupBy, ", ");

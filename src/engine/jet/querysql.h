@@ -6,8 +6,9 @@
 
 namespace engine::jet {
 
-// The statement of a select query; throws engine::Error 3251 naming what it
-// cannot rebuild (other kinds of query, parameters, parts it does not know).
+// The statement of a select, make-table, append, update, delete or
+// data-definition query; throws engine::Error 3251 naming what it cannot
+// rebuild (crosstab, union and pass-through queries, parts it does not know).
 std::string querySql(const SavedQuery& q);
 
 }  // namespace engine::jet
