@@ -323,6 +323,10 @@ public:
     // Names for the SQL emitter: tables (links included) and saved queries.
     std::unique_ptr<sql::Catalog> catalog() const;
     bool readOnly() const { return readOnly_; }
+    // A file of the older format, read through its converted copy.
+    bool converted() const { return converted_; }
+    // Throws 3027, with advice for a file of the older format.
+    [[noreturn]] void refuseWrite() const;
 
 private:
     friend class DBEngine;
@@ -348,6 +352,8 @@ private:
     std::unordered_map<std::string, EmittedAction> emitted_;
     bool exclusive_ = false;
     bool readOnly_ = false;
+    bool converted_ = false;
+    std::string lockPath_;  // the file the lock is registered on, when not path_
     long recordsAffected_ = 0;
     int transactionDepth_ = 0;
     std::vector<std::pair<std::string, std::string>> attached_;  // file path, schema alias

@@ -12,6 +12,8 @@
 #include "engine/connection.h"
 #include "engine/dao.h"
 #include "engine/filelock.h"
+#include "engine/jet/convert.h"
+#include "engine/jet/jetfile.h"
 #include "engine/password.h"
 #include "engine/schema.h"
 #include "engine/sql/sql.h"
@@ -89,6 +91,20 @@ std::string connectValue(std::string_view connect, std::string_view key) {
 
 std::shared_ptr<Database> DBEngine::OpenDatabase(const std::string& path, bool exclusive, bool readOnly,
                                                  std::string_view connect) {
+    // A file of the older Jet format is read through its converted copy, which
+    // only reads: the file itself is never opened for writing.
+    if (jet::isJetFile(path)) {
+        std::string copy = jet::cachedCopy(path);
+        auto conn = std::make_unique<Connection>(copy, true, false);
+        filelock::acquire(copy, false);
+        std::shared_ptr<Database> db(new Database);
+        db->path_ = path;
+        db->lockPath_ = copy;
+        db->conn_ = std::move(conn);
+        db->readOnly_ = true;
+        db->converted_ = true;
+        return db;
+    }
     auto conn = std::make_unique<Connection>(path, readOnly, false);
     std::optional<std::string> stored = schema::property(*conn, "PasswordHash");
     if (stored) {
@@ -193,7 +209,7 @@ void Database::Close() {
     // The collections stay (references to them and their items must not
     // dangle); everything they hold now answers 3420.
     conn_.reset();
-    filelock::release(path_, exclusive_);
+    filelock::release(lockPath_.empty() ? path_ : lockPath_, exclusive_);
     transactionDepth_ = 0;
 }
 
@@ -203,6 +219,14 @@ Connection& Database::connection() const {
 }
 
 bool Database::Updatable() const { return conn_ && !readOnly_; }
+
+void Database::refuseWrite() const {
+    if (converted_)
+        throw Error(err::ReadOnly, "Cannot update. '" + std::filesystem::path(path_).filename().string() +
+                                       "' is a database of an older format, which this program only reads. To change "
+                                       "it, use Save a Copy in Ledgerly Format and work in the copy.");
+    throw Error(err::ReadOnly, "Cannot update. Database or object is read-only.");
+}
 
 std::string Database::attachFile(const std::string& file) {
     std::error_code ec;
@@ -406,7 +430,7 @@ void Database::Execute(std::string_view sqlText, int options) {
         throw Error(err::InvalidArgument, "Invalid argument.");
     const bool denyWrite = options & dbDenyWrite;
     if (const std::string* emitted = emittedAction(sqlText)) {
-        if (readOnly_) throw Error(err::ReadOnly, "Cannot update. Database or object is read-only.");
+        if (readOnly_) refuseWrite();
         runAction(c, c.cached(*emitted), denyWrite);
         recordsAffected_ = static_cast<long>(c.changes());
         return;
@@ -418,7 +442,7 @@ void Database::Execute(std::string_view sqlText, int options) {
     case sql::StatementKind::Crosstab:
         throw Error(3065, "Cannot execute a select query: open it as a recordset instead.");
     case sql::StatementKind::DataDefinition: {
-        if (readOnly_) throw Error(err::ReadOnly, "Cannot update. Database or object is read-only.");
+        if (readOnly_) refuseWrite();
         auto ddl = parsed.ddl();
         std::visit([](const auto& d) {
             if constexpr (!std::is_same_v<std::decay_t<decltype(d)>, std::monostate>) schema::refuseSystemWrite(d.table);
@@ -437,7 +461,7 @@ void Database::Execute(std::string_view sqlText, int options) {
         return;
     }
     case sql::StatementKind::MakeTable: {
-        if (readOnly_) throw Error(err::ReadOnly, "Cannot update. Database or object is read-only.");
+        if (readOnly_) refuseWrite();
         std::string target = sql::makeTableTarget(parsed);
         schema::refuseSystemWrite(target);
         auto cat = catalog();
@@ -474,7 +498,7 @@ void Database::Execute(std::string_view sqlText, int options) {
     default: {
         auto cat = catalog();
         sql::EmittedAction action = sql::emitAction(parsed, *cat);
-        if (readOnly_) throw Error(err::ReadOnly, "Cannot update. Database or object is read-only.");
+        if (readOnly_) refuseWrite();
         Statement st(c, action.sql);
         runAction(c, st, denyWrite);
         recordsAffected_ = static_cast<long>(c.changes());
@@ -487,7 +511,7 @@ void Database::Execute(std::string_view sqlText, int options) {
 
 void Database::NewPassword(std::string_view oldPassword, std::string_view newPassword) {
     Connection& c = connection();
-    if (readOnly_) throw Error(err::ReadOnly, "Cannot update. Database or object is read-only.");
+    if (readOnly_) refuseWrite();
     auto stored = schema::property(c, "PasswordHash");
     bool ok = stored ? password::verify(*stored, oldPassword) : oldPassword.empty();
     if (!ok) throw Error(err::BadPassword, "Not a valid password.");
@@ -602,7 +626,7 @@ void TableDefCollection::Append(std::shared_ptr<TableDef> td) {
     if (!td) throw Error(err::InvalidArgument, "Invalid argument: no table was given.");
     if (!td->db_.expired()) throw Error(err::ObjectExists, "Object '" + td->Name() + "' already exists.");
     if (td->Name().empty()) throw Error(3125, "A table needs a name before it can be stored.");
-    if (db->readOnly()) throw Error(err::ReadOnly, "Cannot update. Database or object is read-only.");
+    if (db->readOnly()) db->refuseWrite();
     schema::refuseSystemWrite(td->Name());
     Connection& c = db->connection();
     if (!td->Connect().empty()) {
@@ -650,7 +674,7 @@ void TableDefCollection::Append(std::shared_ptr<TableDef> td) {
 void TableDefCollection::Delete(std::string_view name) {
     auto db = db_.lock();
     if (!db || !db->IsOpen()) closed();
-    if (db->readOnly()) throw Error(err::ReadOnly, "Cannot update. Database or object is read-only.");
+    if (db->readOnly()) db->refuseWrite();
     schema::refuseSystemWrite(name);
     Connection& c = db->connection();
     bool link = false;

@@ -343,7 +343,10 @@ void Recordset::requireCurrent() const {
 
 void Recordset::requireUpdatable() const {
     requireOpen();
-    if (!updatable_) throw Error(err::ReadOnly, "Cannot update. Database or object is read-only.");
+    if (!updatable_) {
+        if (db_ && db_->converted()) db_->refuseWrite();
+        throw Error(err::ReadOnly, "Cannot update. Database or object is read-only.");
+    }
 }
 
 void Recordset::leaveEdit() {

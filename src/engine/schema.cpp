@@ -463,6 +463,39 @@ void deleteLink(Connection& c, std::string_view name) {
     st.step();
 }
 
+std::vector<RelationMeta> relations(Connection& c) {
+    std::vector<RelationMeta> out;
+    if (!tableExistsIn(c, "main", "MSysRelations")) return out;
+    Statement st(c, "SELECT Name, TableName, ForeignTableName, Fields, ForeignFields, Attributes FROM MSysRelations "
+                    "ORDER BY Name");
+    while (st.step()) {
+        RelationMeta r{st.getText(0), st.getText(1), st.getText(2), {}, {}, static_cast<long>(st.getInt(5))};
+        for (const auto& f : decodeFields(st.getText(3))) r.fields.push_back(f.name);
+        for (const auto& f : decodeFields(st.getText(4))) r.foreignFields.push_back(f.name);
+        out.push_back(std::move(r));
+    }
+    return out;
+}
+
+void saveRelation(Connection& c, const RelationMeta& r) {
+    requireSystemTables(c);
+    if (r.fields.empty() || r.fields.size() != r.foreignFields.size())
+        throw Error(err::InvalidArgument, "Relationship '" + r.name + "' needs the same number of fields on both sides.");
+    c.exec("CREATE TABLE IF NOT EXISTS MSysRelations (Name TEXT PRIMARY KEY COLLATE NOCASE, TableName TEXT NOT NULL, "
+           "ForeignTableName TEXT NOT NULL, Fields TEXT NOT NULL, ForeignFields TEXT NOT NULL, Attributes INTEGER NOT "
+           "NULL DEFAULT 0)");
+    auto join = [](const std::vector<std::string>& names) {
+        std::vector<sql::IndexColumn> cols;
+        for (const auto& n : names) cols.push_back({n, false});
+        return encodeFields(cols);
+    };
+    Statement st(c, "INSERT INTO MSysRelations (Name, TableName, ForeignTableName, Fields, ForeignFields, Attributes) "
+                    "VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
+    st.bindText(1, r.name).bindText(2, r.table).bindText(3, r.foreignTable);
+    st.bindText(4, join(r.fields)).bindText(5, join(r.foreignFields)).bindInt(6, r.attributes);
+    st.step();
+}
+
 std::optional<std::string> property(Connection& c, std::string_view name) {
     if (!hasSystemTables(c)) return std::nullopt;
     Statement st(c, "SELECT Value FROM MSysAccess WHERE Property = ?1");

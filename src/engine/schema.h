@@ -64,6 +64,17 @@ struct QueryMeta {
     int type = 0;
 };
 
+// A relationship between two tables: each field of `table` refers to the
+// field at the same place of `foreignTable` (the "one" side).
+struct RelationMeta {
+    std::string name;
+    std::string table;
+    std::string foreignTable;
+    std::vector<std::string> fields;
+    std::vector<std::string> foreignFields;
+    long attributes = 0;  // as the file that defined it kept them
+};
+
 struct LinkMeta {
     std::string name;
     std::string connect;
@@ -100,6 +111,10 @@ void deleteQuery(Connection& c, std::string_view name);
 std::vector<LinkMeta> links(Connection& c);
 void saveLink(Connection& c, const LinkMeta& l);
 void deleteLink(Connection& c, std::string_view name);
+
+// Relationships, kept in MSysRelations (made when the first one is saved).
+std::vector<RelationMeta> relations(Connection& c);
+void saveRelation(Connection& c, const RelationMeta& r);
 
 std::optional<std::string> property(Connection& c, std::string_view name);
 void setProperty(Connection& c, std::string_view name, const std::optional<std::string>& value);

@@ -3,11 +3,15 @@
 //
 //   ledgerly-sql [--password P] [--create | --read-only] [--csv] DATABASE [STATEMENT ...]
 //   ledgerly-sql DATABASE --tables | --queries | --describe TABLE   (always read-only)
+//   ledgerly-sql --convert IN.mdb OUT.mdb   (a file of the older Jet format into a new database)
+//
+// Files of the older format open read-only, through a converted copy.
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "engine/dao.h"
+#include "engine/jet/convert.h"
 #include "engine/password.h"
 #include "engine/sql/sql.h"
 #include "engine/textrecords.h"
@@ -25,11 +29,13 @@ struct Options {
     std::string listing;  // "tables", "queries" or "describe"
     std::string describeTable;
     std::vector<std::string> statements;
+    std::string convertFrom, convertTo;
 };
 
 void usage() {
     std::cerr << "usage: ledgerly-sql [--password P] [--create | --read-only] [--csv] DATABASE [STATEMENT ...]\n"
-                 "       ledgerly-sql DATABASE --tables | --queries | --describe TABLE\n";
+                 "       ledgerly-sql DATABASE --tables | --queries | --describe TABLE\n"
+                 "       ledgerly-sql --convert IN.mdb OUT.mdb\n";
 }
 
 const char* yesNo(bool v) { return v ? "True" : "False"; }
@@ -119,6 +125,11 @@ bool parseArgs(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--password" && i + 1 < argc) o.password = argv[++i];
+        else if (a == "--convert" && i + 2 < argc && argc == 4) {
+            o.convertFrom = argv[++i];
+            o.convertTo = argv[++i];
+            return true;
+        }
         else if (a == "--create") o.create = true;
         else if (a == "--read-only") o.readOnly = true;
         else if (a == "--csv") o.csv = true;
@@ -135,6 +146,26 @@ bool parseArgs(int argc, char** argv, Options& o) {
     return !o.database.empty() && (o.listing.empty() || o.statements.empty()) && !(o.create && o.readOnly);
 }
 
+// Writes a new database from a Jet file; a line on standard error follows
+// the copying of a large table, and each table that could not be converted
+// is named there too.
+int convertFile(const std::string& in, const std::string& out) {
+    try {
+        jet::ConvertResult r = jet::convert(in, out, [](const std::string& table, long done, long total) {
+            std::cerr << "\r" << table << ": " << done << " of " << total << " records" << (done >= total ? "\n" : "")
+                      << std::flush;
+        });
+        for (const auto& p : r.problems) std::cerr << p << "\n";
+        for (const auto& n : r.notes) std::cerr << n << "\n";
+        std::cerr << r.tables << (r.tables == 1 ? " table, " : " tables, ") << r.records
+                  << (r.records == 1 ? " record" : " records") << " converted into '" << out << "'.\n";
+        return r.problems.empty() ? 0 : 1;
+    } catch (const Error& e) {
+        std::cerr << "Error " << e.number() << ": " << e.description() << "\n";
+        return 1;
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -143,6 +174,7 @@ int main(int argc, char** argv) {
         usage();
         return 2;
     }
+    if (!o.convertFrom.empty()) return convertFile(o.convertFrom, o.convertTo);
     std::vector<std::string> statements;
     size_t done = 0;
     try {

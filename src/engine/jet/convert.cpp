@@ -1,0 +1,281 @@
+#include "engine/jet/convert.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "engine/connection.h"
+#include "engine/dao.h"
+#include "engine/jet/jetfile.h"
+#include "engine/jet/querysql.h"
+#include "engine/schema.h"
+#include "engine/sql/sql.h"
+
+namespace engine::jet {
+
+namespace {
+
+constexpr long kProgressStep = 10000;
+
+int fieldType(int jetType) {
+    switch (jetType) {
+    case Bool: return dbBoolean;
+    case Byte: return dbByte;
+    case Int: return dbInteger;
+    case Long: return dbLong;
+    case Money: return dbCurrency;
+    case Float: return dbSingle;
+    case Double: return dbDouble;
+    case DateTime: return dbDate;
+    case Binary: return dbBinary;
+    case Text: return dbText;
+    case Memo: return dbMemo;
+    case RepId: return dbGUID;
+    case Numeric: return dbDecimal;
+    default: return dbLongBinary;  // OLE objects and kinds this program has no field for
+    }
+}
+
+// `lenient` leaves Required and AllowZeroLength off, for records that break them.
+std::shared_ptr<TableDef> tableDef(Database& db, const Table& t, bool lenient) {
+    auto td = db.CreateTableDef(t.name());
+    for (const Column& c : t.columns()) {
+        int type = fieldType(c.type);
+        auto f = td->CreateField(c.name, type, type == dbText ? (c.size > 0 ? c.size : kDefaultTextSize)
+                                                : type == dbBinary ? c.size : 0);
+        if (type == dbDecimal && validDecimal(c.precision, c.scale)) {
+            f->SetPrecision(c.precision);
+            f->SetScale(c.scale);
+        }
+        if (c.autoNumber && type == dbLong) f->SetAttributes(f->Attributes() | dbAutoIncrField);
+        // Yes/No fields always hold a value; Required adds nothing to them.
+        if (type != dbBoolean) f->SetRequired(c.required && !lenient);
+        if (type == dbText || type == dbMemo) f->SetAllowZeroLength(c.allowZeroLength || lenient);
+        td->Fields().Append(f);
+    }
+    for (const Index& ix : t.indexes()) {
+        auto i = td->CreateIndex(ix.name);
+        for (const IndexField& field : ix.fields) {
+            auto f = i->CreateField(field.column);
+            if (field.descending) f->SetAttributes(dbDescending);
+            i->Fields().Append(f);
+        }
+        i->SetPrimary(ix.primary);
+        i->SetUnique(ix.unique || ix.primary);
+        i->SetIgnoreNulls(ix.ignoreNulls);
+        td->Indexes().Append(i);
+    }
+    return td;
+}
+
+// Copies the records of `t` into the stored table of the same name.
+long copyRecords(Database& db, Table& t, const Progress& progress) {
+    TableMeta meta = db.tableMeta(t.name());
+    std::string sqlText = "INSERT INTO " + meta.ref() + " (";
+    std::string params;
+    std::vector<int> types;
+    std::vector<std::pair<int, int>> digits;
+    for (size_t i = 0; i < t.columns().size(); ++i) {
+        const ColumnMeta& m = meta.columns[i];
+        if (i) {
+            sqlText += ", ";
+            params += ", ";
+        }
+        sqlText += sql::quoteIdent(m.name);
+        params += "?" + std::to_string(i + 1);
+        types.push_back(m.type);
+        digits.emplace_back(m.precision, m.scale);
+    }
+    sqlText += ") VALUES (" + params + ")";
+    Statement st(db.connection(), sqlText);
+    long done = 0;
+    const long total = t.rowCount();
+    t.readRows([&](std::vector<Variant>& values) {
+        for (size_t i = 0; i < values.size(); ++i) {
+            Variant v = values[i];
+            if (!v.isNull()) {
+                if (types[i] == dbDecimal && digits[i].first > 0) v = v.toDecimal(digits[i].first, digits[i].second);
+                else v = v.convertTo(types[i]);
+            }
+            st.bind(static_cast<int>(i) + 1, v);
+        }
+        st.step();
+        st.reset();
+        ++done;
+        if (progress && done % kProgressStep == 0) progress(t.name(), done, total);
+        return true;
+    });
+    if (progress && done >= kProgressStep) progress(t.name(), done, total);
+    return done;
+}
+
+void removeDatabaseFiles(const std::string& path) {
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) ::unlink((path + suffix).c_str());
+}
+
+}  // namespace
+
+ConvertResult convert(const std::string& in, const std::string& out, const Progress& progress) {
+    File file(in);
+    ConvertResult result;
+    std::set<std::string> converted;
+    {
+        auto db = DBEngine::CreateDatabase(out);
+        try {
+            db->BeginTrans();
+            for (const std::string& name : file.tableNames()) {
+                // Records the file's engine let in before a field became Required or lost
+                // AllowZeroLength are kept: the table is made again without those settings.
+                for (bool lenient : {false, true}) {
+                    Savepoint sp(db->connection());
+                    try {
+                        auto table = file.table(name);
+                        db->TableDefs().Append(tableDef(*db, *table, lenient));
+                        long records = copyRecords(*db, *table, progress);
+                        sp.commit();
+                        result.records += records;
+                        converted.insert(name);
+                        ++result.tables;
+                        if (lenient)
+                            result.notes.push_back("Table '" + name + "' has records that break the Required or "
+                                                   "AllowZeroLength setting of its fields; these settings were left "
+                                                   "off so that every record is kept.");
+                        break;
+                    } catch (const Error& e) {
+                        db->TableDefs().Refresh();
+                        if (!lenient && (e.number() == err::ZeroLength || e.number() == err::RequiredMissing)) continue;
+                        result.problems.push_back("Table '" + name + "' was not converted: " + e.description());
+                        break;
+                    }
+                }
+            }
+            // Relationships are kept as the file lists them: one row per pair of fields.
+            std::map<std::string, RelationMeta> relations;
+            std::map<std::string, std::vector<std::pair<int, std::pair<std::string, std::string>>>> pairs;
+            std::vector<Relationship> found;
+            try {
+                found = file.relationships();
+            } catch (const Error& e) {
+                result.problems.push_back("The relationships were not converted: " + e.description());
+            }
+            for (const Relationship& r : found) {
+                if (!converted.count(r.table) || !converted.count(r.referencedTable)) continue;
+                RelationMeta& m = relations[r.name];
+                m.name = r.name;
+                m.table = r.table;
+                m.foreignTable = r.referencedTable;
+                m.attributes = r.flags;
+                pairs[r.name].push_back({r.position, {r.column, r.referencedColumn}});
+            }
+            for (auto& [name, m] : relations) {
+                auto& list = pairs[name];
+                std::sort(list.begin(), list.end());
+                for (const auto& p : list) {
+                    m.fields.push_back(p.second.first);
+                    m.foreignFields.push_back(p.second.second);
+                }
+                try {
+                    schema::saveRelation(db->connection(), m);
+                } catch (const Error& e) {
+                    result.problems.push_back("Relationship '" + name + "' was not converted: " + e.description());
+                }
+            }
+            // Saved queries, as far as their statements can be rebuilt.
+            std::vector<SavedQuery> queries;
+            try {
+                queries = file.queries();
+            } catch (const Error& e) {
+                result.problems.push_back("The saved queries were not converted: " + e.description());
+            }
+            for (const SavedQuery& q : queries) {
+                if (q.name.rfind("~", 0) == 0) continue;  // the file's engine's own, for forms and reports
+                Savepoint sp(db->connection());
+                try {
+                    db->CreateQueryDef(q.name, querySql(q));
+                    sp.commit();
+                    ++result.queries;
+                } catch (const Error& e) {
+                    std::string why = e.description();
+                    result.notes.push_back(why.rfind("Saved query", 0) == 0
+                                               ? why
+                                               : "Saved query '" + q.name + "' was not converted: " + why);
+                }
+            }
+            // Kept in the copy: whoever opens it later can tell what is missing.
+            if (!result.problems.empty() || !result.notes.empty()) {
+                std::string all;
+                for (const auto& list : {result.problems, result.notes})
+                    for (const auto& p : list) all += (all.empty() ? "" : "\n") + p;
+                schema::setProperty(db->connection(), kProblemsProperty, all);
+            }
+            db->CommitTrans();
+            db->Close();
+        } catch (...) {
+            db->Close();
+            removeDatabaseFiles(out);
+            throw;
+        }
+    }
+    // Readers open the copy read-only: without a write-ahead log they need no shared-memory file.
+    {
+        Connection c(out, false, false);
+        c.exec("PRAGMA journal_mode=DELETE");
+    }
+    return result;
+}
+
+std::string cachedCopy(const std::string& in, bool* converted) {
+    if (converted) *converted = false;
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    std::string abs = fs::weakly_canonical(fs::absolute(in), ec).string();
+    if (ec) abs = fs::absolute(in).string();
+    struct stat st {};
+    if (::stat(abs.c_str(), &st) != 0) throw Error(err::FileNotFound, "Could not find file '" + in + "'.");
+
+    fs::path dir;
+    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg == '/') dir = fs::path(xdg) / "ledgerly";
+    else if (const char* home = std::getenv("HOME"); home && *home) dir = fs::path(home) / ".cache" / "ledgerly";
+    else dir = fs::temp_directory_path() / "ledgerly-cache";
+    fs::create_directories(dir, ec);
+    if (ec) throw Error(err::NotPermitted, "The cache folder '" + dir.string() + "' cannot be made: " + ec.message() + ".");
+
+    // The file's path names its copies; its size and time tell which copy is current.
+    std::uint64_t h = 1469598103934665603ull;
+    for (unsigned char ch : abs) h = (h ^ ch) * 1099511628211ull;
+    char key[32];
+    std::snprintf(key, sizeof key, "%016llx", static_cast<unsigned long long>(h));
+    std::string stamp = std::to_string(static_cast<long long>(st.st_size)) + "-" +
+                        std::to_string(static_cast<long long>(st.st_mtim.tv_sec)) + "." +
+                        std::to_string(static_cast<long long>(st.st_mtim.tv_nsec));
+    fs::path target = dir / (std::string(key) + "-" + stamp + ".ldb");
+    if (fs::exists(target, ec)) return target.string();
+
+    // Each conversion builds under a name of its own: two at once (in this or another process) never meet.
+    static std::atomic<unsigned> serial{0};
+    std::string building =
+        target.string() + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(serial.fetch_add(1));
+    removeDatabaseFiles(building);
+    convert(abs, building);
+    if (std::rename(building.c_str(), target.c_str()) != 0) {
+        removeDatabaseFiles(building);
+        throw Error(err::NotPermitted, "The converted copy of '" + in + "' cannot be stored in '" + dir.string() + "'.");
+    }
+    // Copies of the file's earlier versions are no longer needed.
+    for (const auto& entry : fs::directory_iterator(dir, ec)) {
+        std::string name = entry.path().filename().string();
+        if (name.rfind(std::string(key) + "-", 0) == 0 && entry.path() != target && name.find(".new-") == std::string::npos)
+            fs::remove(entry.path(), ec);
+    }
+    if (converted) *converted = true;
+    return target.string();
+}
+
+}  // namespace engine::jet
