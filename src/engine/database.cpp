@@ -14,6 +14,7 @@
 #include "engine/filelock.h"
 #include "engine/jet/convert.h"
 #include "engine/jet/jetfile.h"
+#include "engine/jet/jetpassword.h"
 #include "engine/password.h"
 #include "engine/schema.h"
 #include "engine/sql/sql.h"
@@ -94,6 +95,13 @@ std::shared_ptr<Database> DBEngine::OpenDatabase(const std::string& path, bool e
     // A file of the older Jet format is read through its converted copy, which
     // only reads: the file itself is never opened for writing.
     if (jet::isJetFile(path)) {
+        // Its password (when it has one) is asked for like that of our own files.
+        std::error_code ec;
+        const std::string file = std::filesystem::weakly_canonical(path, ec).string();
+        std::string pw = connectValue(connect, "pwd");
+        if (pw.empty()) pw = password::remembered(file);
+        jet::requirePassword(path, pw);
+        if (!pw.empty()) password::remember(file, pw);
         std::string copy = jet::cachedCopy(path);
         auto conn = std::make_unique<Connection>(copy, true, false);
         filelock::acquire(copy, false);

@@ -3,7 +3,7 @@
 //
 //   ledgerly-sql [--password P] [--create | --read-only] [--csv] DATABASE [STATEMENT ...]
 //   ledgerly-sql DATABASE --tables | --queries | --describe TABLE   (always read-only)
-//   ledgerly-sql --convert IN.mdb OUT.mdb   (a file of the older Jet format into a new database)
+//   ledgerly-sql [--password P] --convert IN.mdb OUT.mdb   (a file of the older Jet format into a new database)
 //
 // Files of the older format open read-only, through a converted copy.
 #include <iostream>
@@ -12,6 +12,7 @@
 
 #include "engine/dao.h"
 #include "engine/jet/convert.h"
+#include "engine/jet/jetpassword.h"
 #include "engine/password.h"
 #include "engine/sql/sql.h"
 #include "engine/textrecords.h"
@@ -35,7 +36,7 @@ struct Options {
 void usage() {
     std::cerr << "usage: ledgerly-sql [--password P] [--create | --read-only] [--csv] DATABASE [STATEMENT ...]\n"
                  "       ledgerly-sql DATABASE --tables | --queries | --describe TABLE\n"
-                 "       ledgerly-sql --convert IN.mdb OUT.mdb\n";
+                 "       ledgerly-sql [--password P] --convert IN.mdb OUT.mdb\n";
 }
 
 const char* yesNo(bool v) { return v ? "True" : "False"; }
@@ -125,7 +126,7 @@ bool parseArgs(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--password" && i + 1 < argc) o.password = argv[++i];
-        else if (a == "--convert" && i + 2 < argc && argc == 4) {
+        else if (a == "--convert" && i + 3 == argc) {  // last, after --password when one is needed
             o.convertFrom = argv[++i];
             o.convertTo = argv[++i];
             return true;
@@ -149,8 +150,9 @@ bool parseArgs(int argc, char** argv, Options& o) {
 // Writes a new database from a Jet file; a line on standard error follows
 // the copying of a large table, and each table that could not be converted
 // is named there too.
-int convertFile(const std::string& in, const std::string& out) {
+int convertFile(const std::string& in, const std::string& out, const std::string& password) {
     try {
+        jet::requirePassword(in, password);
         jet::ConvertResult r = jet::convert(in, out, [](const std::string& table, long done, long total) {
             std::cerr << "\r" << table << ": " << done << " of " << total << " records" << (done >= total ? "\n" : "")
                       << std::flush;
@@ -174,7 +176,7 @@ int main(int argc, char** argv) {
         usage();
         return 2;
     }
-    if (!o.convertFrom.empty()) return convertFile(o.convertFrom, o.convertTo);
+    if (!o.convertFrom.empty()) return convertFile(o.convertFrom, o.convertTo, o.password);
     std::vector<std::string> statements;
     size_t done = 0;
     try {

@@ -1,4 +1,5 @@
-// The database password of genuine Jet files, read from their first page.
+// The database password of genuine Jet files, read from their first page and
+// asked for when such a file is opened.
 // The samples have none; copies are given one the way the format keeps it
 // (the scrambling is a running XOR, so XOR-ing the raw bytes with the
 // password's bytes stores it under the same scrambling and mask).
@@ -7,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "engine/dao.h"
 #include "engine/error.h"
 #include "engine/jet/jetpassword.h"
 #include "support/tempdir.h"
@@ -47,6 +49,19 @@ TEST(JetPassword, SamplesHaveNoneAndAStoredOneReadsBack) {
     storeOver(jet4, std::string("S\0e\0s\0a\0m\0\xE9\0\x2C\x01", 14));
     EXPECT_EQ(engine::jet::storedPassword(jet3.string()), "Sesam\xC3\xA9");
     EXPECT_EQ(engine::jet::storedPassword(jet4.string()), "Sesam\xC3\xA9\xC4\xAC");
+
+    // Opening asks for it; the right one, and only that, opens the file.
+    for (const auto& [file, given] : std::vector<std::pair<fs::path, std::string>>{
+             {jet3, ""}, {jet3, "sesam\xC3\xA9"}, {jet4, "Sesam"}}) {
+        try {
+            engine::DBEngine::OpenDatabase(file.string(), false, false, given.empty() ? "" : ";pwd=" + given);
+            ADD_FAILURE() << file << " opened with '" << given << "'";
+        } catch (const engine::Error& e) {
+            EXPECT_EQ(e.number(), engine::err::BadPassword);
+        }
+    }
+    auto db = engine::DBEngine::OpenDatabase(jet4.string(), false, false, ";pwd=Sesam\xC3\xA9\xC4\xAC");
+    EXPECT_GT(db->TableDefs().Count(), 0);
 
     std::ofstream(dir.path() / "short.mdb") << "Standard Jet DB";
     try {

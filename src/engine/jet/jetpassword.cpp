@@ -78,4 +78,9 @@ std::string storedPassword(const std::string& path) {
     return password;
 }
 
+void requirePassword(const std::string& path, const std::string& given) {
+    const std::string stored = storedPassword(path);
+    if (!stored.empty() && stored != given) throw Error(err::BadPassword, "Not a valid password.");
+}
+
 }  // namespace engine::jet

@@ -12,4 +12,8 @@ namespace engine::jet {
 // 3343 when the file is too short to hold a first page.
 std::string storedPassword(const std::string& path);
 
+// Throws engine::Error 3031 "Not a valid password." when the file has a
+// password and `given` is not it (passwords are told apart by case).
+void requirePassword(const std::string& path, const std::string& given);
+
 }  // namespace engine::jet

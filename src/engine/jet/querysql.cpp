@@ -39,9 +39,13 @@ struct Source {
 }  // namespace
 
 std::string querySql(const SavedQuery& q) {
-    enum { Select = 1, MakeTable = 2, Append = 3, Update = 4, Delete = 5, DataDefinition = 7 };
-    if ((q.kind < Select || q.kind > Delete) && q.kind != DataDefinition)
-        unsupported(q, "crosstab, union and pass-through queries are not rebuilt yet");
+    enum { Select = 1, MakeTable = 2, Append = 3, Update = 4, Delete = 5, Crosstab = 6, DataDefinition = 7 };
+    if ((q.kind < Select || q.kind > Crosstab) && q.kind != DataDefinition)
+        unsupported(q, "union and pass-through queries are not rebuilt yet");
+    // A crosstab marks its columns and groups: the value, the column heading, the row headings.
+    enum { CrosstabValue = 0, CrosstabPivot = 1 };
+    const bool crosstab = q.kind == Crosstab;
+    std::string value, pivot;
     std::string target;  // the table a make-table or append query writes
     for (const QueryPart& p : q.parts)
         if (p.attribute == Kind) {
@@ -87,6 +91,14 @@ std::string querySql(const SavedQuery& q) {
                                quoted(p.name1) + (p.name2.empty() ? "" : " AS " + quoted(p.name2)), false});
             break;
         case ColumnPart:
+            if (crosstab && p.flag == CrosstabValue) {
+                value = p.expression;  // the dialect names a crosstab's value by its headings, not an alias
+                break;
+            }
+            if (crosstab && p.flag == CrosstabPivot) {
+                pivot = p.expression;
+                break;
+            }
             columns.push_back(p.expression + (p.name1.empty() ? "" : " AS " + quoted(p.name1)));
             targets.push_back(p.name2);  // the field an append or update query sets
             break;
@@ -102,13 +114,16 @@ std::string querySql(const SavedQuery& q) {
             break;
         }
         case Where: where.push_back(p.expression); break;
-        case GroupBy: groupBy.push_back(p.expression); break;
+        case GroupBy:
+            if (!crosstab || p.flag != CrosstabPivot) groupBy.push_back(p.expression);
+            break;
         case Having: having.push_back(p.expression); break;
         case OrderBy: orderBy.push_back(p.expression + (p.name1 == "D" ? " DESC" : "")); break;
         default: unsupported(q, "it has a part of kind " + std::to_string(p.attribute));
         }
     }
     if (columns.empty() || sources.empty()) unsupported(q, "it names no fields or no tables");
+    if (crosstab && (value.empty() || pivot.empty())) unsupported(q, "its crosstab has no value or no column heading");
     for (const JoinPart& j : joins) {
         auto find = [&](const std::string& name) {
             for (size_t i = 0; i < sources.size(); ++i)
@@ -159,6 +174,7 @@ std::string querySql(const SavedQuery& q) {
             sql += " (" + list(targets, ", ") + ")";
         sql += " ";
     }
+    if (crosstab) sql += "TRANSFORM " + value + " ";
     sql += "SELECT ";
     if (options & kDistinct) sql += "DISTINCT ";
     if (options & kDistinctRow) sql += "DISTINCTROW ";
@@ -170,6 +186,7 @@ std::string querySql(const SavedQuery& q) {
     if (!groupBy.empty()) sql += " GROUP BY " + list(groupBy, ", ");
     if (!having.empty()) sql += " HAVING " + list(having, " AND ");
     if (!orderBy.empty()) sql += " ORDER BY " + list(orderBy, ", ");
+    if (crosstab) sql += " PIVOT " + pivot;
     if (options & kOwnerAccess) sql += " WITH OWNERACCESS OPTION";
     return sql;
 }

@@ -6,9 +6,9 @@
 
 namespace engine::jet {
 
-// The statement of a select, make-table, append, update, delete or
+// The statement of a select, make-table, append, update, delete, crosstab or
 // data-definition query; throws engine::Error 3251 naming what it cannot
-// rebuild (crosstab, union and pass-through queries, parts it does not know).
+// rebuild (union and pass-through queries, parts it does not know).
 std::string querySql(const SavedQuery& q);
 
 }  // namespace engine::jet
