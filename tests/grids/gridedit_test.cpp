@@ -2,6 +2,8 @@
 // clicked, the editor opened by a key, text typed and committed with Enter.
 // What an emptied cell and "" store, values the engine refuses, and cells
 // that cannot be changed.
+#include <filesystem>
+
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -220,6 +222,23 @@ TEST_F(GridEditTest, TypingWhereNothingCanChangeSaysWhyInTheStatusBarOnce) {
         EXPECT_FALSE(editorOpen());
         EXPECT_TRUE(prompts->messages.empty()) << prompts->lastText().toStdString();
     }
+}
+
+// A table of a file of the older Jet format opens in a grid like any other,
+// read-only: typing says so and changes nothing.
+TEST_F(GridEditTest, AJetFilesTableShowsItsRecordsAndSaysItIsReadOnly) {
+    const std::string jet = dir.file("Old.mdb");
+    std::filesystem::copy_file(std::filesystem::path(LEDGERLY_DBF_SAMPLES).parent_path() / "jet/V2000/testV2000.mdb", jet);
+    activate(openTable(0, jet, "Table1"));
+    EXPECT_EQ(grid->rs1->RecordCount(), 2);
+    EXPECT_EQ(grid->DBGrid1->model()->rowCount(), 2);
+    const QString before = grid->DBGrid1->model()->index(0, 0).data().toString();
+    clickCell(0, grid->rs1->Fields(0).Name().c_str());
+    type("Bxyz");
+    EXPECT_EQ(main()->StatusText(), "This table is read-only.");
+    EXPECT_FALSE(editorOpen());
+    EXPECT_EQ(grid->DBGrid1->model()->index(0, 0).data().toString(), before);
+    EXPECT_TRUE(prompts->messages.empty()) << prompts->lastText().toStdString();
 }
 
 TEST_F(GridEditTest, AQueryGridSaysWhyAgainAfterTheRowMoved) {

@@ -1,7 +1,7 @@
 // Test main for window tests: the program's own application object (with its
 // event-loop guard) on the offscreen platform, and settings kept in a folder of
 // this process alone (ctest runs tests side by side, and none may see another's
-// or the user's settings).
+// or the user's settings); so are the converted copies of Jet files.
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
     const QString folder = QString::fromStdString(settings.path().string());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
+    qputenv("XDG_CACHE_HOME", QByteArray::fromStdString((settings.path() / "cache").string()));
     GuardedApplication app(argc, argv);
     QApplication::setOrganizationName("Ledgerly");
     QApplication::setApplicationName("Ledgerly");
