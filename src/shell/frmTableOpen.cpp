@@ -18,6 +18,7 @@
 #include "grids/workareas.h"
 #include "shell/frmMain.h"
 #include "shell/prompts.h"
+#include "shell/savecopy.h"
 #include "shell/twips.h"
 
 using engine::Error;
@@ -66,7 +67,10 @@ frmTableOpen::frmTableOpen(QWidget* parent) : QDialog(parent) {
     cmdOpenRecordset->setObjectName("cmdOpenRecordset");
     cmdClose = new QPushButton("Close", this);
     cmdClose->setObjectName("cmdClose");
-    for (QPushButton* b : {cmdOpenDbase, cmdOpenRecordset, cmdClose}) b->setAutoDefault(false);
+    cmdSaveCopy = new QPushButton("Save a Copy in Ledgerly Format...", this);
+    cmdSaveCopy->setObjectName("cmdSaveCopy");
+    cmdSaveCopy->hide();
+    for (QPushButton* b : {cmdOpenDbase, cmdOpenRecordset, cmdClose, cmdSaveCopy}) b->setAutoDefault(false);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(frameSource);
@@ -74,6 +78,7 @@ frmTableOpen::frmTableOpen(QWidget* parent) : QDialog(parent) {
     layout->addWidget(QryList, 2);
     layout->addWidget(new QLabel("Selected Query Definition", this));
     layout->addWidget(txtSQL, 1);
+    layout->addWidget(cmdSaveCopy, 0, Qt::AlignLeft);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(cmdOpenDbase);
     buttons->addWidget(cmdOpenRecordset);
@@ -94,6 +99,7 @@ frmTableOpen::frmTableOpen(QWidget* parent) : QDialog(parent) {
     connect(cmdOpenDbase, &QPushButton::clicked, this, &frmTableOpen::cmdOpenDbase_Click);
     connect(cmdOpenRecordset, &QPushButton::clicked, this, &frmTableOpen::cmdOpenRecordset_Click);
     connect(cmdClose, &QPushButton::clicked, this, &frmTableOpen::cmdClose_Click);
+    connect(cmdSaveCopy, &QPushButton::clicked, this, &frmTableOpen::cmdSaveCopy_Click);
     connect(QryList, &QListWidget::currentRowChanged, this, [this](int) { QryList_Click(); });
     connect(QryList, &QListWidget::itemDoubleClicked, this, [this] { cmdOpenRecordset_Click(); });
     Form_Load();
@@ -170,11 +176,14 @@ void frmTableOpen::cmdOpenDbase_Click() {
 
 void frmTableOpen::continueOpen(const QString& path) {
     State().LastDatabase = path;
+    cmdSaveCopy->setVisible(DatabaseOpen() && State().database->converted());
     setWindowTitle("Open a Recorset  " + path);
     QryList->clear();
     optSource[1]->setChecked(true);
     optSource_GotFocus(1);
 }
+
+void frmTableOpen::cmdSaveCopy_Click() { SaveCopy::Run(State().DBPath.toString()); }
 
 void frmTableOpen::optSource_GotFocus(int Index) {
     Members& m = State();

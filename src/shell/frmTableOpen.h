@@ -40,6 +40,8 @@ public:
     QPushButton* cmdOpenDbase = nullptr;
     QPushButton* cmdOpenRecordset = nullptr;
     QPushButton* cmdClose = nullptr;
+    // Shown for a file of the older Jet format, which is only read.
+    QPushButton* cmdSaveCopy = nullptr;
 
     void Form_Load();
     void cmdOpenDbase_Click();
@@ -47,6 +49,7 @@ public:
     void QryList_Click();
     void cmdOpenRecordset_Click();
     void cmdClose_Click();
+    void cmdSaveCopy_Click();
 
     QString FileOpen();
     void PopulateTableList(int which);

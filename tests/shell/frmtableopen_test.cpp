@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <cstdio>
+#include <filesystem>
 #include <cstdlib>
 
 #include "dbwindow/frmView.h"
@@ -250,6 +251,35 @@ TEST_F(TableOpenTest, PasswordIsAskedOnceAndAWrongOneLeavesTheList) {
         EXPECT_EQ(listed(d), QStringList({"Orders"}));
         d.cmdClose->click();
     });
+}
+
+// A file of the older Jet format lists its tables, read-only; the dialog
+// offers to save it as a database of our own, which can be changed.
+TEST_F(TableOpenTest, AJetFileCanBeSavedAsACopyInLedgerlyFormat) {
+    const std::string jet = dir.file("Old.mdb"), copy = dir.file("Old copy.mdb");
+    std::filesystem::copy_file(std::filesystem::path(LEDGERLY_DBF_SAMPLES).parent_path() / "jet/V2000/testV2000.mdb", jet);
+    runDialog([&](frmTableOpen& d) {
+        openDatabase(d, path);
+        EXPECT_FALSE(d.cmdSaveCopy->isVisible()) << "a database of our own needs no copy";
+        openDatabase(d, jet);
+        EXPECT_EQ(listed(d), QStringList({"Table1", "Table2", "Table3", "Table4"}));
+        ASSERT_TRUE(d.cmdSaveCopy->isVisible());
+        prompts->files.push_back(QString::fromStdString(jet));  // the original is never written
+        d.cmdSaveCopy->click();
+        EXPECT_TRUE(prompts->lastText().contains("already exists")) << prompts->lastText().toStdString();
+        prompts->files.push_back(QString::fromStdString(copy));
+        d.cmdSaveCopy->click();
+        long records = 0;
+        auto original = openDb(jet);
+        for (const char* t : {"Table1", "Table2", "Table3", "Table4"}) records += original->OpenRecordset(t)->RecordCount();
+        EXPECT_EQ(prompts->lastText(), "The copy was saved as '" + QString::fromStdString(copy) + "': 4 tables, " +
+                                           QString::number(records) + " records.");
+        d.cmdClose->click();
+    });
+    auto saved = openDb(copy);
+    EXPECT_TRUE(saved->Updatable());
+    saved->Execute("DELETE FROM Table1");
+    EXPECT_EQ(saved->OpenRecordset("Table1")->RecordCount(), 0);
 }
 
 TEST_F(TableOpenTest, FirstCancelledFileDialogChangesNothingAndMembersSurviveASecondShowing) {
