@@ -33,6 +33,8 @@
 
 #include "engine/dao.h"
 #include "engine/dbf/dbffile.h"
+#include "engine/jet/convert.h"
+#include "engine/jet/jetfile.h"
 #include "sample.h"
 
 using namespace engine;
@@ -833,6 +835,49 @@ void addPair(const std::string& operation, double target, int iterations, F engi
         ->Unit(benchmark::kMillisecond);
 }
 
+// ------------------------------------------------------------ Jet files
+
+// The genuine Jet files of the test data: every one converted into a new
+// database, against mdb-export writing each of their tables as CSV.
+std::vector<std::string> jetSamples() {
+    const char* env = std::getenv("LEDGERLY_JET_SAMPLES");
+    const fs::path folder = env ? env : "/work/shared/testdata/jet";
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (const auto& e : fs::recursive_directory_iterator(folder, ec))
+        if (e.path().extension() == ".mdb") files.push_back(e.path().string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+void JetConvertEngine(benchmark::State& state) {
+    const auto files = jetSamples();
+    if (files.empty()) return state.SkipWithError("no Jet samples (set LEDGERLY_JET_SAMPLES)");
+    for (auto _ : state) {
+        for (size_t i = 0; i < files.size(); ++i) {
+            state.PauseTiming();
+            const fs::path out = gDir / ("jet-" + std::to_string(i) + ".mdb");
+            fs::remove(out);
+            state.ResumeTiming();
+            jet::convert(files[i], out.string());
+        }
+    }
+}
+
+void JetConvertRaw(benchmark::State& state) {
+    const auto files = jetSamples();
+    if (files.empty() || std::system("command -v mdb-export >/dev/null") != 0)
+        return state.SkipWithError("mdb-export is not installed");
+    std::vector<std::pair<std::string, std::vector<std::string>>> tables;
+    for (const auto& f : files) tables.emplace_back(f, jet::File(f).tableNames());
+    for (auto _ : state)
+        for (const auto& [file, names] : tables)
+            for (const auto& t : names) {
+                const std::string cmd = "mdb-export '" + file + "' '" + t + "' > /dev/null 2>&1";
+                benchmark::DoNotOptimize(std::system(cmd.c_str()));
+            }
+}
+
 using Fn = std::function<void(benchmark::State&)>;
 
 void registerAll() {
@@ -856,6 +901,7 @@ void registerAll() {
     addPair<Fn>("WHERE Trim/Like/Year", 2, 3, WhereEngine, WhereRaw);
     addPair<Fn>("Read a 1M-row DBF table", 30, 3, DbfEngine, DbfRaw);
     addPair<Fn>("Import a 1M-row DBF table", 4, 2, ImportEngine, ImportRaw);
+    addPair<Fn>("Convert the Jet samples", 1.0, 2, JetConvertEngine, JetConvertRaw);
 }
 
 long residentBytes() {
