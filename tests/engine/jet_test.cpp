@@ -595,6 +595,9 @@ TEST_F(JetFiles, SavedQueriesAreRebuilt) {
          "ON [Table2].[col1]=Table2_1.col3 WHERE ((([Table1].[col1])>\"10\") And ((Table2_1.col1) Is Not Null) And "
          "((Avg(Table2_1.col2))>\"10\")) GROUP BY Table2_1.col1, [Table2].[col3] ORDER BY [Table2].[col3] PIVOT "
          "[Table1].[col1]"},
+        {"UnionQuery",
+         "Select Table1.col1, Table1.col2\r\nwhere Table1.col1 = \"foo\"\r\nUNION\r\nSelect Table2.col1, Table2.col2 "
+         "UNION ALL Select Table3.col1, Table3.col2\r\nwhere Table3.col3 > \"blah\""},
         {"AppendQuery",
          "INSERT INTO Table3 (col2, col2, col3) SELECT [Table1].[col2], [Table2].[col2], [Table2].[col3] FROM Table3, "
          "Table1 INNER JOIN Table2 ON [Table1].[col1]=[Table2].[col1]"},
@@ -606,12 +609,13 @@ TEST_F(JetFiles, SavedQueriesAreRebuilt) {
             jet::convert((kJetDir / version / (std::string("queryTestV") + (version + 1) + ".mdb")).string(), out);
         std::string notes;
         for (const auto& n : r.notes) notes += n + "\n";
-        EXPECT_EQ(r.queries, 7) << notes;
+        EXPECT_EQ(r.queries, 8) << notes;
         auto db = DBEngine::OpenDatabase(out);
         for (const auto& [name, sql] : expected) EXPECT_EQ(db->QueryDefs()[name].SQL(), sql) << name;
         EXPECT_EQ(db->QueryDefs()["SelectQuery"].OpenRecordset()->Fields().Count(),
                   db->TableDefs()["Table1"].Fields().Count() + 3);
-        for (const char* left : {"UnionQuery", "PassthroughQuery"})
+        EXPECT_EQ(db->QueryDefs()["UnionQuery"].Type(), 128);  // its parts name no tables: it is kept, not run
+        for (const char* left : {"PassthroughQuery"})
             EXPECT_NE(notes.find(std::string("'") + left + "'"), std::string::npos) << left;
     }
 }
@@ -646,7 +650,11 @@ TEST(JetQueries, StatementsFromTheirParts) {
          "UPDATE A SET A.x = A.x + 1, A.y = Null"},
         {"an append query without field names", {P(1, 3, "B"), P(5, 0, "A"), P(6, 0, "", "", "A.*")},
          "INSERT INTO B SELECT A.* FROM A"},
-        {"a union query", {P(1, 9), P(5, 0, "", "X7YZ_____1", "Select 1")}, ""},
+        {"a union of distinct rows, sorted",
+         {P(1, 9), P(3, 2), P(5, 0, "", "X7YZ_____2", "SELECT b FROM B;\r\n"), P(5, 0, "", "X7YZ_____1", "SELECT a FROM A"),
+          P(11, 0, "D", "", "a")},
+         "SELECT a FROM A UNION SELECT b FROM B ORDER BY a DESC"},
+        {"a union without its second part", {P(1, 9), P(5, 0, "", "X7YZ_____1", "Select 1")}, ""},
         {"a parameter of a type of its own", {P(1, 1), P(2, 99, "P"), P(5, 0, "A"), P(6, 0, "", "", "*")}, ""},
     };
     for (const Case& c : cases) {

@@ -36,12 +36,34 @@ struct Source {
     bool joined = false;
 };
 
+// A union keeps the text of its two parts; the options say UNION (0x02) or
+// UNION ALL, and a sort may follow.
+std::string unionSql(const SavedQuery& q) {
+    auto trimmed = [](std::string t) {
+        while (!t.empty() && (std::isspace(static_cast<unsigned char>(t.back())) || t.back() == ';' || t.back() == '\0'))
+            t.pop_back();
+        return t;
+    };
+    std::string first, second, orderBy;
+    int options = 0;
+    for (const QueryPart& p : q.parts) {
+        if (p.attribute == TablePart && p.name2 == "X7YZ_____1") first = trimmed(p.expression);
+        else if (p.attribute == TablePart && p.name2 == "X7YZ_____2") second = trimmed(p.expression);
+        else if (p.attribute == Options) options = p.flag;
+        else if (p.attribute == OrderBy)
+            orderBy += (orderBy.empty() ? " ORDER BY " : ", ") + p.expression + (p.name1 == "D" ? " DESC" : "");
+    }
+    if (first.empty() || second.empty()) unsupported(q, "a part of its union is missing");
+    return first + ((options & kDistinct) ? " UNION " : " UNION ALL ") + second + orderBy;
+}
+
 }  // namespace
 
 std::string querySql(const SavedQuery& q) {
-    enum { Select = 1, MakeTable = 2, Append = 3, Update = 4, Delete = 5, Crosstab = 6, DataDefinition = 7 };
-    if ((q.kind < Select || q.kind > Crosstab) && q.kind != DataDefinition)
-        unsupported(q, "union and pass-through queries are not rebuilt yet");
+    enum { Select = 1, MakeTable = 2, Append = 3, Update = 4, Delete = 5, Crosstab = 6, DataDefinition = 7, Union = 9 };
+    if ((q.kind < Select || q.kind > Crosstab) && q.kind != DataDefinition && q.kind != Union)
+        unsupported(q, "pass-through queries are not rebuilt yet");
+    if (q.kind == Union) return unionSql(q);
     // A crosstab marks its columns and groups: the value, the column heading, the row headings.
     enum { CrosstabValue = 0, CrosstabPivot = 1 };
     const bool crosstab = q.kind == Crosstab;

@@ -6,9 +6,9 @@
 
 namespace engine::jet {
 
-// The statement of a select, make-table, append, update, delete, crosstab or
-// data-definition query; throws engine::Error 3251 naming what it cannot
-// rebuild (union and pass-through queries, parts it does not know).
+// The statement of a select, make-table, append, update, delete, crosstab,
+// union or data-definition query; throws engine::Error 3251 naming what it
+// cannot rebuild (pass-through queries, parts it does not know).
 std::string querySql(const SavedQuery& q);
 
 }  // namespace engine::jet
