@@ -15,6 +15,7 @@
 
 #include "engine/error.h"
 #include "engine/fieldtypes.h"
+#include "engine/jet/jetfile.h"
 #include "engine/sql/sql.h"
 
 namespace engine {
@@ -23,17 +24,6 @@ namespace {
 
 std::string fileName(const std::string& path) {
     return std::filesystem::path(path).filename().string();
-}
-
-// Files of the older format start with a page whose bytes 4..18 name their engine.
-bool olderFormat(const std::string& path) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    char head[20] = {};
-    size_t n = std::fread(head, 1, sizeof head, f);
-    std::fclose(f);
-    std::string_view name(head + 4, n >= 19 ? 15 : 0);
-    return name == "Standard Jet DB" || name == "Standard ACE DB";
 }
 
 // A URI for a read-only open of a file nothing may change (read-only media):
@@ -344,9 +334,10 @@ Connection::Connection(const std::string& path, bool readOnly, bool create) : pa
                                                (::access(path.c_str(), R_OK) != 0 ? "read" : "change") + " it. ");
         if (st.st_size == 0 && !create)
             throw Error(err::NotADatabase, "Unrecognized database format '" + path + "': the file is empty.");
-        if (!create && olderFormat(path))
-            throw Error(err::NotADatabase, "'" + fileName(path) + "' is a database of an older format; this version "
-                                           "cannot open it yet. The file was left unchanged.");
+        if (!create && jet::isJetFile(path))  // reached only by a direct open: the engine opens these through a copy
+            throw Error(err::NotADatabase, "'" + fileName(path) + "' is a database of an older format, which is only "
+                                           "read: its tables cannot be linked. Open it, or save a copy in Ledgerly "
+                                           "format. The file was left unchanged.");
     }
     // Opening changes nothing in the file: its journal mode stays what its
     // maker chose (files this program makes use WAL from their creation).
