@@ -577,30 +577,32 @@ TEST_F(JetFiles, DamagedFilesAreRefused) {
 TEST_F(JetFiles, SavedQueriesAreRebuilt) {
     const std::map<std::string, std::string> expected = {
         {"SelectQuery",
-         "SELECT DISTINCT Table1.*, Table2.col1, Table2.col2, Table3.col3 FROM (Table1 LEFT JOIN Table3 ON "
+         "SELECT DISTINCT Table1.*, Table2.col1, Table2.col2, Table3.col3\r\nFROM (Table1 LEFT JOIN Table3 ON "
          "Table1.col1 = Table3.col1) INNER JOIN Table2 ON (Table3.col1 = Table2.col1) AND (Table3.col1 = "
-         "Table2.col2) WHERE (((Table2.col2)=\"foo\" Or (Table2.col2) In (\"buzz\",\"bazz\"))) ORDER BY Table2.col1"},
-        {"DeleteQuery", "DELETE Table1.col1, Table1.col2, Table1.col3 FROM Table1 WHERE (((Table1.col1)>\"blah\"))"},
+         "Table2.col2)\r\nWHERE (((Table2.col2)=\"foo\" Or (Table2.col2) In (\"buzz\",\"bazz\")))\r\nORDER BY "
+         "Table2.col1;"},
+        {"DeleteQuery",
+         "DELETE Table1.col1, Table1.col2, Table1.col3\r\nFROM Table1\r\nWHERE (((Table1.col1)>\"blah\"));"},
         {"MakeTableQuery",
-         "SELECT Max(Table2.col1) AS MaxOfcol1, Table2.col2, Table3.col2 INTO Table4 FROM (Table2 INNER JOIN Table1 "
-         "ON Table2.col1 = Table1.col2) RIGHT JOIN Table3 ON Table1.col2 = Table3.col3 GROUP BY Table2.col2, "
-         "Table3.col2 HAVING (((Max(Table2.col1))=\"buzz\") AND ((Table2.col2)<>\"blah\"))"},
-        {"DataDefinitionQuery", "CREATE TABLE Table5 (col1 CHAR, col2 CHAR)"},
+         "SELECT Max(Table2.col1) AS MaxOfcol1, Table2.col2, Table3.col2 INTO Table4\r\nFROM (Table2 INNER JOIN Table1 "
+         "ON Table2.col1 = Table1.col2) RIGHT JOIN Table3 ON Table1.col2 = Table3.col3\r\nGROUP BY Table2.col2, "
+         "Table3.col2\r\nHAVING (((Max(Table2.col1))=\"buzz\") AND ((Table2.col2)<>\"blah\"));"},
+        {"DataDefinitionQuery", "CREATE TABLE Table5 (col1 CHAR, col2 CHAR);"},
         {"UpdateQuery",
-         "PARAMETERS [User Name] Text; UPDATE Table1 SET Table1.col1 = \"foo\", Table1.col2 = [Table2].[col3], "
-         "[Table2].[col1] = [User Name] WHERE ((([Table2].[col1]) Is Not Null))"},
+         "PARAMETERS [User Name] Text;\r\nUPDATE Table1 SET Table1.col1 = \"foo\", Table1.col2 = [Table2].[col3], "
+         "[Table2].[col1] = [User Name]\r\nWHERE ((([Table2].[col1]) Is Not Null));"},
         {"CrosstabQuery",
-         "TRANSFORM Count([Table2].[col2]) SELECT Table2_1.col1, [Table2].[col3], Avg(Table2_1.col2) "
-         "AS AvgOfcol2 FROM (Table1 INNER JOIN Table2 ON [Table1].[col1]=[Table2].[col1]) INNER JOIN Table2 AS Table2_1 "
-         "ON [Table2].[col1]=Table2_1.col3 WHERE ((([Table1].[col1])>\"10\") And ((Table2_1.col1) Is Not Null) And "
-         "((Avg(Table2_1.col2))>\"10\")) GROUP BY Table2_1.col1, [Table2].[col3] ORDER BY [Table2].[col3] PIVOT "
-         "[Table1].[col1]"},
+         "TRANSFORM Count([Table2].[col2])\r\nSELECT Table2_1.col1, [Table2].[col3], Avg(Table2_1.col2) "
+         "AS AvgOfcol2\r\nFROM (Table1 INNER JOIN Table2 ON [Table1].[col1]=[Table2].[col1]) INNER JOIN Table2 AS Table2_1 "
+         "ON [Table2].[col1]=Table2_1.col3\r\nWHERE ((([Table1].[col1])>\"10\") And ((Table2_1.col1) Is Not Null) And "
+         "((Avg(Table2_1.col2))>\"10\"))\r\nGROUP BY Table2_1.col1, [Table2].[col3]\r\nORDER BY [Table2].[col3]\r\nPIVOT "
+         "[Table1].[col1];"},
         {"UnionQuery",
-         "Select Table1.col1, Table1.col2\r\nwhere Table1.col1 = \"foo\"\r\nUNION\r\nSelect Table2.col1, Table2.col2 "
-         "UNION ALL Select Table3.col1, Table3.col2\r\nwhere Table3.col3 > \"blah\""},
+         "Select Table1.col1, Table1.col2\r\nwhere Table1.col1 = \"foo\"\r\nUNION\r\nSelect Table2.col1, Table2.col2\r\n"
+         "UNION ALL Select Table3.col1, Table3.col2\r\nwhere Table3.col3 > \"blah\";"},
         {"AppendQuery",
-         "INSERT INTO Table3 (col2, col2, col3) SELECT [Table1].[col2], [Table2].[col2], [Table2].[col3] FROM Table3, "
-         "Table1 INNER JOIN Table2 ON [Table1].[col1]=[Table2].[col1]"},
+         "INSERT INTO Table3 ( col2, col2, col3 )\r\nSELECT [Table1].[col2], [Table2].[col2], [Table2].[col3]\r\nFROM "
+         "Table3, Table1 INNER JOIN Table2 ON [Table1].[col1]=[Table2].[col1];"},
     };
     for (const char* version : {"V1997", "V2000", "V2003"}) {
         SCOPED_TRACE(version);
@@ -639,21 +641,21 @@ TEST(JetQueries, StatementsFromTheirParts) {
         {"top percent, alias, descending order",
          {P(1, 1), P(3, 0x10 | 0x20, "25"), P(5, 0, "Order Details", "d"), P(6, 0, "Total", "", "Sum(d.Qty)"),
           P(9, 0, "", "", "d.Item"), P(10, 0, "", "", "Sum(d.Qty)>1"), P(11, 0, "D", "", "Sum(d.Qty)")},
-         "SELECT TOP 25 PERCENT Sum(d.Qty) AS Total FROM [Order Details] AS d GROUP BY d.Item HAVING Sum(d.Qty)>1 "
-         "ORDER BY Sum(d.Qty) DESC"},
+         "SELECT TOP 25 PERCENT Sum(d.Qty) AS Total\r\nFROM [Order Details] AS d\r\nGROUP BY d.Item\r\nHAVING "
+         "Sum(d.Qty)>1\r\nORDER BY Sum(d.Qty) DESC;"},
         {"a right join and a table not joined",
          {P(1, 1), P(5, 0, "A"), P(5, 0, "B"), P(5, 0, "C"), P(6, 0, "", "", "*"), P(7, 3, "A", "B", "A.x=B.x")},
-         "SELECT * FROM A RIGHT JOIN B ON A.x=B.x, C"},
+         "SELECT *\r\nFROM A RIGHT JOIN B ON A.x=B.x, C;"},
         {"parameters", {P(1, 1), P(2, 8, "Since"), P(5, 0, "A"), P(6, 0, "", "", "*"), P(8, 0, "", "", "A.d > Since")},
-         "PARAMETERS [Since] Date; SELECT * FROM A WHERE A.d > Since"},
+         "PARAMETERS [Since] Date;\r\nSELECT *\r\nFROM A\r\nWHERE A.d > Since;"},
         {"an update query", {P(1, 4), P(5, 0, "A"), P(6, 0, "", "A.x", "A.x + 1"), P(6, 0, "", "A.y", "Null")},
-         "UPDATE A SET A.x = A.x + 1, A.y = Null"},
+         "UPDATE A SET A.x = A.x + 1, A.y = Null;"},
         {"an append query without field names", {P(1, 3, "B"), P(5, 0, "A"), P(6, 0, "", "", "A.*")},
-         "INSERT INTO B SELECT A.* FROM A"},
+         "INSERT INTO B\r\nSELECT A.*\r\nFROM A;"},
         {"a union of distinct rows, sorted",
          {P(1, 9), P(3, 2), P(5, 0, "", "X7YZ_____2", "SELECT b FROM B;\r\n"), P(5, 0, "", "X7YZ_____1", "SELECT a FROM A"),
           P(11, 0, "D", "", "a")},
-         "SELECT a FROM A UNION SELECT b FROM B ORDER BY a DESC"},
+         "SELECT a FROM A\r\nUNION SELECT b FROM B\r\nORDER BY a DESC;"},
         {"a union without its second part", {P(1, 9), P(5, 0, "", "X7YZ_____1", "Select 1")}, ""},
         {"a parameter of a type of its own", {P(1, 1), P(2, 99, "P"), P(5, 0, "A"), P(6, 0, "", "", "*")}, ""},
     };

@@ -14,6 +14,8 @@ namespace {
 
 enum Part { Kind = 1, Parameter = 2, Options = 3, TablePart = 5, ColumnPart = 6, Join = 7, Where = 8, GroupBy = 9,
             Having = 10, OrderBy = 11, Start = 0, End = 255 };
+// Clauses go on lines of their own, as the file's product shows a statement.
+const std::string kBreak = "\r\n";
 // Bits of the options part.
 constexpr int kDistinct = 0x02, kOwnerAccess = 0x04, kDistinctRow = 0x08, kTop = 0x10, kPercent = 0x20;
 
@@ -51,10 +53,10 @@ std::string unionSql(const SavedQuery& q) {
         else if (p.attribute == TablePart && p.name2 == "X7YZ_____2") second = trimmed(p.expression);
         else if (p.attribute == Options) options = p.flag;
         else if (p.attribute == OrderBy)
-            orderBy += (orderBy.empty() ? " ORDER BY " : ", ") + p.expression + (p.name1 == "D" ? " DESC" : "");
+            orderBy += (orderBy.empty() ? kBreak + "ORDER BY " : ", ") + p.expression + (p.name1 == "D" ? " DESC" : "");
     }
     if (first.empty() || second.empty()) unsupported(q, "a part of its union is missing");
-    return first + ((options & kDistinct) ? " UNION " : " UNION ALL ") + second + orderBy;
+    return first + kBreak + ((options & kDistinct) ? "UNION " : "UNION ALL ") + second + orderBy + ";";
 }
 
 }  // namespace
@@ -77,7 +79,7 @@ std::string querySql(const SavedQuery& q) {
                 while (!text.empty() &&
                        (std::isspace(static_cast<unsigned char>(text.back())) || text.back() == ';' || text.back() == '\0'))
                     text.pop_back();
-                return text;
+                return text + ";";
             }
             if (!p.expression.empty()) unsupported(q, "it writes to another file");
             target = p.name1;
@@ -173,7 +175,7 @@ std::string querySql(const SavedQuery& q) {
     };
     std::vector<std::string> from;
     for (const auto& s : sources) from.push_back(s.text);
-    std::string sql = parameters.empty() ? "" : "PARAMETERS " + list(parameters, ", ") + "; ";
+    std::string sql = parameters.empty() ? "" : "PARAMETERS " + list(parameters, ", ") + ";" + kBreak;
     if (q.kind == Update) {
         std::vector<std::string> sets;
         for (const QueryPart& p : q.parts)
@@ -182,35 +184,35 @@ std::string querySql(const SavedQuery& q) {
                 sets.push_back(p.name2 + " = " + p.expression);
             }
         sql += "UPDATE " + list(from, ", ") + " SET " + list(sets, ", ");
-        if (!where.empty()) sql += " WHERE " + list(where, " AND ");
-        return sql;
+        if (!where.empty()) sql += kBreak + "WHERE " + list(where, " AND ");
+        return sql + ";";
     }
     if (q.kind == Delete) {
-        sql += "DELETE " + list(columns, ", ") + " FROM " + list(from, ", ");
-        if (!where.empty()) sql += " WHERE " + list(where, " AND ");
-        return sql;
+        sql += "DELETE " + list(columns, ", ") + kBreak + "FROM " + list(from, ", ");
+        if (!where.empty()) sql += kBreak + "WHERE " + list(where, " AND ");
+        return sql + ";";
     }
     if (q.kind == Append) {
         sql += "INSERT INTO " + quoted(target);
         if (std::none_of(targets.begin(), targets.end(), [](const std::string& t) { return t.empty(); }))
-            sql += " (" + list(targets, ", ") + ")";
-        sql += " ";
+            sql += " ( " + list(targets, ", ") + " )";
+        sql += kBreak;
     }
-    if (crosstab) sql += "TRANSFORM " + value + " ";
+    if (crosstab) sql += "TRANSFORM " + value + kBreak;
     sql += "SELECT ";
     if (options & kDistinct) sql += "DISTINCT ";
     if (options & kDistinctRow) sql += "DISTINCTROW ";
     if (options & kTop) sql += "TOP " + top + ((options & kPercent) ? " PERCENT " : " ");
     sql += list(columns, ", ");
     if (q.kind == MakeTable) sql += " INTO " + quoted(target);
-    sql += " FROM " + list(from, ", ");
-    if (!where.empty()) sql += " WHERE " + list(where, " AND ");
-    if (!groupBy.empty()) sql += " GROUP BY " + list(groupBy, ", ");
-    if (!having.empty()) sql += " HAVING " + list(having, " AND ");
-    if (!orderBy.empty()) sql += " ORDER BY " + list(orderBy, ", ");
-    if (crosstab) sql += " PIVOT " + pivot;
-    if (options & kOwnerAccess) sql += " WITH OWNERACCESS OPTION";
-    return sql;
+    sql += kBreak + "FROM " + list(from, ", ");
+    if (!where.empty()) sql += kBreak + "WHERE " + list(where, " AND ");
+    if (!groupBy.empty()) sql += kBreak + "GROUP BY " + list(groupBy, ", ");
+    if (!having.empty()) sql += kBreak + "HAVING " + list(having, " AND ");
+    if (!orderBy.empty()) sql += kBreak + "ORDER BY " + list(orderBy, ", ");
+    if (crosstab) sql += kBreak + "PIVOT " + pivot;
+    if (options & kOwnerAccess) sql += kBreak + "WITH OWNERACCESS OPTION";
+    return sql + ";";
 }
 
 }  // namespace engine::jet
