@@ -334,10 +334,9 @@ Connection::Connection(const std::string& path, bool readOnly, bool create) : pa
                                                (::access(path.c_str(), R_OK) != 0 ? "read" : "change") + " it. ");
         if (st.st_size == 0 && !create)
             throw Error(err::NotADatabase, "Unrecognized database format '" + path + "': the file is empty.");
-        if (!create && jet::isJetFile(path))  // reached only by a direct open: the engine opens these through a copy
+        if (!create && jet::isJetFile(path))  // the engine opens these through a converted copy
             throw Error(err::NotADatabase, "'" + fileName(path) + "' is a database of an older format, which is only "
-                                           "read: its tables cannot be linked. Open it, or save a copy in Ledgerly "
-                                           "format. The file was left unchanged.");
+                                           "read through a converted copy. The file was left unchanged.");
     }
     // Opening changes nothing in the file: its journal mode stays what its
     // maker chose (files this program makes use WAL from their creation).

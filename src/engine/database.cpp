@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 
@@ -243,9 +244,26 @@ std::string Database::attachFile(const std::string& file) {
     for (const auto& [path, alias] : attached_)
         if (path == canon) return alias;
     if (!std::filesystem::exists(canon)) throw Error(err::FileNotFound, "Could not find file '" + file + "'.");
+    std::string target = canon;
+    if (jet::isJetFile(canon)) {
+        // A table of a file of the older format is read through the file's
+        // converted copy, which a link may not change.
+        jet::requirePassword(canon, password::remembered(canon));
+        target = "file:";
+        for (unsigned char ch : jet::cachedCopy(canon)) {
+            if (ch == '%' || ch == '?' || ch == '#') {
+                char escaped[4];
+                std::snprintf(escaped, sizeof escaped, "%%%02X", ch);
+                target += escaped;
+            } else {
+                target += static_cast<char>(ch);
+            }
+        }
+        target += "?mode=ro";
+    }
     std::string alias = "link_" + std::to_string(attached_.size() + 1);
     Statement st(connection(), "ATTACH DATABASE ?1 AS " + quoteIdent(alias));
-    st.bindText(1, canon);
+    st.bindText(1, target);
     st.step();
     attached_.emplace_back(canon, alias);
     return alias;

@@ -669,3 +669,23 @@ TEST(JetQueries, StatementsFromTheirParts) {
         }
     }
 }
+
+// A table of a Jet file linked into a database of our own is read through the
+// file's converted copy; the link cannot write to it.
+TEST_F(JetFiles, ALinkedTableIsReadButNotChanged) {
+    const std::string original = (kJetDir / "V2000/testV2000.mdb").string();
+    const std::string sum = bytesOf(original);
+    auto db = DBEngine::CreateDatabase(work.file("Links.mdb"));
+    auto link = db->CreateTableDef("Old Table1", 0, "Table1", ";DATABASE=" + original);
+    db->TableDefs().Append(link);
+    auto rs = db->OpenRecordset("Old Table1");
+    EXPECT_EQ(rs->RecordCount(), DBEngine::OpenDatabase(original)->OpenRecordset("Table1")->RecordCount());
+    try {
+        db->Execute("DELETE FROM [Old Table1]");
+        ADD_FAILURE() << "deleted through the link";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), err::ReadOnly) << e.description();
+    }
+    EXPECT_EQ(db->OpenRecordset("Old Table1")->RecordCount(), rs->RecordCount());
+    EXPECT_EQ(bytesOf(original), sum);
+}
