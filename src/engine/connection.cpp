@@ -26,22 +26,6 @@ std::string fileName(const std::string& path) {
     return std::filesystem::path(path).filename().string();
 }
 
-// A URI for a read-only open of a file nothing may change (read-only media):
-// no lock files, no journal.
-std::string immutableUri(const std::string& path) {
-    std::string uri = "file:";
-    for (unsigned char ch : std::filesystem::absolute(path).string()) {
-        if (ch == '%' || ch == '?' || ch == '#' || ch < 0x20) {
-            char buf[4];
-            std::snprintf(buf, sizeof buf, "%%%02X", ch);
-            uri += buf;
-        } else {
-            uri += static_cast<char>(ch);
-        }
-    }
-    return uri + "?immutable=1";
-}
-
 // Writers take turns: a busy connection waits in short, jittered steps (so
 // that two writers in loops both get in) for up to kBusyWaitMs before 3260.
 int busyHandler(void* start, int attempt) {
@@ -130,6 +114,20 @@ void throwConstraintError(std::string_view msg, int ext) {
 }
 
 // ---------------------------------------------------------------- Statement
+
+std::string fileUri(const std::string& path, std::string_view query) {
+    std::string uri = "file:";
+    for (unsigned char ch : std::filesystem::absolute(path).string()) {
+        if (ch == '%' || ch == '?' || ch == '#' || ch < 0x20) {
+            char buf[4];
+            std::snprintf(buf, sizeof buf, "%%%02X", ch);
+            uri += buf;
+        } else {
+            uri += static_cast<char>(ch);
+        }
+    }
+    return uri + "?" + std::string(query);
+}
 
 Statement::Statement(Connection& conn, std::string_view sql) : conn_(conn) {
     int rc = sqlite3_prepare_v3(conn.handle(), sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
@@ -342,7 +340,8 @@ Connection::Connection(const std::string& path, bool readOnly, bool create) : pa
     // maker chose (files this program makes use WAL from their creation).
     int rc = openAndCheck(path, readOnly, create);
     if (rc != SQLITE_OK && readOnly && ((rc & 0xff) == SQLITE_CANTOPEN || (rc & 0xff) == SQLITE_READONLY))
-        rc = openAndCheck(immutableUri(path), readOnly, false, true);
+        // A file nothing may change (read-only media): no lock files, no journal.
+        rc = openAndCheck(fileUri(path, "immutable=1"), readOnly, false, true);
     if (rc != SQLITE_OK) {
         if ((rc & 0xff) == SQLITE_NOTADB || (rc & 0xff) == SQLITE_CORRUPT)
             throw Error(err::NotADatabase, "Unrecognized database format '" + path +

@@ -18,6 +18,10 @@ namespace engine {
 
 class Connection;
 
+// A file URI for SQLite ("file:" and the absolute path, escaped) with its
+// query part, such as "mode=ro" or "immutable=1".
+std::string fileUri(const std::string& path, std::string_view query);
+
 // How long a writer waits for another connection's write to end before 3260.
 constexpr int kBusyWaitMs = 30000;
 

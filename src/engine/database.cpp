@@ -249,17 +249,7 @@ std::string Database::attachFile(const std::string& file) {
         // A table of a file of the older format is read through the file's
         // converted copy, which a link may not change.
         jet::requirePassword(canon, password::remembered(canon));
-        target = "file:";
-        for (unsigned char ch : jet::cachedCopy(canon)) {
-            if (ch == '%' || ch == '?' || ch == '#') {
-                char escaped[4];
-                std::snprintf(escaped, sizeof escaped, "%%%02X", ch);
-                target += escaped;
-            } else {
-                target += static_cast<char>(ch);
-            }
-        }
-        target += "?mode=ro";
+        target = fileUri(jet::cachedCopy(canon), "mode=ro");
     }
     std::string alias = "link_" + std::to_string(attached_.size() + 1);
     Statement st(connection(), "ATTACH DATABASE ?1 AS " + quoteIdent(alias));

@@ -1,5 +1,6 @@
 #include "engine/jet/jetpassword.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "engine/error.h"
+#include "engine/jet/jetfile.h"
 
 namespace engine::jet {
 
@@ -28,27 +30,6 @@ void rc4(const unsigned char* key, std::size_t keyLength, unsigned char* data, s
     }
 }
 
-void appendUtf8(std::string& out, std::uint32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | c >> 6);
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | c >> 12);
-        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// Windows-1252 bytes 0x80-0x9F; the others are their own code points.
-std::uint32_t fromWindows1252(unsigned char b) {
-    static const std::uint16_t high[32] = {
-        0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x8D,   0x017D, 0x8F,
-        0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
-    return b >= 0x80 && b < 0xA0 ? high[b - 0x80] : b;
-}
-
 }  // namespace
 
 std::string storedPassword(const std::string& path) {
@@ -60,22 +41,22 @@ std::string storedPassword(const std::string& path) {
     const bool jet3 = page[0x14] == 0;
     static const unsigned char kKey[] = {0xC7, 0xDA, 0x39, 0x6B};
     rc4(kKey, sizeof kKey, page.data() + 0x18, jet3 ? 126 : 128);
-    std::string password;
+    const unsigned char* stored = page.data() + 0x42;
     if (jet3) {
-        for (std::size_t i = 0x42; i < 0x42 + 20 && page[i] != 0; ++i) appendUtf8(password, fromWindows1252(page[i]));
-        return password;
+        const size_t n = std::find(stored, stored + 20, 0) - stored;
+        return File::windows1252ToUtf8(std::string(reinterpret_cast<const char*>(stored), n));
     }
     double created = 0;
     std::memcpy(&created, page.data() + 0x72, sizeof created);
     const auto days = static_cast<std::uint32_t>(static_cast<std::int64_t>(std::isfinite(created) ? created : 0));
-    const unsigned char mask[4] = {static_cast<unsigned char>(days), static_cast<unsigned char>(days >> 8),
-                                   static_cast<unsigned char>(days >> 16), static_cast<unsigned char>(days >> 24)};
-    for (std::size_t i = 0; i < 40; i += 2) {
-        const std::uint32_t c = (page[0x42 + i] ^ mask[i % 4]) | (page[0x43 + i] ^ mask[(i + 1) % 4]) << 8;
-        if (c == 0) break;
-        appendUtf8(password, c);
+    unsigned char units[40];
+    size_t n = 0;
+    for (; n < sizeof units; n += 2) {
+        units[n] = static_cast<unsigned char>(stored[n] ^ (days >> (8 * (n % 4))));
+        units[n + 1] = static_cast<unsigned char>(stored[n + 1] ^ (days >> (8 * ((n + 1) % 4))));
+        if (units[n] == 0 && units[n + 1] == 0) break;
     }
-    return password;
+    return File::ucs2ToUtf8(units, n);
 }
 
 void requirePassword(const std::string& path, const std::string& given) {

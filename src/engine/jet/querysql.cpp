@@ -38,14 +38,17 @@ struct Source {
     bool joined = false;
 };
 
+// A stored text without the blanks, semicolon and terminating zero after it.
+std::string trimmed(std::string text) {
+    while (!text.empty() &&
+           (std::isspace(static_cast<unsigned char>(text.back())) || text.back() == ';' || text.back() == '\0'))
+        text.pop_back();
+    return text;
+}
+
 // A union keeps the text of its two parts; the options say UNION (0x02) or
 // UNION ALL, and a sort may follow.
 std::string unionSql(const SavedQuery& q) {
-    auto trimmed = [](std::string t) {
-        while (!t.empty() && (std::isspace(static_cast<unsigned char>(t.back())) || t.back() == ';' || t.back() == '\0'))
-            t.pop_back();
-        return t;
-    };
     std::string first, second, orderBy;
     int options = 0;
     for (const QueryPart& p : q.parts) {
@@ -74,12 +77,7 @@ std::string querySql(const SavedQuery& q) {
     for (const QueryPart& p : q.parts)
         if (p.attribute == Kind) {
             if (q.kind == DataDefinition) {
-                // Stored as typed, with its closing semicolon and a terminating zero.
-                std::string text = p.expression;
-                while (!text.empty() &&
-                       (std::isspace(static_cast<unsigned char>(text.back())) || text.back() == ';' || text.back() == '\0'))
-                    text.pop_back();
-                return text + ";";
+                return trimmed(p.expression) + ";";
             }
             if (!p.expression.empty()) unsupported(q, "it writes to another file");
             target = p.name1;
