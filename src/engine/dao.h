@@ -250,10 +250,17 @@ class QueryDef {
 public:
     const std::string& Name() const { return name_; }
     const std::string& SQL() const { return sql_; }
-    // Replaces the statement; a stored query is saved at once.
+    // Replaces the statement; a stored query is saved at once. A pass-through
+    // query's statement is its data source's: it is kept as written.
     void SetSQL(std::string sql);
-    // 0 select, 128 union, 16 crosstab, 32 delete, 48 update, 64 append, 80 make-table, 96 data-definition.
+    // 0 select, 128 union, 16 crosstab, 32 delete, 48 update, 64 append, 80 make-table, 96 data-definition,
+    // 112 pass-through.
     int Type() const { return type_; }
+    // An "ODBC;…" connect string makes the query a pass-through query, sent
+    // whole to that data source by Execute; an empty one makes it a query of
+    // the dialect again (its statement must then parse). Saved at once.
+    const std::string& Connect() const { return connect_; }
+    void SetConnect(std::string connect);
     // The columns the query returns (empty for action queries).
     FieldCollection& Fields();
     std::shared_ptr<Recordset> OpenRecordset();
@@ -263,7 +270,7 @@ public:
 private:
     friend class Database;
     friend class QueryDefCollection;
-    std::string name_, sql_;
+    std::string name_, sql_, connect_;
     int type_ = 0;
     FieldCollection fields_;
     bool fieldsLoaded_ = false;
@@ -272,6 +279,8 @@ private:
     std::weak_ptr<Database> db_;
     bool gone_ = false;  // deleted: using it gives 3420
     void checkAlive() const;
+    bool passThrough() const;
+    void save(const std::string& sql, int type, const std::string& connect);
 };
 
 class QueryDefCollection : public Collection<QueryDef> {

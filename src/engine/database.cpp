@@ -48,6 +48,7 @@ public:
         }
         auto q = schema::findQuery(db_.connection(), name);
         if (!q) return std::nullopt;
+        if (q->type == static_cast<int>(sql::StatementKind::PassThrough)) schema::refusePassThroughRows(q->name);
         if (catalogDepth > 16)
             throw Error(err::Generic, "Query '" + q->name + "' refers to itself through other queries.");
         sql::SourceInfo s;
@@ -394,7 +395,7 @@ std::shared_ptr<QueryDef> Database::CreateQueryDef(std::string name, std::string
     if (!q->name_.empty()) {
         if (!resolveTableName(q->name_).empty())
             throw Error(err::ObjectExists, "Object '" + q->name_ + "' already exists.");
-        schema::saveQuery(c, {q->name_, q->sql_, q->type_}, false);
+        schema::saveQuery(c, {q->name_, q->sql_, q->type_, q->connect_}, false);
         q->stored_ = true;
         if (queryDefs_) queryDefs_->Refresh();
     }

@@ -398,16 +398,38 @@ void QueryDef::checkAlive() const {
     if (gone_) throw Error(err::DatabaseClosed, "Object invalid or no longer set: query '" + name_ + "' was deleted.");
 }
 
+bool QueryDef::passThrough() const { return type_ == static_cast<int>(sql::StatementKind::PassThrough); }
+
+// Stores a stored query's new definition; the object changes only once that worked.
+void QueryDef::save(const std::string& text, int type, const std::string& connect) {
+    if (!stored_) return;
+    auto db = db_.lock();
+    if (!db || !db->IsOpen()) throw Error(err::DatabaseClosed, "Object invalid or no longer set.");
+    schema::saveQuery(db->connection(), {name_, text, type, connect}, true);
+}
+
 void QueryDef::SetSQL(std::string text) {
     checkAlive();
-    sql::Parsed parsed = sql::parse(text);
-    int type = static_cast<int>(parsed.kind());
-    if (stored_) {
-        auto db = db_.lock();
-        if (!db || !db->IsOpen()) throw Error(err::DatabaseClosed, "Object invalid or no longer set.");
-        schema::saveQuery(db->connection(), {name_, text, type}, true);
-    }
+    const int type = passThrough() ? type_ : static_cast<int>(sql::parse(text).kind());
+    save(text, type, connect_);
     sql_ = std::move(text);
+    type_ = type;
+    fieldsLoaded_ = false;
+}
+
+void QueryDef::SetConnect(std::string connect) {
+    checkAlive();
+    const size_t start = connect.find_first_not_of(" \t\r\n");
+    int type = static_cast<int>(sql::StatementKind::PassThrough);
+    if (start == std::string::npos) {
+        connect.clear();
+        type = sql_.empty() ? 0 : static_cast<int>(sql::parse(sql_).kind());
+    } else if (!schema::iequals(std::string_view(connect).substr(start, 5), "ODBC;")) {
+        throw Error(err::InvalidArgument, "Invalid argument: a query's connect string starts with \"ODBC;\", as \"" +
+                                              connect + "\" does not.");
+    }
+    save(sql_, type, connect);
+    connect_ = std::move(connect);
     type_ = type;
     fieldsLoaded_ = false;
 }
@@ -445,6 +467,7 @@ std::shared_ptr<Recordset> QueryDef::OpenRecordset() {
     checkAlive();
     auto db = db_.lock();
     if (!db) invalidOperation("the query belongs to no open database.");
+    if (passThrough()) schema::refusePassThroughRows(name_);
     if (type_ != 0 && type_ != 128 && type_ != 16)
         invalidOperation("an action query cannot be opened as a recordset; run it with Execute.");
     return db->OpenRecordset(stored_ ? name_ : sql_);
@@ -454,6 +477,14 @@ void QueryDef::Execute(int options) {
     checkAlive();
     auto db = db_.lock();
     if (!db) invalidOperation("the query belongs to no open database.");
+    if (passThrough()) {
+        // The statement goes to the data source as it stands; the database is not touched.
+        auto source = OdbcConnection::open(name_, connect_);
+        source->Execute(sql_);
+        recordsAffected_ = source->RecordsAffected();
+        source->Close();
+        return;
+    }
     db->Execute(sql_, options);
     recordsAffected_ = db->RecordsAffected();
 }
@@ -463,7 +494,7 @@ void QueryDefCollection::Append(std::shared_ptr<QueryDef> query) {
     if (!db || !db->IsOpen()) throw Error(err::DatabaseClosed, "Object invalid or no longer set.");
     if (!query || query->Name().empty()) throw Error(3125, "A query needs a name before it can be stored.");
     if (query->stored_) throw Error(err::ObjectExists, "Object '" + query->Name() + "' already exists.");
-    schema::saveQuery(db->connection(), {query->name_, query->sql_, query->type_}, false);
+    schema::saveQuery(db->connection(), {query->name_, query->sql_, query->type_, query->connect_}, false);
     query->stored_ = true;
     query->db_ = db;
     Refresh();
@@ -488,6 +519,7 @@ void QueryDefCollection::Refresh() {
         def->name_ = q.name;
         def->sql_ = q.sql;
         def->type_ = q.type;
+        def->connect_ = q.connect;
         def->stored_ = true;
         def->db_ = db;
         fresh.push_back(std::move(def));

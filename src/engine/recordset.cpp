@@ -64,6 +64,7 @@ std::shared_ptr<Recordset> Recordset::open(const std::shared_ptr<Database>& db, 
     } else if (auto q = schema::findQuery(db->connection(), bare)) {
         if (type == dbOpenTable)
             throw Error(err::InvalidArgument, "A query cannot be opened as a table-type recordset.");
+        if (q->type == static_cast<int>(sql::StatementKind::PassThrough)) schema::refusePassThroughRows(q->name);
         rs->openQuery(q->sql);
         rs->name_ = q->name;
     } else {

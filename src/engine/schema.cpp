@@ -403,39 +403,83 @@ sql::SourceInfo sourceInfo(const TableMeta& t) {
 
 // ------------------------------------------------------------------ queries
 
+// A pass-through query's connect string is kept beside its row, in a table
+// made when the first such query is saved.
+namespace {
+
+constexpr const char* kPassThrough = "MSysPassThrough";
+
+std::string querySelect(Connection& c, const char* where) {
+    const bool passThrough = tableExistsIn(c, "main", kPassThrough);
+    return std::string("SELECT q.Name, q.SQL, q.Type, ") + (passThrough ? "p.ConnectString" : "NULL") +
+           " FROM MSysQueries q" + (passThrough ? " LEFT JOIN MSysPassThrough p ON p.Name = q.Name" : "") + where;
+}
+
+QueryMeta queryRow(Statement& st) {
+    return {st.getText(0), st.getText(1), static_cast<int>(st.getInt(2)), st.getText(3)};
+}
+
+void forgetConnect(Connection& c, std::string_view name) {
+    if (!tableExistsIn(c, "main", kPassThrough)) return;
+    Statement st(c, "DELETE FROM MSysPassThrough WHERE Name = ?1");
+    st.bindText(1, name);
+    st.step();
+}
+
+}  // namespace
+
 std::vector<QueryMeta> queries(Connection& c) {
     std::vector<QueryMeta> out;
     if (!hasSystemTables(c)) return out;
-    Statement st(c, "SELECT Name, SQL, Type FROM MSysQueries");
-    while (st.step()) out.push_back({st.getText(0), st.getText(1), static_cast<int>(st.getInt(2))});
+    Statement st(c, querySelect(c, ""));
+    while (st.step()) out.push_back(queryRow(st));
     std::sort(out.begin(), out.end(), [](const QueryMeta& a, const QueryMeta& b) { return lessNoCase(a.name, b.name); });
     return out;
 }
 
+void refusePassThroughRows(std::string_view query) {
+    throw Error(err::OperationNotSupported, "Query '" + std::string(query) +
+                                                "' is a pass-through query: its statement is sent to its ODBC data "
+                                                "source. Run it with Execute; its rows cannot be read here.");
+}
+
 std::optional<QueryMeta> findQuery(Connection& c, std::string_view name) {
     if (!hasSystemTables(c)) return std::nullopt;
-    Statement st(c, "SELECT Name, SQL, Type FROM MSysQueries WHERE Name = ?1");
+    Statement st(c, querySelect(c, " WHERE q.Name = ?1"));
     st.bindText(1, name);
     if (!st.step()) return std::nullopt;
-    return QueryMeta{st.getText(0), st.getText(1), static_cast<int>(st.getInt(2))};
+    return queryRow(st);
 }
 
 void saveQuery(Connection& c, const QueryMeta& q, bool replace) {
     requireSystemTables(c);
     if (!replace && (findQuery(c, q.name) || findTable(c, q.name)))
         throw Error(err::ObjectExists, "Object '" + q.name + "' already exists.");
+    Savepoint sp(c);
     Statement st(c, "INSERT OR REPLACE INTO MSysQueries (Name, SQL, Type) VALUES (?1, ?2, ?3)");
     st.bindText(1, q.name).bindText(2, q.sql).bindInt(3, q.type);
     st.step();
+    forgetConnect(c, q.name);
+    if (q.type == static_cast<int>(sql::StatementKind::PassThrough)) {
+        c.exec("CREATE TABLE IF NOT EXISTS MSysPassThrough (Name TEXT PRIMARY KEY COLLATE NOCASE, ConnectString TEXT "
+               "NOT NULL)");
+        Statement p(c, "INSERT INTO MSysPassThrough (Name, ConnectString) VALUES (?1, ?2)");
+        p.bindText(1, q.name).bindText(2, q.connect);
+        p.step();
+    }
+    sp.commit();
     c.definitionsChanged();
 }
 
 void deleteQuery(Connection& c, std::string_view name) {
     requireSystemTables(c);
+    Savepoint sp(c);
     Statement st(c, "DELETE FROM MSysQueries WHERE Name = ?1");
     st.bindText(1, name);
     st.step();
     if (c.changes() == 0) throw Error(err::ItemNotFound, "Query '" + std::string(name) + "' does not exist.");
+    forgetConnect(c, name);
+    sp.commit();
     c.definitionsChanged();
 }
 

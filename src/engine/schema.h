@@ -62,6 +62,7 @@ struct QueryMeta {
     std::string name;
     std::string sql;
     int type = 0;
+    std::string connect;  // a pass-through query's ODBC connect string
 };
 
 // A relationship between two tables: each field of `table` refers to the
@@ -104,6 +105,8 @@ std::optional<std::string> findTable(Connection& c, std::string_view name, const
 TableMeta loadTable(Connection& c, const std::string& storedName, const std::string& schemaName = "main");
 
 std::vector<QueryMeta> queries(Connection& c);
+// 3251: a pass-through query's rows come from its data source, not from here.
+[[noreturn]] void refusePassThroughRows(std::string_view query);
 std::optional<QueryMeta> findQuery(Connection& c, std::string_view name);
 void saveQuery(Connection& c, const QueryMeta& q, bool replace);
 void deleteQuery(Connection& c, std::string_view name);

@@ -66,6 +66,7 @@ void frmActionQuery::cmdOpenDbase_Click() {
         setWindowTitle("Run an Action Query  " + *path);
         QryList->clear();
         txtSQL->clear();
+        passThroughConnect_.clear();
         cmdRun->setEnabled(false);
         PopulateTableList();
     });
@@ -80,7 +81,9 @@ void frmActionQuery::PopulateTableList() {
 void frmActionQuery::QryList_Click() {
     if (!database_ || !QryList->currentItem()) return;
     RecordDialogs::Trapped([&] {
-        txtSQL->setPlainText(QString::fromStdString(database_->QueryDefs()[QryList->currentItem()->text().toStdString()].SQL()));
+        const engine::QueryDef& q = database_->QueryDefs()[QryList->currentItem()->text().toStdString()];
+        txtSQL->setPlainText(QString::fromStdString(q.SQL()));
+        passThroughConnect_ = q.Connect();
         cmdRun->setEnabled(true);
     });
 }
@@ -94,7 +97,12 @@ void frmActionQuery::cmdRun_Click() {
     if (!database_) return;
     if (!RecordDialogs::Trapped([this] {
             RecordDialogs::BusyPointer busy;
-            database_->Execute(txtSQL->toPlainText().toStdString(), engine::dbDenyWrite);
+            if (passThroughConnect_.empty()) return database_->Execute(txtSQL->toPlainText().toStdString(), engine::dbDenyWrite);
+            // Sent as edited, through a query of its own: the saved one stays as it is.
+            auto query = database_->CreateQueryDef();
+            query->SetConnect(passThroughConnect_);
+            query->SetSQL(txtSQL->toPlainText().toStdString());
+            query->Execute();
         }))
         return;
     Prompts::message("The Query has finished running.", "Action Query", Prompts::Icon::Information);

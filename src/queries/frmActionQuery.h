@@ -1,7 +1,8 @@
 #pragma once
 // Run an Action Query: lists the action queries of a database file chosen
 // here and runs the selected one's text, as edited, denying others writes
-// while it runs; closes itself after a run that went through.
+// while it runs; closes itself after a run that went through. A pass-through
+// query's text goes to its own ODBC data source.
 #include <QDialog>
 
 #include <memory>
@@ -36,4 +37,5 @@ private:
     void DoClose();
 
     std::shared_ptr<engine::Database> database_;
+    std::string passThroughConnect_;  // the selected query's, when it is a pass-through query
 };

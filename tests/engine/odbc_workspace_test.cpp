@@ -16,6 +16,7 @@
 #include "engine_helpers.h"
 #include "support/case_file.h"
 #include "support/dbf_writer.h"
+#include "support/odbc_driver.h"
 #include "support/tempdir.h"
 
 using namespace engine;
@@ -190,23 +191,13 @@ TEST_F(FoxProFolder, Refusals) {
 
 // ------------------------------------------------------------ unixODBC
 
-// The SQLite ODBC driver of the libsqliteodbc package.
-std::string sqliteDriver() {
-    std::error_code ec;
-    for (const auto& lib : fs::directory_iterator("/usr/lib", ec)) {
-        const fs::path p = lib.path() / "odbc" / "libsqlite3odbc.so";
-        if (fs::exists(p)) return p.string();
-    }
-    return fs::exists("/usr/lib/odbc/libsqlite3odbc.so") ? "/usr/lib/odbc/libsqlite3odbc.so" : "";
-}
-
 // A database made by the engine, reached through a DSN that an odbc.ini of
 // this suite's own defines: the driver manager reads no file of the machine's.
 class DriverManager : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         folder = new TempDir;
-        driver = sqliteDriver();
+        driver = sqliteOdbcDriver();
         if (driver.empty()) return;
         database = folder->file("source.db");
         auto db = DBEngine::CreateDatabase(database);
@@ -283,3 +274,53 @@ TEST_F(DriverManager, FailuresCarryTheDriverManagersWordsAndSqlstate) {
 }
 
 }  // namespace
+
+// A saved pass-through query keeps its connect string and sends its text,
+// unparsed, to that data source; its own database is not where it runs.
+TEST_F(DriverManager, APassThroughQueryRunsAtItsSource) {
+    TempDir here;
+    const std::string file = here.file("Queries.mdb");
+    {
+        auto db = DBEngine::CreateDatabase(file);
+        auto q = db->CreateQueryDef("Push");
+        q->SetConnect("ODBC;DSN=LedgerlyOrders");
+        q->SetSQL("UPDATE Orders SET Amount = Amount * 2 WHERE ID = 1");  // the driver's statement, not ours
+        EXPECT_THROW(db->CreateQueryDef("Bad")->SetConnect("Text;Database=/tmp"), Error);
+    }
+    auto db = DBEngine::OpenDatabase(file);
+    QueryDef& push = db->QueryDefs()["Push"];
+    EXPECT_EQ(push.Type(), 112);
+    EXPECT_EQ(push.Connect(), "ODBC;DSN=LedgerlyOrders");
+    for (auto open : std::vector<std::function<void()>>{[&] { push.OpenRecordset(); },
+                                                        [&] { db->OpenRecordset("Push"); },
+                                                        [&] { db->OpenRecordset("SELECT * FROM Push"); }}) {
+        try {
+            open();
+            FAIL() << "a pass-through query's rows were read here";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.number(), 3251) << e.description();
+        }
+    }
+    push.Execute();
+    EXPECT_EQ(push.RecordsAffected(), 1);
+    auto amount = [] {
+        return connect("DSN=LedgerlyOrders")->OpenRecordset("SELECT Amount FROM Orders WHERE ID = 1")->Fields(0).Value();
+    };
+    EXPECT_EQ(amount().toText(), "25");
+    push.SetConnect("");  // back to the dialect: its text must now be ours
+    EXPECT_EQ(db->QueryDefs()["Push"].Type(), 48);
+    push.SetConnect("ODBC;DSN=NoSuchSource");
+    try {
+        push.Execute();
+        FAIL() << "ran without its source";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), 3151) << e.description();
+    }
+    // Deleting it takes its connect string along: a new query of that name is ours.
+    db->QueryDefs().Delete("Push");
+    EXPECT_EQ(db->CreateQueryDef("Push", "SELECT 1 AS One")->Connect(), "");
+    db->QueryDefs().Refresh();
+    EXPECT_EQ(db->QueryDefs()["Push"].Connect(), "");
+    EXPECT_EQ(db->QueryDefs()["Push"].Type(), 0);
+    connect("DSN=LedgerlyOrders")->Execute("UPDATE Orders SET Amount = 12.5 WHERE ID = 1");
+}

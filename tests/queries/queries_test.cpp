@@ -12,6 +12,7 @@
 #include "queries/frmQueryManager.h"
 #include "shell/frmMain.h"
 #include "support/app_fixture.h"
+#include "support/odbc_driver.h"
 
 namespace {
 
@@ -133,6 +134,36 @@ TEST_F(QueriesTest, ActionQueriesAreListedRunAsEditedAndTheWindowCloses) {
     EXPECT_EQ(savedTexts()[2], "Keep big: INSERT INTO Big (OrderID, Qty) SELECT OrderID, Qty FROM Orders WHERE Qty > 4");
     settle();
     EXPECT_TRUE(r.isNull()) << "the window closed after the run";
+}
+
+// A pass-through query's text, as edited, goes to its own data source.
+TEST_F(QueriesTest, APassThroughQueryRunsAtItsDataSource) {
+    const std::string driver = sqliteOdbcDriver();
+    ASSERT_FALSE(driver.empty()) << "the SQLite ODBC driver (package libsqliteodbc) is not installed";
+    const std::string remote = makeSales("Remote.mdb", 3);
+    {
+        auto db = openDb(path);
+        auto q = db->CreateQueryDef("Remote zero");
+        q->SetConnect("ODBC;DRIVER=" + driver + ";Database=" + remote);
+        q->SetSQL("UPDATE Orders SET Qty = 0");
+    }
+    QTest::mouseClick(view()->cmdSQL, Qt::LeftButton);
+    QPointer<frmActionQuery> r = main()->findChild<frmActionQuery*>();
+    ASSERT_FALSE(r.isNull());
+    activateWindow(r);
+    prompts->files = {QString::fromStdString(path)};
+    QTest::mouseClick(r->cmdOpenDbase, Qt::LeftButton);
+    click(r->QryList, "Remote zero");
+    r->txtSQL->setFocus();
+    r->txtSQL->selectAll();
+    QTest::keyClicks(r->txtSQL, "UPDATE Orders SET Qty = 0 WHERE OrderID > 1");
+    QTest::mouseClick(r->cmdRun, Qt::LeftButton);
+    EXPECT_EQ(messageTexts(), std::vector<QString>{"The Query has finished running."});
+    Strings qty;
+    for (auto rs = openDb(remote)->OpenRecordset("SELECT Qty FROM Orders ORDER BY OrderID"); !rs->EOF_(); rs->MoveNext())
+        qty.push_back(rs->Fields("Qty").Value().toText());
+    EXPECT_EQ(qty, (Strings{"1", "0", "0"}));
+    EXPECT_EQ(openDb(path)->QueryDefs()["Remote zero"].SQL(), "UPDATE Orders SET Qty = 0");
 }
 
 }  // namespace

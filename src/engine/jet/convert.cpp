@@ -198,7 +198,12 @@ ConvertResult convert(const std::string& in, const std::string& out, const Progr
                 if (q.name.rfind("~", 0) == 0) continue;  // the file's engine's own, for forms and reports
                 Savepoint sp(db->connection());
                 try {
-                    db->CreateQueryDef(q.name, querySql(q));
+                    const std::string connect = queryConnect(q);
+                    auto def = db->CreateQueryDef(q.name, connect.empty() ? querySql(q) : std::string());
+                    if (!connect.empty()) {
+                        def->SetConnect(connect);
+                        def->SetSQL(querySql(q));
+                    }
                     sp.commit();
                     ++result.queries;
                 } catch (const Error& e) {

@@ -16,6 +16,8 @@ enum Part { Kind = 1, Parameter = 2, Options = 3, TablePart = 5, ColumnPart = 6,
             Having = 10, OrderBy = 11, Start = 0, End = 255 };
 // Clauses go on lines of their own, as the file's product shows a statement.
 const std::string kBreak = "\r\n";
+// The kind of a pass-through query (the flag of its kind part).
+constexpr int PassThroughKind = 8;
 // Bits of the options part.
 constexpr int kDistinct = 0x02, kOwnerAccess = 0x04, kDistinctRow = 0x08, kTop = 0x10, kPercent = 0x20;
 
@@ -64,10 +66,18 @@ std::string unionSql(const SavedQuery& q) {
 
 }  // namespace
 
+std::string queryConnect(const SavedQuery& q) {
+    if (q.kind != PassThroughKind) return {};
+    for (const QueryPart& p : q.parts)
+        if (p.attribute == Kind && !trimmed(p.name1).empty()) return p.name1;
+    return "ODBC;";
+}
+
 std::string querySql(const SavedQuery& q) {
     enum { Select = 1, MakeTable = 2, Append = 3, Update = 4, Delete = 5, Crosstab = 6, DataDefinition = 7, Union = 9 };
-    if ((q.kind < Select || q.kind > Crosstab) && q.kind != DataDefinition && q.kind != Union)
-        unsupported(q, "pass-through queries are not rebuilt yet");
+    if ((q.kind < Select || q.kind > Crosstab) && q.kind != DataDefinition && q.kind != PassThroughKind &&
+        q.kind != Union)
+        unsupported(q, "its kind (" + std::to_string(q.kind) + ") is not known");
     if (q.kind == Union) return unionSql(q);
     // A crosstab marks its columns and groups: the value, the column heading, the row headings.
     enum { CrosstabValue = 0, CrosstabPivot = 1 };
@@ -76,9 +86,8 @@ std::string querySql(const SavedQuery& q) {
     std::string target;  // the table a make-table or append query writes
     for (const QueryPart& p : q.parts)
         if (p.attribute == Kind) {
-            if (q.kind == DataDefinition) {
-                return trimmed(p.expression) + ";";
-            }
+            // Data definition and pass-through queries keep their text whole.
+            if (q.kind == DataDefinition || q.kind == PassThroughKind) return trimmed(p.expression) + ";";
             if (!p.expression.empty()) unsupported(q, "it writes to another file");
             target = p.name1;
         }

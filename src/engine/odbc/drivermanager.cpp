@@ -309,4 +309,16 @@ std::unique_ptr<RowSource> runStatement(const std::shared_ptr<DriverLink>& link,
     return std::make_unique<DriverStatement>(link, std::string(sql));
 }
 
+long executeStatement(const std::shared_ptr<DriverLink>& link, std::string_view sql) {
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, link->dbc, &stmt))) callFailed(SQL_HANDLE_DBC, link->dbc);
+    std::unique_ptr<void, void (*)(void*)> freed(stmt, [](void* h) { SQLFreeHandle(SQL_HANDLE_STMT, h); });
+    std::string text(sql);
+    const SQLRETURN rc = SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS);
+    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) callFailed(SQL_HANDLE_STMT, stmt);
+    SQLLEN rows = -1;
+    if (!SQL_SUCCEEDED(SQLRowCount(stmt, &rows))) rows = -1;
+    return static_cast<long>(rows);
+}
+
 }  // namespace engine::odbc

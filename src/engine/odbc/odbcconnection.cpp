@@ -278,6 +278,14 @@ std::shared_ptr<OdbcRecordset> OdbcConnection::OpenRecordset(std::string_view so
     return rs;
 }
 
+void OdbcConnection::Execute(std::string_view statement) {
+    if (!open_) closed();
+    if (dbf_)
+        throw Error(err::OperationNotSupported, "The FoxPro tables of '" + folder_ +
+                                                    "' are only read: the statement was not run.");
+    recordsAffected_ = odbc::executeStatement(driver_, statement);
+}
+
 void OdbcConnection::Close() {
     if (!open_) return;
     for (const auto& w : recordsets_)

@@ -125,6 +125,11 @@ public:
     // The rows of `source` (an SQL statement). The recordset is read-only and
     // forward-reading whatever `type` asks for.
     std::shared_ptr<OdbcRecordset> OpenRecordset(std::string_view source, int type = 0);
+    // Runs a statement that returns no rows (3251 on the DBF data source,
+    // which is only read); RecordsAffected then says how many rows it changed,
+    // or -1 when the driver cannot tell.
+    void Execute(std::string_view statement);
+    long RecordsAffected() const { return recordsAffected_; }
     // Closes the connection and every recordset it opened. A connection let
     // go without Close leaves its recordsets open.
     void Close();
@@ -139,6 +144,7 @@ private:
     OdbcConnection() = default;
     std::string name_, connect_;
     bool open_ = true;
+    long recordsAffected_ = 0;
     // The DBF data source: its folder and the code page of tables that name none.
     bool dbf_ = false;
     std::string folder_, encoding_;

@@ -53,5 +53,7 @@ std::unique_ptr<RowSource> openDbfTable(const std::string& folder, const std::st
 class DriverLink;
 std::shared_ptr<DriverLink> connectDriver(std::string_view connect);
 std::unique_ptr<RowSource> runStatement(const std::shared_ptr<DriverLink>& link, std::string_view sql);
+// Runs a statement that returns no rows; the number of rows it changed (-1 when the driver cannot tell).
+long executeStatement(const std::shared_ptr<DriverLink>& link, std::string_view sql);
 
 }  // namespace engine::odbc

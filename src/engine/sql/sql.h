@@ -16,10 +16,11 @@ namespace engine::sql {
 
 namespace ast { struct Statement; }
 
-// Query types, as QueryDef.Type reports them.
+// Query types, as QueryDef.Type reports them. A pass-through query's text is
+// its data source's, never parsed here.
 enum class StatementKind {
     Select = 0, Union = 128, Crosstab = 16, Delete = 32, Update = 48,
-    Append = 64, MakeTable = 80, DataDefinition = 96,
+    Append = 64, MakeTable = 80, DataDefinition = 96, PassThrough = 112,
 };
 
 // A parsed statement. Owns its tree; cheap to move.
