@@ -47,6 +47,24 @@ void DropScratchTable(engine::Database& scratch, const char* table, std::shared_
     }
 }
 
+std::shared_ptr<engine::Database> OpenAskingPassword(const QString& path) {
+    const std::string file = path.toStdString();
+    try {
+        try {
+            return engine::DBEngine::OpenDatabase(file);
+        } catch (const engine::Error& e) {
+            if (e.number() != engine::err::BadPassword) throw;
+        }
+        const std::optional<QString> password =
+            Prompts::password("Please enter the database password:", "Password Required");
+        if (!password) return nullptr;
+        return engine::DBEngine::OpenDatabase(file, false, false, (";pwd=" + *password).toStdString());
+    } catch (const engine::Error& e) {
+        Prompts::message(QString::fromStdString(e.description()));
+        return nullptr;
+    }
+}
+
 bool Trapped(const std::function<void()>& step) {
     try {
         step();

@@ -29,6 +29,11 @@ std::shared_ptr<engine::Database> OpenScratch();
 // recordset held on it first; an error is shown, not thrown.
 void DropScratchTable(engine::Database& scratch, const char* table, std::shared_ptr<engine::Recordset>& held);
 
+// Opens the database file at `path`; when it has a password, asks for it once.
+// Nothing when the password prompt is cancelled, or when the file cannot be
+// opened: then the engine's description is shown.
+std::shared_ptr<engine::Database> OpenAskingPassword(const QString& path);
+
 // Writes the status bar's text panel.
 void Status(const QString& text);
 // Runs `step`; an engine error it raises is shown with its description in a

@@ -19,30 +19,11 @@
 #include "grids/workareas.h"
 #include "records/recorddialogs.h"
 #include "shell/prompts.h"
+#include "transfer/templink.h"
 
 namespace {
 
 constexpr int kAll = 0, kWhere = 1;
-
-// Deletes the temporary link when the append ends, however it ends.
-class LinkRemover {
-public:
-    LinkRemover(engine::Database* db, std::string name) : db_(db), name_(std::move(name)) {}
-    ~LinkRemover() {
-        if (!db_) return;
-        try {
-            db_->TableDefs().Delete(name_);
-        } catch (const engine::Error&) {
-            // Gone already.
-        }
-    }
-    LinkRemover(const LinkRemover&) = delete;
-    LinkRemover& operator=(const LinkRemover&) = delete;
-
-private:
-    engine::Database* db_;
-    std::string name_;
-};
 
 }  // namespace
 
@@ -128,14 +109,6 @@ void frmAppendTable::lstTable_Click() {
 
 void frmAppendTable::cmdCancel_Click() { done(QDialog::Rejected); }
 
-void frmAppendTable::LinkTable(const QString& path, const QString& tableName) {
-    engine::Database& db = *DestinationGrid->Data1->Database();
-    auto link = db.CreateTableDef("KORVA" + tableName.toStdString());
-    link->SetConnect(";DATABASE=" + path.toStdString());
-    link->SetSourceTableName(tableName.toStdString());
-    db.TableDefs().Append(link);
-}
-
 void frmAppendTable::cmdAppend_Click() {
     bool appended = false;
     try {
@@ -178,15 +151,12 @@ bool frmAppendTable::append() {
     // A source held by another database object is reached through a link,
     // which goes again whatever happens from here on.
     const bool linked = SourceGrid->Data1->Database() != DestinationGrid->Data1->Database();
-    std::optional<LinkRemover> removeLink;
-    if (linked) {
-        LinkTable(SourceGrid->DBPath, source);
-        removeLink.emplace(DestinationGrid->Data1->Database().get(), "KORVA" + source.toStdString());
-    }
+    std::optional<TemporaryLink> link;
+    if (linked) link.emplace(*DestinationGrid->Data1->Database(), SourceGrid->DBPath, source);
     insert.chop(2);
     insert += ") ";
     select.chop(2);
-    QString statement = insert + select + (linked ? " From [KORVA" + source + "]" : " From [" + source + "]");
+    QString statement = insert + select + " From [" + (link ? link->Name() : source) + "]";
     if (ColFields.empty()) {
         RecordDialogs::Refuse("No common fields.");
         return false;

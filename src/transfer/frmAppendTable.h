@@ -42,7 +42,6 @@ public:
     std::vector<CommonFieldsClass> ColFields;
 
 private:
-    void LinkTable(const QString& path, const QString& tableName);
     // Runs the append; false when it was refused (the message is shown).
     bool append();
 

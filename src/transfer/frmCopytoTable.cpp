@@ -10,6 +10,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <optional>
+
 #include "engine/dao.h"
 #include "grids/datacontrol.h"
 #include "grids/frmGrid.h"
@@ -17,6 +19,7 @@
 #include "shell/prompts.h"
 #include "transfer/fieldlists.h"
 #include "transfer/moduleCreateTable.h"
+#include "transfer/templink.h"
 
 namespace {
 
@@ -132,15 +135,31 @@ void frmCopytoTable::cmdCopy_Click() {
     if (lstCopyFields->count() == 0) return RecordDialogs::Refuse("No fields to copy.");
     if (optScope[kWhere]->isChecked() && txtWhere->toPlainText().trimmed().isEmpty())
         return RecordDialogs::Refuse("No where condition was specified.");
+    // The records of a grid that can only be read go into a database the user chooses.
+    std::shared_ptr<engine::Database> target = CurrentGrid->db1;
+    const bool elsewhere = !target->Updatable();
+    if (elsewhere) {
+        Prompts::message("The records of this grid can only be read. Choose a Ledgerly database to copy them into.",
+                         "Copy to a Table", Prompts::Icon::Information);
+        const std::optional<QString> file = Prompts::openDatabase("Copy into Database");
+        if (!file) return;
+        target = RecordDialogs::OpenAskingPassword(*file);
+        if (!target) return;
+    }
+    const bool copied = copyInto(*target);
+    if (elsewhere) target->Close();
+    if (copied) done(QDialog::Accepted);
+}
+
+bool frmCopytoTable::copyInto(engine::Database& db) {
     try {
-        engine::Database& db = *CurrentGrid->db1;
         // Only a name written exactly so is offered for overwriting.
         const std::string name = txtTableName->text().toStdString();
         for (const auto& td : db.TableDefs()) {
             if (td->Name() != name) continue;
             if (Prompts::message("A table of that name already exists, overwrite it?", "Warning", Prompts::Icon::None,
                                  Prompts::Buttons::OKCancel) != Prompts::Answer::OK)
-                return;
+                return false;
             db.TableDefs().Refresh();
             db.Execute("Drop Table [" + name + "]");
             break;
@@ -149,16 +168,16 @@ void frmCopytoTable::cmdCopy_Click() {
         MakeCommand();
         db.Execute(CreateTableCommand.toStdString());
         NewTable = db.OpenRecordset(name);
-        CopyRecords();
+        CopyRecords(db);
         NewTable->Close();
         NewTable.reset();
+        return true;
     } catch (const engine::Error& e) {
         // What was done stays done: a dropped table, a created one, the records copied.
         NewTable.reset();
         Prompts::message(QString::fromStdString(e.description()));
-        return;
+        return false;
     }
-    done(QDialog::Accepted);
 }
 
 void frmCopytoTable::MakeCommand() {
@@ -173,10 +192,9 @@ void frmCopytoTable::MakeCommand() {
     CreateTableCommand = " CREATE TABLE " + name + " (" + definitions.join(", ") + ")";
     InsertIntoCommand = "Insert into " + name + " (" + columns.join(", ") + ") ";
     SelectString = "Select " + columns.join(", ");
-    TotalString = InsertIntoCommand + SelectString + " From [" + CurrentGrid->TableName.toString() + "]";
 }
 
-void frmCopytoTable::CopyRecords() {
+void frmCopytoTable::CopyRecords(engine::Database& db) {
     long counter = 0;
     const QString status = "  " + CurrentGrid->statusname.toString() + "  ";
     // Everything up to and including the keyword goes, whatever the scope.
@@ -185,9 +203,13 @@ void frmCopytoTable::CopyRecords() {
     if (keyword >= 0) txtWhere->setPlainText(typed.mid(keyword + 5));
     const auto source = CurrentGrid->Data1->Recordset();
     if (optScope[kAll]->isChecked() || optScope[kWhere]->isChecked()) {
+        // Another database reads the grid's table through a link.
+        const QString table = CurrentGrid->TableName.toString();
+        std::optional<TemporaryLink> link;
+        if (&db != CurrentGrid->db1.get()) link.emplace(db, CurrentGrid->DBPath, table);
+        TotalString = InsertIntoCommand + SelectString + " From [" + (link ? link->Name() : table) + "]";
         if (optScope[kWhere]->isChecked()) TotalString += " Where " + txtWhere->toPlainText();
         RecordDialogs::Status(" Running Insert SQL");
-        engine::Database& db = *CurrentGrid->Data1->Database();
         db.Execute(TotalString.toStdString());
         RecordDialogs::Status(status + QString::number(db.RecordsAffected()) + " records copied");
     } else {
@@ -195,7 +217,7 @@ void frmCopytoTable::CopyRecords() {
         const long n = txtRestNumber->text().trimmed().toShort(&ok);
         if (!ok) throw engine::Error(13, "Type mismatch: '" + txtRestNumber->text().toStdString() + "' is not a number of records from 0 to 32767.");
         RecordDialogs::Progress progress(std::min<long>(n, source->RecordCount()));
-        RecordDialogs::RunTransaction run(*CurrentGrid->db1);
+        RecordDialogs::RunTransaction run(db);
         bool ended = false;
         for (long k = 1; k <= n && !ended; ++k) {
             NewTable->AddNew();

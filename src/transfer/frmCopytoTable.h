@@ -1,7 +1,9 @@
 #pragma once
 // Copy to a Table: copies chosen fields of the current grid's records into a
 // new table of the same database, by one INSERT … SELECT (All, Where) or
-// record by record from the current record (Next).
+// record by record from the current record (Next). A grid whose database can
+// only be read copies into another database the user chooses; its statement
+// reads the grid's table through a temporary link.
 #include <QDialog>
 
 #include <array>
@@ -14,6 +16,7 @@ class QPushButton;
 class QRadioButton;
 class frmGrid;
 namespace engine {
+class Database;
 class Recordset;
 }
 
@@ -42,12 +45,15 @@ public:
     void cmdCopy_Click();
     void cmdCancel_Click();
 
-    // Built by MakeCommand.
+    // Built by MakeCommand; TotalString, the whole INSERT … SELECT, by CopyRecords.
     QString CreateTableCommand, InsertIntoCommand, SelectString, TotalString;
 
 private:
+    // Makes the new table in `db` and copies the records; false when the user
+    // stopped or an error was shown.
+    bool copyInto(engine::Database& db);
     void MakeCommand();
-    void CopyRecords();
+    void CopyRecords(engine::Database& db);
 
     frmGrid* CurrentGrid = nullptr;
     std::shared_ptr<engine::Recordset> NewTable;

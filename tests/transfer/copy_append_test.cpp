@@ -1,6 +1,6 @@
 // Table, Copy to Table and Append from Table: new tables made from a grid's
 // fields, records appended through the fields two tables share, and the
-// temporary link to another database gone however an append ends.
+// temporary link to another database gone however a copy or append ends.
 #include <QAction>
 #include <QLineEdit>
 #include <QListWidget>
@@ -8,6 +8,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
 
 #include "grids/datacontrol.h"
 #include "grids/frmGrid.h"
@@ -173,6 +178,85 @@ TEST_F(TransferTest, CopyToTableFromAQueryGridCopiesTheNextRecordsOnly) {
     }));
     EXPECT_TRUE(prompts->messages.empty()) << prompts->lastText().toStdString();
     EXPECT_EQ(column(path, "SELECT Qty FROM Few ORDER BY Qty", "Qty"), (Strings{"2", "3", "4"}));
+}
+
+// A grid of a file that can only be read (the older Jet format) copies into a
+// database the user chooses, a protected one after its password; the link the
+// statement reads through goes and the Jet file stays as it was.
+TEST_F(TransferTest, CopyToTableFromAReadOnlyGridCopiesIntoAChosenDatabase) {
+    enum { All = 0, Next = 1 };
+    struct Case {
+        const char* what;
+        int scope;
+        bool choose;                                // false: the file dialog is cancelled
+        const char* connect;                        // the chosen database's
+        std::deque<std::optional<QString>> passwords;
+        size_t messages;                            // password prompts included
+        size_t rows;                                // copied; none when the dialog stays open
+        const char* status;
+    };
+    const std::vector<Case> cases = {
+        {"all", All, true, "", {}, 1, 2, "  Old.Table1  2 records copied"},
+        {"next", Next, true, "", {}, 1, 1, "  Old.Table1  2  Records  1  Records copied"},
+        {"password", All, true, ";pwd=secret", {"secret"}, 2, 2, "  Old.Table1  2 records copied"},
+        {"wrong password", All, true, ";pwd=secret", {"guess"}, 3, 0, ""},
+        {"cancelled password", All, true, ";pwd=secret", {std::nullopt}, 2, 0, ""},
+        {"cancelled", All, false, "", {}, 1, 0, ""},
+    };
+    // Each row as field name and value.
+    using Row = std::map<std::string, std::string>;
+    auto rows = [](engine::Database& db, const std::string& table) {
+        std::vector<Row> out;
+        for (auto rs = db.OpenRecordset(table); !rs->EOF_(); rs->MoveNext()) {
+            Row row;
+            for (const auto& f : rs->Fields()) row[f->Name()] = f->Value().toText();
+            out.push_back(row);
+        }
+        return out;
+    };
+    const std::string jet = dir.file("Old.mdb");
+    std::filesystem::copy_file(std::filesystem::path(LEDGERLY_DBF_SAMPLES).parent_path() / "jet/V2000/testV2000.mdb", jet);
+    auto bytes = [&] {
+        std::ifstream in(jet, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string before = bytes();
+    const std::vector<Row> jetRows = rows(*openDb(jet), "Table1");
+    ASSERT_EQ(jetRows.size(), 2u);
+    ASSERT_NE(openTable(0, jet, "Table1"), nullptr);
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.what);
+        const std::string target = makeSales("Target" + std::to_string(i) + ".mdb", 2, c.connect);
+        prompts->messages.clear();
+        prompts->files = {c.choose ? std::optional<QString>(QString::fromStdString(target)) : std::nullopt};
+        prompts->inputs = c.passwords;
+        main()->SetStatusText("");
+        EXPECT_TRUE(runDialog<frmCopytoTable>(main()->mnuCopytoTable, [&](frmCopytoTable& d) {
+            QTest::keyClicks(d.txtTableName, "From Jet");
+            d.cmdAddAll->click();
+            d.optScope[static_cast<size_t>(c.scope)]->click();
+            if (c.scope == Next) d.txtRestNumber->setText("1");
+            d.cmdCopy->click();
+            EXPECT_EQ(d.isVisible(), c.rows == 0);
+            if (d.isVisible()) d.cmdCancel->click();
+        }));
+        ASSERT_EQ(prompts->messages.size(), c.messages) << prompts->lastText().toStdString();
+        EXPECT_EQ(prompts->messages[0].text,
+                  "The records of this grid can only be read. Choose a Ledgerly database to copy them into.");
+        EXPECT_EQ(prompts->messages[0].caption, "Copy to a Table");
+        EXPECT_EQ(prompts->messages[0].icon, Prompts::Icon::Information);
+        EXPECT_TRUE(prompts->files.empty() && prompts->inputs.empty()) << "a prompt was not asked";
+        const auto db = engine::DBEngine::OpenDatabase(target, false, false, c.connect);
+        for (const auto& td : db->TableDefs()) EXPECT_NE(td->Name().rfind("KORVA", 0), 0u) << td->Name();
+        if (c.rows == 0) {
+            EXPECT_EQ(db->TableDefs().Find("From Jet"), nullptr);
+            continue;
+        }
+        EXPECT_EQ(rows(*db, "From Jet"), std::vector<Row>(jetRows.begin(), jetRows.begin() + static_cast<long>(c.rows)));
+        EXPECT_EQ(main()->StatusText(), c.status);
+    }
+    EXPECT_TRUE(before == bytes()) << "the Jet file changed";
 }
 
 // ---------------------------------------------------------- Append from Table
