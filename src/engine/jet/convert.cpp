@@ -43,6 +43,8 @@ int fieldType(int jetType) {
     }
 }
 
+void addIndexes(TableDef& td, const Table& t, bool primary);
+
 // `lenient` leaves Required and AllowZeroLength off, for records that break them.
 std::shared_ptr<TableDef> tableDef(Database& db, const Table& t, bool lenient) {
     auto td = db.CreateTableDef(t.name());
@@ -60,8 +62,16 @@ std::shared_ptr<TableDef> tableDef(Database& db, const Table& t, bool lenient) {
         if (type == dbText || type == dbMemo) f->SetAllowZeroLength(c.allowZeroLength || lenient);
         td->Fields().Append(f);
     }
+    addIndexes(*td, t, true);
+    return td;
+}
+
+// Adds the primary index (it shapes the table) or the others: these are built
+// once the records are in, which sorts them once instead of at every record.
+void addIndexes(TableDef& td, const Table& t, bool primary) {
     for (const Index& ix : t.indexes()) {
-        auto i = td->CreateIndex(ix.name);
+        if (ix.primary != primary) continue;
+        auto i = td.CreateIndex(ix.name);
         for (const IndexField& field : ix.fields) {
             auto f = i->CreateField(field.column);
             if (field.descending) f->SetAttributes(dbDescending);
@@ -70,9 +80,8 @@ std::shared_ptr<TableDef> tableDef(Database& db, const Table& t, bool lenient) {
         i->SetPrimary(ix.primary);
         i->SetUnique(ix.unique || ix.primary);
         i->SetIgnoreNulls(ix.ignoreNulls);
-        td->Indexes().Append(i);
+        td.Indexes().Append(i);
     }
-    return td;
 }
 
 // Copies the records of `t` into the stored table of the same name.
@@ -98,13 +107,17 @@ long copyRecords(Database& db, Table& t, const Progress& progress) {
     long done = 0;
     const long total = t.rowCount();
     t.readRows([&](std::vector<Variant>& values) {
+        // Values are converted in place and bound without a copy: they stay until the next record.
         for (size_t i = 0; i < values.size(); ++i) {
-            Variant v = values[i];
-            if (!v.isNull()) {
-                if (types[i] == dbDecimal && digits[i].first > 0) v = v.toDecimal(digits[i].first, digits[i].second);
-                else v = v.convertTo(types[i]);
+            Variant& v = values[i];
+            if (v.isNull() || ((types[i] == dbText || types[i] == dbMemo) && v.kind() == Variant::Kind::Text)) {
+                // as it is
+            } else if (types[i] == dbDecimal && digits[i].first > 0) {
+                v = v.toDecimal(digits[i].first, digits[i].second);
+            } else {
+                v = v.convertTo(types[i]);
             }
-            st.bind(static_cast<int>(i) + 1, v);
+            st.bindKept(static_cast<int>(i) + 1, v);
         }
         st.step();
         st.reset();
@@ -129,6 +142,9 @@ ConvertResult convert(const std::string& in, const std::string& out, const Progr
     {
         auto db = DBEngine::CreateDatabase(out);
         try {
+            // One transaction fills the new file: its undo record is kept in memory rather than
+            // written beside it, so each page is written once (the copy's journal is set below).
+            db->connection().exec("PRAGMA journal_mode=MEMORY");
             db->BeginTrans();
             for (const std::string& name : file.tableNames()) {
                 // Records the file's engine let in before a field became Required or lost
@@ -139,6 +155,7 @@ ConvertResult convert(const std::string& in, const std::string& out, const Progr
                         auto table = file.table(name);
                         db->TableDefs().Append(tableDef(*db, *table, lenient));
                         long records = copyRecords(*db, *table, progress);
+                        addIndexes(db->TableDefs()[name], *table, false);
                         sp.commit();
                         result.records += records;
                         converted.insert(name);

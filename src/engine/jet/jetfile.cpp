@@ -388,6 +388,7 @@ std::unique_ptr<Table> File::table(const std::string& name) {
     t->def_ = def;
     t->name_ = name;
     t->rowCount_ = static_cast<long>(def->num_rows);
+    t->definitionPage_ = entry->table_pg;
     if (!mdb_read_columns(def)) damaged("the columns of table '" + name + "'");
     for (unsigned i = 0; i < def->num_cols; ++i) {
         auto* col = static_cast<MdbColumn*>(g_ptr_array_index(def->columns, i));

@@ -79,6 +79,8 @@ public:
     const std::vector<Index>& indexes() const { return indexes_; }
     // Rows the table header counts (deleted ones excluded).
     long rowCount() const { return rowCount_; }
+    // The page its definition starts on.
+    unsigned long definitionPage() const { return definitionPage_; }
     // Calls `row` with each record's values, in column order, in the order
     // the file keeps them (a record moved to another page keeps its place).
     // Stops early when `row` returns false. Throws engine::Error 3343 when
@@ -94,6 +96,7 @@ private:
     std::vector<Column> columns_;
     std::vector<Index> indexes_;
     long rowCount_ = 0;
+    unsigned long definitionPage_ = 0;
 };
 
 class File {
