@@ -154,7 +154,9 @@ std::shared_ptr<DriverLink> connectDriver(std::string_view connect) {
     if (!SQL_SUCCEEDED(rc)) {
         std::string source = connectValue(text, "DSN");
         if (source.empty()) source = connectValue(text, "DRIVER");
-        throw Error(3151, "ODBC--connection to '" + source + "' failed: " + diagnostics(SQL_HANDLE_DBC, link->dbc) + ".");
+        const std::string which = source.empty() ? "the default data source (the connect string names no DSN or DRIVER)"
+                                                 : "'" + source + "'";
+        throw Error(3151, "ODBC--connection to " + which + " failed: " + diagnostics(SQL_HANDLE_DBC, link->dbc) + ".");
     }
     link->connected = true;
     return link;
