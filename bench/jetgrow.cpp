@@ -60,9 +60,11 @@ long growJetTable(const std::string& sample, const std::string& table, const std
     std::vector<unsigned> starts;  // of the records kept in place
     for (unsigned r = 0; r < perPage; ++r) {
         const unsigned raw = get16(templ.data() + at.rowCount + 2 + 2 * r);
-        if (!(raw & kRowFlags)) starts.push_back(raw);
+        // A deleted or moved record would be repeated as it is, pointer and all.
+        if (raw & kRowFlags) throw std::runtime_error("the first page of '" + table + "' has a deleted or moved record");
+        starts.push_back(raw);
     }
-    if (starts.empty()) throw std::runtime_error("the first page of '" + table + "' keeps no record in place");
+    if (starts.empty()) throw std::runtime_error("the first page of '" + table + "' keeps no record");
 
     // The new data pages, their records numbered from 1.
     const size_t added = static_cast<size_t>((rows + long(starts.size()) - 1) / long(starts.size()));
@@ -96,7 +98,9 @@ long growJetTable(const std::string& sample, const std::string& table, const std
     unsigned char* def = page(definition);
     put32(def + at.usageMap, static_cast<std::uint32_t>(holder) << 8);
     put32(def + at.tableRows, number);
-    std::ofstream(out, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    std::ofstream file(out, std::ios::binary);
+    file.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    if (!file.flush()) throw std::runtime_error("could not write '" + out + "'");
     return static_cast<long>(number);
 }
 

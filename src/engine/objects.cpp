@@ -479,6 +479,9 @@ void QueryDef::Execute(int options) {
     if (!db) invalidOperation("the query belongs to no open database.");
     if (passThrough()) {
         // The statement goes to the data source as it stands; the database is not touched.
+        if (!db->IsOpen()) throw Error(err::DatabaseClosed, "Object invalid or no longer set.");
+        if (connect_.empty())
+            throw Error(err::InvalidArgument, "Pass-through query '" + name_ + "' names no ODBC data source to run at.");
         auto source = OdbcConnection::open(name_, connect_);
         source->Execute(sql_);
         recordsAffected_ = source->RecordsAffected();

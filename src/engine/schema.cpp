@@ -416,7 +416,9 @@ std::string querySelect(Connection& c, const char* where) {
 }
 
 QueryMeta queryRow(Statement& st) {
-    return {st.getText(0), st.getText(1), static_cast<int>(st.getInt(2)), st.getText(3)};
+    QueryMeta q{st.getText(0), st.getText(1), static_cast<int>(st.getInt(2)), {}};
+    if (q.type == static_cast<int>(sql::StatementKind::PassThrough)) q.connect = st.getText(3);
+    return q;
 }
 
 void forgetConnect(Connection& c, std::string_view name) {

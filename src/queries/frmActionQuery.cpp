@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "engine/sql/sql.h"
 #include "records/recorddialogs.h"
 #include "shell/prompts.h"
 
@@ -66,7 +67,7 @@ void frmActionQuery::cmdOpenDbase_Click() {
         setWindowTitle("Run an Action Query  " + *path);
         QryList->clear();
         txtSQL->clear();
-        passThroughConnect_.clear();
+        passThrough_ = false;
         cmdRun->setEnabled(false);
         PopulateTableList();
     });
@@ -83,6 +84,7 @@ void frmActionQuery::QryList_Click() {
     RecordDialogs::Trapped([&] {
         const engine::QueryDef& q = database_->QueryDefs()[QryList->currentItem()->text().toStdString()];
         txtSQL->setPlainText(QString::fromStdString(q.SQL()));
+        passThrough_ = q.Type() == static_cast<int>(engine::sql::StatementKind::PassThrough);
         passThroughConnect_ = q.Connect();
         cmdRun->setEnabled(true);
     });
@@ -97,7 +99,7 @@ void frmActionQuery::cmdRun_Click() {
     if (!database_) return;
     if (!RecordDialogs::Trapped([this] {
             RecordDialogs::BusyPointer busy;
-            if (passThroughConnect_.empty()) return database_->Execute(txtSQL->toPlainText().toStdString(), engine::dbDenyWrite);
+            if (!passThrough_) return database_->Execute(txtSQL->toPlainText().toStdString(), engine::dbDenyWrite);
             // Sent as edited, through a query of its own: the saved one stays as it is.
             auto query = database_->CreateQueryDef();
             query->SetConnect(passThroughConnect_);

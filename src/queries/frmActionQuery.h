@@ -37,5 +37,6 @@ private:
     void DoClose();
 
     std::shared_ptr<engine::Database> database_;
-    std::string passThroughConnect_;  // the selected query's, when it is a pass-through query
+    bool passThrough_ = false;        // the selected query is a pass-through query
+    std::string passThroughConnect_;  // and its connect string
 };

@@ -15,6 +15,7 @@
 
 #include "records/clausebuilder.h"
 #include "queries/querywidgets.h"
+#include "engine/sql/sql.h"
 #include "records/recorddialogs.h"
 #include "shell/prompts.h"
 
@@ -187,7 +188,13 @@ void frmMakeQuery::cmdSave_Click() {
                                      Prompts::Icon::None, Prompts::Buttons::YesNo) != Prompts::Answer::Yes)
         return;
     const std::string text = txtSelect->toPlainText().trimmed().toStdString();
-    if (RecordDialogs::Trapped([&] { existing ? existing->SetSQL(text) : void(database->CreateQueryDef(name, text)); }))
+    const bool passThrough = existing && existing->Type() == static_cast<int>(engine::sql::StatementKind::PassThrough);
+    if (RecordDialogs::Trapped([&] {
+            if (!existing) return void(database->CreateQueryDef(name, text));
+            if (passThrough) engine::sql::parse(text);  // checked first: the query becomes one of ours
+            existing->SetSQL(text);
+            if (passThrough) existing->SetConnect("");
+        }))
         Prompts::message("Query successfully saved.", "Query Builder", Prompts::Icon::Information);
 }
 

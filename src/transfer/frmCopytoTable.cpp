@@ -145,6 +145,10 @@ void frmCopytoTable::cmdCopy_Click() {
         if (!file) return;
         target = RecordDialogs::OpenAskingPassword(*file);
         if (!target) return;
+        if (!target->Updatable()) {
+            target->Close();
+            return RecordDialogs::Refuse("'" + *file + "' can only be read too. Choose a Ledgerly database that can be changed.");
+        }
     }
     const bool copied = copyInto(*target);
     if (elsewhere) target->Close();
@@ -153,6 +157,10 @@ void frmCopytoTable::cmdCopy_Click() {
 
 bool frmCopytoTable::copyInto(engine::Database& db) {
     try {
+        // Another database reads the grid's table through a link, made before anything there changes.
+        const QString table = CurrentGrid->TableName.toString();
+        std::optional<TemporaryLink> link;
+        if (&db != CurrentGrid->db1.get() && !optScope[kNext]->isChecked()) link.emplace(db, CurrentGrid->DBPath, table);
         // Only a name written exactly so is offered for overwriting.
         const std::string name = txtTableName->text().toStdString();
         for (const auto& td : db.TableDefs()) {
@@ -168,7 +176,7 @@ bool frmCopytoTable::copyInto(engine::Database& db) {
         MakeCommand();
         db.Execute(CreateTableCommand.toStdString());
         NewTable = db.OpenRecordset(name);
-        CopyRecords(db);
+        CopyRecords(db, link ? link->Name() : table);
         NewTable->Close();
         NewTable.reset();
         return true;
@@ -194,7 +202,7 @@ void frmCopytoTable::MakeCommand() {
     SelectString = "Select " + columns.join(", ");
 }
 
-void frmCopytoTable::CopyRecords(engine::Database& db) {
+void frmCopytoTable::CopyRecords(engine::Database& db, const QString& from) {
     long counter = 0;
     const QString status = "  " + CurrentGrid->statusname.toString() + "  ";
     // Everything up to and including the keyword goes, whatever the scope.
@@ -203,11 +211,7 @@ void frmCopytoTable::CopyRecords(engine::Database& db) {
     if (keyword >= 0) txtWhere->setPlainText(typed.mid(keyword + 5));
     const auto source = CurrentGrid->Data1->Recordset();
     if (optScope[kAll]->isChecked() || optScope[kWhere]->isChecked()) {
-        // Another database reads the grid's table through a link.
-        const QString table = CurrentGrid->TableName.toString();
-        std::optional<TemporaryLink> link;
-        if (&db != CurrentGrid->db1.get()) link.emplace(db, CurrentGrid->DBPath, table);
-        TotalString = InsertIntoCommand + SelectString + " From [" + (link ? link->Name() : table) + "]";
+        TotalString = InsertIntoCommand + SelectString + " From [" + from + "]";
         if (optScope[kWhere]->isChecked()) TotalString += " Where " + txtWhere->toPlainText();
         RecordDialogs::Status(" Running Insert SQL");
         db.Execute(TotalString.toStdString());

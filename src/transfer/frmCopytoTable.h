@@ -53,7 +53,8 @@ private:
     // stopped or an error was shown.
     bool copyInto(engine::Database& db);
     void MakeCommand();
-    void CopyRecords(engine::Database& db);
+    // `from`: the table the statement of All and Where reads (the grid's, or a link to it).
+    void CopyRecords(engine::Database& db, const QString& from);
 
     frmGrid* CurrentGrid = nullptr;
     std::shared_ptr<engine::Recordset> NewTable;

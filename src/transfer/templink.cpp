@@ -13,7 +13,7 @@ TemporaryLink::TemporaryLink(engine::Database& db, const QString& path, const QS
 TemporaryLink::~TemporaryLink() {
     try {
         db_.TableDefs().Delete(name_);
-    } catch (const engine::Error&) {
-        // Gone already.
+    } catch (...) {
+        // Gone already; nothing may leave a destructor.
     }
 }

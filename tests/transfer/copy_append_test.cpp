@@ -215,7 +215,9 @@ TEST_F(TransferTest, CopyToTableFromAReadOnlyGridCopiesIntoAChosenDatabase) {
         return out;
     };
     const std::string jet = dir.file("Old.mdb");
-    std::filesystem::copy_file(std::filesystem::path(LEDGERLY_DBF_SAMPLES).parent_path() / "jet/V2000/testV2000.mdb", jet);
+    const auto sample = std::filesystem::path(LEDGERLY_DBF_SAMPLES).parent_path() / "jet/V2000/testV2000.mdb";
+    if (!std::filesystem::exists(sample)) GTEST_SKIP() << "no Jet sample files on this machine";
+    std::filesystem::copy_file(sample, jet);
     auto bytes = [&] {
         std::ifstream in(jet, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});

@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -136,11 +138,17 @@ void removeDatabaseFiles(const std::string& path) {
 }  // namespace
 
 ConvertResult convert(const std::string& in, const std::string& out, const Progress& progress) {
+    struct stat existing {};
+    if (::stat(out.c_str(), &existing) == 0) throw Error(3204, "Database '" + out + "' already exists.");
+    // The copy is made whole under a name of its own and only then given its name:
+    // a conversion cut short (even by a crash) never leaves a file there.
+    const std::string building = out + ".ledgerly-new-" + std::to_string(::getpid());
+    removeDatabaseFiles(building);
     File file(in);
     ConvertResult result;
     std::set<std::string> converted;
     {
-        auto db = DBEngine::CreateDatabase(out);
+        auto db = DBEngine::CreateDatabase(building);
         try {
             // One transaction fills the new file: its undo record is kept in memory rather than
             // written beside it, so each page is written once (the copy's journal is set below).
@@ -241,15 +249,27 @@ ConvertResult convert(const std::string& in, const std::string& out, const Progr
             db->Close();
         } catch (...) {
             db->Close();
-            removeDatabaseFiles(out);
+            removeDatabaseFiles(building);
             throw;
         }
     }
-    // Readers open the copy read-only: without a write-ahead log they need no shared-memory file.
-    {
-        Connection c(out, false, false);
-        c.exec("PRAGMA journal_mode=DELETE");
+    try {
+        // Readers open the copy read-only: without a write-ahead log they need no shared-memory file.
+        {
+            Connection c(building, false, false);
+            c.exec("PRAGMA journal_mode=DELETE");
+        }
+        // link() never replaces a file that appeared meanwhile.
+        if (::link(building.c_str(), out.c_str()) != 0) {
+            if (errno == EEXIST) throw Error(3204, "Database '" + out + "' already exists.");
+            if (::rename(building.c_str(), out.c_str()) != 0)
+                throw Error(3044, "Could not write '" + out + "': " + std::strerror(errno) + ".");
+        }
+    } catch (...) {
+        removeDatabaseFiles(building);
+        throw;
     }
+    removeDatabaseFiles(building);
     return result;
 }
 

@@ -86,8 +86,14 @@ std::string querySql(const SavedQuery& q) {
     std::string target;  // the table a make-table or append query writes
     for (const QueryPart& p : q.parts)
         if (p.attribute == Kind) {
-            // Data definition and pass-through queries keep their text whole.
-            if (q.kind == DataDefinition || q.kind == PassThroughKind) return trimmed(p.expression) + ";";
+            if (q.kind == DataDefinition) return trimmed(p.expression) + ";";
+            // A pass-through query's text is its data source's: only the blanks and zeros after it go.
+            if (q.kind == PassThroughKind) {
+                std::string text = p.expression;
+                while (!text.empty() && (std::isspace(static_cast<unsigned char>(text.back())) || text.back() == '\0'))
+                    text.pop_back();
+                return text;
+            }
             if (!p.expression.empty()) unsupported(q, "it writes to another file");
             target = p.name1;
         }

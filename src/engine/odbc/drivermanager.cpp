@@ -318,9 +318,14 @@ long executeStatement(const std::shared_ptr<DriverLink>& link, std::string_view 
     std::string text(sql);
     const SQLRETURN rc = SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS);
     if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) callFailed(SQL_HANDLE_STMT, stmt);
-    SQLLEN rows = -1;
-    if (!SQL_SUCCEEDED(SQLRowCount(stmt, &rows))) rows = -1;
-    return static_cast<long>(rows);
+    // A batch reports each statement's failure and count as a result of its own.
+    long total = -1;
+    for (SQLRETURN more = SQL_SUCCESS; more != SQL_NO_DATA; more = SQLMoreResults(stmt)) {
+        if (!SQL_SUCCEEDED(more)) callFailed(SQL_HANDLE_STMT, stmt);
+        SQLLEN rows = -1;
+        if (SQL_SUCCEEDED(SQLRowCount(stmt, &rows)) && rows >= 0) total = (total < 0 ? 0 : total) + static_cast<long>(rows);
+    }
+    return total;
 }
 
 }  // namespace engine::odbc
