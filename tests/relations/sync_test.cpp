@@ -2,9 +2,12 @@
 // row's values, a table child seeks them on its current index, and the
 // children of a child follow in turn.
 #include <QMdiArea>
+
 #include <QMdiSubWindow>
 #include <QTableView>
 #include <QTest>
+
+#include <filesystem>
 
 #include "grids/datacontrol.h"
 #include "grids/frmGrid.h"
@@ -137,6 +140,31 @@ TEST_F(SyncTest, GrandchildrenFollowTheirParentsNewFirstRow) {
     b->MoveToBM();
     EXPECT_EQ(b->rs1->AbsolutePosition(), 0);
     EXPECT_EQ(b->DBGrid1->currentIndex().row(), 0);
+    EXPECT_TRUE(prompts->messages.empty());
+}
+
+// The tables of a file of the older Jet format link like our own: a query
+// child follows the parent row, a table child seeks the file's own index.
+TEST_F(SyncTest, JetTablesFollowTheirParent) {
+    const auto sample = std::filesystem::path(LEDGERLY_DBF_SAMPLES).parent_path() / "jet/V2000/indexTestV2000.mdb";
+    if (!std::filesystem::exists(sample)) GTEST_SKIP() << "no Jet sample files on this machine";
+    const std::string jet = dir.file("Old.mdb");
+    std::filesystem::copy_file(sample, jet);
+    frmGrid* parent = openQuery(0, jet, "SELECT * FROM Table2 ORDER BY id", "Parents", "Parents");
+    frmGrid* rows = openQuery(1, jet, "SELECT id, otherfk1 FROM Table1", "Rows", "Rows");
+    frmGrid* parentOf = openTable(2, jet, "Table2", "Key");
+    ASSERT_TRUE(parent && rows && parentOf);
+    parentOf->rs1->SetIndex("PrimaryKey");
+    relate(parent, rows, "ChildQuery", {"otherfk1", "id"});
+    relate(rows, parentOf, "ChildIndex", {"id", "otherfk1"});
+    struct Step { int row; QStringList ids; QString data; };  // Table1's ids of a Table2 row, the first one's Table2 data
+    for (const Step& s : std::vector<Step>{{0, {"0"}, "foo0"}, {1, {"1", "2"}, "foo1"}, {2, {"3"}, "foo2"}}) {
+        SCOPED_TRACE(s.row);
+        moveTo(parent, s.row);
+        EXPECT_EQ(column(rows, 0), s.ids);
+        EXPECT_EQ(parentOf->FoundChild, QVariant(true));
+        EXPECT_EQ(parentOf->rs1->Fields("data").Value().toText(), s.data.toStdString());
+    }
     EXPECT_TRUE(prompts->messages.empty());
 }
 
