@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <set>
 
 #include "engine/connection.h"
@@ -86,31 +87,48 @@ void addIndexes(TableDef& td, const Table& t, bool primary) {
     }
 }
 
+// Records go in by statements of this many: a statement started once for
+// many records costs SQLite far less than one for each.
+constexpr size_t kBatchRecords = 50;
+
 // Copies the records of `t` into the stored table of the same name.
 long copyRecords(Database& db, Table& t, const Progress& progress) {
     TableMeta meta = db.tableMeta(t.name());
-    std::string sqlText = "INSERT INTO " + meta.ref() + " (";
-    std::string params;
+    const size_t columns = t.columns().size();
+    std::string names;
     std::vector<int> types;
     std::vector<std::pair<int, int>> digits;
-    for (size_t i = 0; i < t.columns().size(); ++i) {
+    for (size_t i = 0; i < columns; ++i) {
         const ColumnMeta& m = meta.columns[i];
-        if (i) {
-            sqlText += ", ";
-            params += ", ";
-        }
-        sqlText += sql::quoteIdent(m.name);
-        params += "?" + std::to_string(i + 1);
+        names += (i ? ", " : "") + sql::quoteIdent(m.name);
         types.push_back(m.type);
         digits.emplace_back(m.precision, m.scale);
     }
-    sqlText += ") VALUES (" + params + ")";
-    Statement st(db.connection(), sqlText);
+    // INSERT … VALUES (?1, ?2), (?3, ?4), … for `records` records.
+    auto insert = [&](size_t records) {
+        std::string text = "INSERT INTO " + meta.ref() + " (" + names + ") VALUES ";
+        for (size_t r = 0, n = 0; r < records; ++r) {
+            text += r ? ", (" : "(";
+            for (size_t i = 0; i < columns; ++i) text += (i ? ", ?" : "?") + std::to_string(++n);
+            text += ")";
+        }
+        return std::make_unique<Statement>(db.connection(), text);
+    };
+    std::unique_ptr<Statement> full;
+    // The records waiting for their statement, bound without a copy when it runs.
+    std::vector<std::vector<Variant>> batch(kBatchRecords, std::vector<Variant>(columns));
+    size_t waiting = 0;
+    auto run = [&](Statement& st) {
+        for (size_t r = 0; r < waiting; ++r)
+            for (size_t i = 0; i < columns; ++i) st.bindKept(static_cast<int>(r * columns + i) + 1, batch[r][i]);
+        st.step();
+        st.reset();
+        waiting = 0;
+    };
     long done = 0;
     const long total = t.rowCount();
     t.readRows([&](std::vector<Variant>& values) {
-        // Values are converted in place and bound without a copy: they stay until the next record.
-        for (size_t i = 0; i < values.size(); ++i) {
+        for (size_t i = 0; i < columns; ++i) {
             Variant& v = values[i];
             if (v.isNull() || ((types[i] == dbText || types[i] == dbMemo) && v.kind() == Variant::Kind::Text)) {
                 // as it is
@@ -119,14 +137,18 @@ long copyRecords(Database& db, Table& t, const Progress& progress) {
             } else {
                 v = v.convertTo(types[i]);
             }
-            st.bindKept(static_cast<int>(i) + 1, v);
         }
-        st.step();
-        st.reset();
+        // The reader fills the vector it is handed back for the next record.
+        batch[waiting++].swap(values);
+        if (waiting == kBatchRecords) {
+            if (!full) full = insert(kBatchRecords);
+            run(*full);
+        }
         ++done;
         if (progress && done % kProgressStep == 0) progress(t.name(), done, total);
         return true;
     });
+    if (waiting > 0) run(*insert(waiting));
     if (progress && done >= kProgressStep) progress(t.name(), done, total);
     return done;
 }
