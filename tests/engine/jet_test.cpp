@@ -636,7 +636,7 @@ TEST_F(JetFiles, SavedQueriesAreRebuilt) {
          "PARAMETERS [User Name] Text;\r\nUPDATE Table1 SET Table1.col1 = \"foo\", Table1.col2 = [Table2].[col3], "
          "[Table2].[col1] = [User Name]\r\nWHERE ((([Table2].[col1]) Is Not Null));"},
         {"CrosstabQuery",
-         "TRANSFORM Count([Table2].[col2])\r\nSELECT Table2_1.col1, [Table2].[col3], Avg(Table2_1.col2) "
+         "TRANSFORM Count([Table2].[col2]) AS CountOfcol2\r\nSELECT Table2_1.col1, [Table2].[col3], Avg(Table2_1.col2) "
          "AS AvgOfcol2\r\nFROM (Table1 INNER JOIN Table2 ON [Table1].[col1]=[Table2].[col1]) INNER JOIN Table2 AS Table2_1 "
          "ON [Table2].[col1]=Table2_1.col3\r\nWHERE ((([Table1].[col1])>\"10\") And ((Table2_1.col1) Is Not Null) And "
          "((Avg(Table2_1.col2))>\"10\"))\r\nGROUP BY Table2_1.col1, [Table2].[col3]\r\nORDER BY [Table2].[col3]\r\nPIVOT "

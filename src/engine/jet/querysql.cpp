@@ -129,7 +129,7 @@ std::string querySql(const SavedQuery& q) {
             break;
         case ColumnPart:
             if (crosstab && p.flag == CrosstabValue) {
-                value = p.expression;  // the dialect names a crosstab's value by its headings, not an alias
+                value = p.expression + (p.name1.empty() ? "" : " AS " + quoted(p.name1));
                 break;
             }
             if (crosstab && p.flag == CrosstabPivot) {

@@ -115,6 +115,7 @@ struct Statement {
 
     // Crosstab
     ExprPtr transform, pivot;
+    std::string transformAlias;
 
     // Insert
     std::string table;

@@ -741,6 +741,7 @@ std::unique_ptr<Statement> Parser::statement() {
         next();
         st->kind = Statement::Kind::Crosstab;
         st->transform = exprInClause();
+        if (acceptWord("as")) st->transformAlias = name();  // the value's name, as saved queries keep it
         st->query = query();
         Clause c2(*this, err::SyntaxInSelect);
         expectWord("pivot");
