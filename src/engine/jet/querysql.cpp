@@ -33,6 +33,27 @@ std::string quoted(const std::string& name) {
     return plain ? name : "[" + name + "]";
 }
 
+// A parameter's type as the file's product writes it, from its stored code.
+std::string parameterType(int code) {
+    switch (code) {
+    case 0: return "Value";
+    case 1: return "Bit";
+    case 2: return "Byte";
+    case 3: return "Short";
+    case 4: return "Long";
+    case 5: return "Currency";
+    case 6: return "IEEESingle";
+    case 7: return "IEEEDouble";
+    case 8: return "DateTime";
+    case 9: return "Binary";
+    case 10: return "Text";
+    case 11: return "LongBinary";
+    case 12: return "Memo";
+    case 15: return "Guid";
+    default: return {};
+    }
+}
+
 // Tables joined so far: the names they hold and their text.
 struct Source {
     std::set<std::string> names;
@@ -117,7 +138,7 @@ std::string querySql(const SavedQuery& q) {
             top = p.name1;
             break;
         case Parameter: {
-            std::string type = typeWord(p.flag);
+            std::string type = parameterType(p.flag);
             if (type.empty()) unsupported(q, "parameter '" + p.name1 + "' has a type of its own");
             parameters.push_back("[" + p.name1 + "] " + type);
             break;
