@@ -393,6 +393,7 @@ std::shared_ptr<QueryDef> Database::CreateQueryDef(std::string name, std::string
         q->sql_ = std::move(sqlText);
     }
     if (!q->name_.empty()) {
+        if (readOnly_) refuseWrite();
         if (!resolveTableName(q->name_).empty())
             throw Error(err::ObjectExists, "Object '" + q->name_ + "' already exists.");
         schema::saveQuery(c, {q->name_, q->sql_, q->type_, q->connect_}, false);

@@ -405,6 +405,7 @@ void QueryDef::save(const std::string& text, int type, const std::string& connec
     if (!stored_) return;
     auto db = db_.lock();
     if (!db || !db->IsOpen()) throw Error(err::DatabaseClosed, "Object invalid or no longer set.");
+    if (db->readOnly()) db->refuseWrite();
     schema::saveQuery(db->connection(), {name_, text, type, connect}, true);
 }
 
@@ -497,6 +498,7 @@ void QueryDefCollection::Append(std::shared_ptr<QueryDef> query) {
     if (!db || !db->IsOpen()) throw Error(err::DatabaseClosed, "Object invalid or no longer set.");
     if (!query || query->Name().empty()) throw Error(3125, "A query needs a name before it can be stored.");
     if (query->stored_) throw Error(err::ObjectExists, "Object '" + query->Name() + "' already exists.");
+    if (db->readOnly()) db->refuseWrite();
     schema::saveQuery(db->connection(), {query->name_, query->sql_, query->type_, query->connect_}, false);
     query->stored_ = true;
     query->db_ = db;
@@ -506,6 +508,7 @@ void QueryDefCollection::Append(std::shared_ptr<QueryDef> query) {
 void QueryDefCollection::Delete(std::string_view name) {
     auto db = db_.lock();
     if (!db || !db->IsOpen()) throw Error(err::DatabaseClosed, "Object invalid or no longer set.");
+    if (db->readOnly()) db->refuseWrite();
     schema::deleteQuery(db->connection(), name);
     Refresh();
 }

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <span>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -546,17 +547,31 @@ TEST_F(JetFiles, WritesAreRefusedWithAdvice) {
              rs->Edit();
          }},
     };
-    for (const auto& [what, write] : writes) {
-        try {
-            write();
-            ADD_FAILURE() << what << " was allowed";
-        } catch (const Error& e) {
-            EXPECT_EQ(e.number(), err::ReadOnly) << what;
-            EXPECT_NE(e.description().find("Save a Copy in Ledgerly Format"), std::string::npos) << e.description();
+    // Saved queries are part of the file too.
+    const std::string queries = (kJetDir / "V2003/queryTestV2003.mdb").string();
+    auto queriesBefore = checksum(queries);
+    auto withQueries = DBEngine::OpenDatabase(queries, false, false);
+    const std::pair<const char*, std::function<void()>> queryWrites[] = {
+        {"query text", [&] { withQueries->QueryDefs()["SelectQuery"].SetSQL("SELECT 1 AS One"); }},
+        {"query source", [&] { withQueries->QueryDefs()["PassthroughQuery"].SetConnect("ODBC;DSN=Other"); }},
+        {"new query", [&] { withQueries->CreateQueryDef("New", "SELECT 1 AS One"); }},
+        {"delete query", [&] { withQueries->QueryDefs().Delete("SelectQuery"); }},
+    };
+    using Writes = std::span<const std::pair<const char*, std::function<void()>>>;
+    for (Writes list : {Writes(writes), Writes(queryWrites)})
+        for (const auto& [what, write] : list) {
+            try {
+                write();
+                ADD_FAILURE() << what << " was allowed";
+            } catch (const Error& e) {
+                EXPECT_EQ(e.number(), err::ReadOnly) << what;
+                EXPECT_NE(e.description().find("Save a Copy in Ledgerly Format"), std::string::npos) << e.description();
+            }
         }
-    }
     db->Close();
+    withQueries->Close();
     EXPECT_EQ(checksum(path), before);
+    EXPECT_EQ(checksum(queries), queriesBefore);
 }
 
 // A table that cannot be converted is named; the others still come over.
