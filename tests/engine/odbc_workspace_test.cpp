@@ -322,5 +322,8 @@ TEST_F(DriverManager, APassThroughQueryRunsAtItsSource) {
     db->QueryDefs().Refresh();
     EXPECT_EQ(db->QueryDefs()["Push"].Connect(), "");
     EXPECT_EQ(db->QueryDefs()["Push"].Type(), 0);
-    connect("DSN=LedgerlyOrders")->Execute("UPDATE Orders SET Amount = 12.5 WHERE ID = 1");
+    // Opened as a recordset, a statement that returns no rows runs and gives none.
+    auto rs = connect("DSN=LedgerlyOrders")->OpenRecordset("UPDATE Orders SET Amount = 12.5 WHERE ID = 1");
+    EXPECT_TRUE(rs->EOF_());
+    EXPECT_EQ(amount().toText(), "12.5");
 }

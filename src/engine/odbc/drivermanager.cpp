@@ -191,6 +191,10 @@ public:
 
     const std::vector<Variant>* next() override {
         if (done_) return nullptr;
+        if (columns_.empty()) {  // a statement that returns no rows (an UPDATE, say) ran: there is nothing to fetch
+            done_ = true;
+            return nullptr;
+        }
         const SQLRETURN rc = SQLFetch(stmt_);
         if (rc == SQL_NO_DATA) {
             done_ = true;
