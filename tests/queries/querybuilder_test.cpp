@@ -27,6 +27,9 @@ protected:
         db->Execute("CREATE TABLE [Order Details] (OrderID Long, Quantity Long)");
         db->Execute("CREATE TABLE USysNotes (X Long)");
         db->CreateQueryDef("Totals", "SELECT Customer FROM Orders");
+        auto remote = db->CreateQueryDef("Remote");
+        remote->SetConnect("ODBC;DSN=Elsewhere");
+        remote->SetSQL("EXEC refresh_totals");
         db->Close();
         main()->mnuMakeaQuery->trigger();
         b = main()->findChild<frmMakeQuery*>();
@@ -114,6 +117,26 @@ TEST_F(QueryBuilderTest, TestFollowsTheFirstWordAndSaveAsksBeforeReplacing) {
     }
     EXPECT_EQ(prompts->lastText(), "Query successfully saved.");
     EXPECT_EQ(prompts->messages.back().caption, "Query Builder");
+}
+
+// Replacing a pass-through query with a built one makes it a query of ours;
+// a text the dialect refuses leaves it as it was.
+TEST_F(QueryBuilderTest, ReplacingAPassThroughQueryMakesItOurs) {
+    QTest::keyClicks(b->txtQueryName, "Remote");
+    for (const char* text : {"SELECT City FROM", "SELECT City FROM Customers"}) {
+        SCOPED_TRACE(text);
+        retype(text);
+        prompts->messages.clear();
+        prompts->answers = {Prompts::Answer::Yes};
+        QTest::mouseClick(b->cmdSave, Qt::LeftButton);
+        const bool valid = std::string(text) == "SELECT City FROM Customers";
+        EXPECT_EQ(prompts->lastText() == "Query successfully saved.", valid) << prompts->lastText().toStdString();
+        auto db = openDb(path);
+        const engine::QueryDef& q = db->QueryDefs()["Remote"];
+        EXPECT_EQ(q.SQL(), valid ? text : "EXEC refresh_totals");
+        EXPECT_EQ(q.Type(), valid ? 0 : 112);
+        EXPECT_EQ(q.Connect(), valid ? "" : "ODBC;DSN=Elsewhere");
+    }
 }
 
 }  // namespace
