@@ -148,44 +148,6 @@ TEST_F(GridWindowTest, EmptyTableOpensWithNoBookmarkAndNoSelectedSlotCreatesNoth
     for (frmGrid* g : moduleCreateGrid::WorkAreas) EXPECT_EQ(g, nullptr);
 }
 
-TEST_F(GridWindowTest, WindowWidthIsColumnWidthsPlusMarginCappedAndTheStateStaysNormal) {
-    std::string path = makeSales();
-    {
-        auto db = openDb(path);
-        QString cols;
-        for (int i = 0; i < 12; ++i) cols += QString("%1Wide%2 Text(30)").arg(i ? ", " : "").arg(i);
-        db->Execute(("CREATE TABLE Wide (" + cols + ")").toStdString());
-        db->Execute("CREATE TABLE Narrow (A Byte)");
-        db->Close();
-    }
-    frmGrid* narrow = openTable(0, path, "Narrow");
-    frmGrid* wide = openTable(1, path, "Wide");
-    ASSERT_TRUE(narrow && wide);
-    EXPECT_EQ(narrow->NumCols, 1);
-    EXPECT_EQ(wide->NumCols, 12);
-    double narrowCols = narrow->columnwidth.toDouble();
-    EXPECT_GT(narrowCols, 0);
-    EXPECT_LT(narrowCols + 660, 10215);
-    EXPECT_NEAR(narrow->WidthTwips(), narrowCols + 660, 1440.0 / Twips::dpiX() + 0.5);
-    EXPECT_GE(wide->columnwidth.toDouble() + 660, 10215);
-    EXPECT_NEAR(wide->WidthTwips(), 10215, 1440.0 / Twips::dpiX() + 0.5);
-    double sum = 0;
-    for (int c = 0; c < narrow->NumCols; ++c) sum += Twips::fromPixelsX(narrow->DBGrid1->columnWidth(c));
-    EXPECT_NEAR(sum, narrowCols, 0.5);
-
-    // Grid windows stay in the normal state.
-    QMdiSubWindow* w = wide->subWindow();
-    const QSize before = w->size();
-    w->showMaximized();
-    settle();
-    EXPECT_FALSE(w->isMaximized());
-    EXPECT_EQ(w->size(), before) << "after maximize";
-    w->showMinimized();
-    settle();
-    EXPECT_FALSE(w->isMinimized());
-    EXPECT_EQ(w->size(), before) << "after minimize";
-}
-
 TEST_F(GridWindowTest, BadSqlGivesOneMessageAndLeavesThePlaceholderAndAFailedRefreshTheGridUnfinished) {
     std::string path = makeSales();
     QString expected = engineMessage([&] { openDb(path)->OpenRecordset("SELECT * FROM Missing"); });

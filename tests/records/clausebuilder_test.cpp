@@ -44,26 +44,6 @@ protected:
     ClauseBuilder* builder = nullptr;
 };
 
-TEST_F(BuilderTest, TheListsHoldTheirSetSortedWithoutRegardToCaseAndShowTheirCaption) {
-    struct Case { ClauseBuilder::Set set; int strings, logicals, maths; const char* like; };
-    for (const Case& c : {Case{ClauseBuilder::Set::Where, 10, 16, 15, "Like'*str'"},
-                          Case{ClauseBuilder::Set::Select, 13, 18, 31, "Like '*str'"}}) {
-        QDialog d;
-        ClauseBuilder b(&d, c.set);
-        EXPECT_EQ(b.ComboString->count(), c.strings);
-        EXPECT_EQ(b.ComboLogical->count(), c.logicals);
-        EXPECT_EQ(b.ComboMath->count(), c.maths);
-        EXPECT_GE(b.ComboString->findText(c.like), 0);
-        for (QComboBox* combo : {b.ComboString, b.ComboLogical, b.ComboMath})
-            EXPECT_EQ(items(combo), sortedNoCase(items(combo))) << combo->objectName().toStdString();
-        EXPECT_EQ(QStringList({b.ComboFields->currentText(), b.ComboString->currentText(), b.ComboLogical->currentText(),
-                               b.ComboMath->currentText()}),
-                  QStringList({"Fields", "String", "Logical", "Math/Date"}));
-    }
-    // Fields keep their order.
-    EXPECT_EQ(items(builder->ComboFields), QStringList({"OrderID", "Unit Price", "Ship.City"}));
-}
-
 TEST_F(BuilderTest, PicksGoToTheCaretAndAClosingParenthesisTakesTheCaretInside) {
     struct Step { bool toEnd; QComboBox* ClauseBuilder::*combo; const char* item; const char* text; int caret; };
     const std::vector<Step> steps = {

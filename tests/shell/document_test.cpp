@@ -155,55 +155,6 @@ TEST_F(DocumentTest, SaveWritesTheFormatOfTheFileName) {
     EXPECT_TRUE(prompts->messages.empty()) << prompts->lastText().toStdString();
 }
 
-// Formatting made with the toolbar survives Save As and Open as RTF.
-TEST_F(DocumentTest, RtfRoundTripsThroughSaveAndOpen) {
-    frmDocument* doc = newDocument();
-    ASSERT_NE(doc, nullptr);
-    struct Piece {
-        QString text;
-        const char* button;  // applied to the paragraph's text once typed
-        std::function<bool(const QTextCharFormat&, const QTextBlockFormat&)> check;
-    } const pieces[] = {
-        {"plain words", nullptr, [](auto& c, auto&) { return !c.font().bold() && !c.fontItalic(); }},
-        {"italic words", "Italic", [](auto& c, auto&) { return c.fontItalic() && !c.font().bold(); }},
-        {"underlined words", "Underline", [](auto& c, auto&) { return c.fontUnderline(); }},
-        {"centred line", "Center", [](auto&, auto& b) { return (b.alignment() & Qt::AlignHCenter) != 0; }},
-    };
-    bool first = true;
-    for (const Piece& p : pieces) {
-        if (!first) key(Qt::Key_Return);
-        first = false;
-        type(p.text);
-        key(Qt::Key_Home, Qt::ShiftModifier);
-        if (p.button) clickButton(p.button);
-        key(Qt::Key_End);
-        if (p.button && std::string(p.button) != "Center") clickButton(p.button);  // what is typed next is plain again
-    }
-    const QString text = doc->rtfText->toPlainText();
-    const std::string path = dir.file("round.rtf");
-    prompts->files.push_back(QString::fromStdString(path));
-    main()->mnuFileSaveAs->trigger();
-
-    prompts->files.push_back(QString::fromStdString(path));
-    main()->mnuFileOpen->trigger();
-    settle();
-    frmDocument* opened = active();
-    ASSERT_NE(opened, nullptr);
-    ASSERT_NE(opened, doc);
-    EXPECT_EQ(opened->windowTitle(), QString::fromStdString(path));
-    EXPECT_EQ(opened->rtfText->toPlainText(), text);
-    QTextBlock block = opened->rtfText->document()->begin();
-    for (const Piece& p : pieces) {
-        ASSERT_TRUE(block.isValid());
-        EXPECT_EQ(block.text(), p.text);
-        QTextCursor c(block);
-        c.movePosition(QTextCursor::NextCharacter);
-        EXPECT_TRUE(p.check(c.charFormat(), block.blockFormat())) << p.text.toStdString();
-        block = block.next();
-    }
-    EXPECT_TRUE(prompts->messages.empty()) << prompts->lastText().toStdString();
-}
-
 // Open reads by content: RTF when the file begins with "{\rtf", whatever its
 // name; a damaged RTF file opens as far as it can be read, with a message.
 TEST_F(DocumentTest, OpenReadsFilesByTheirContent) {

@@ -44,28 +44,6 @@ TEST_F(MenuTest, CaptionsAndShortcutsFollowTheMenuTable) {
     }
 }
 
-TEST_F(MenuTest, MenuBarAndFileMenuHoldTheirItemsInOrder) {
-    QStringList titles;
-    for (QAction* a : main()->menuBar()->actions()) titles << a->text();
-    EXPECT_EQ(titles, QStringList({"&File", "&Edit", "&View", "&Record", "&Table", "&Window", "&Help"}));
-    for (QAction* a : main()->menuBar()->actions()) EXPECT_NE(a->menu(), main()->mnuDeleteRelationTree);
-    // The File menu's order with its separators and hidden items.
-    QStringList names;
-    for (QAction* a : main()->mnuFile->actions()) names << a->objectName();
-    EXPECT_EQ(names, QStringList({"mnuFileNew", "mnuFileOpen", "mnuFileClose", "mnuFileBar0", "mnuFileSave",
-                                  "mnuFileSaveAs", "mnuFileBar1", "mnuFilePageSetup", "mnuFilePrint", "mnuFileBar4",
-                                  "mnuRecentFile1", "mnuRecentFile2", "mnuRecentFile3", "mnuRecentFile4",
-                                  "mnuRecentFile5", "mnuRecentFile6", "mnuFileBar5", "mnuFileExit"}));
-    for (const char* bar : {"mnuFileBar0", "mnuFileBar1", "mnuFileBar4", "mnuFileBar5"})
-        EXPECT_TRUE(action(bar)->isSeparator()) << bar;
-    EXPECT_FALSE(action("mnuFileBar4")->isVisible());
-    for (size_t i = 1; i <= 6; ++i) {
-        EXPECT_EQ(main()->mnuRecentFile[i]->text(), QString("RecentFile%1").arg(i));
-        EXPECT_FALSE(main()->mnuRecentFile[i]->isVisible()) << i;
-    }
-    EXPECT_TRUE(action("mnuHelpBar0")->isSeparator());
-}
-
 TEST_F(MenuTest, ViewTogglesFollowTheirCheckMarks) {
     struct Toggle {
         const char* item;
@@ -88,34 +66,6 @@ TEST_F(MenuTest, ViewTogglesFollowTheirCheckMarks) {
     EXPECT_FALSE(action("mnuViewToolbar")->isChecked());
     fromFrame->trigger();
     EXPECT_TRUE(action("mnuViewToolbar")->isChecked());
-}
-
-TEST_F(MenuTest, ToolbarHasSeventeenPositionsInOrderAndTheStatusBarFourPanels) {
-    const QStringList expected = {"New",  "Open",   "Save",      "-", "Print",      "-",      "Cut",        "Copy", "Paste",
-                                  "-",    "Bold",   "Italic",    "Underline", "-", "Align Left", "Center", "Align Right"};
-    QList<QAction*> actions = main()->tbToolBar->actions();
-    ASSERT_EQ(actions.size(), 17);
-    int buttons = 0;
-    for (int i = 0; i < 17; ++i) {
-        QAction* a = actions[i];
-        if (expected[i] == "-") {
-            EXPECT_TRUE(a->isSeparator()) << i;
-            continue;
-        }
-        ++buttons;
-        EXPECT_EQ(a->text(), expected[i]);
-        EXPECT_FALSE(a->icon().pixmap(16, 16).isNull()) << expected[i].toStdString();
-        EXPECT_EQ(main()->ToolbarButton(expected[i]), a);
-    }
-    EXPECT_EQ(buttons, 13);
-    // The status bar has four panels.
-    const char* texts[] = {"", "INS", "NUM", "CAPS"};
-    for (size_t i = 0; i < 4; ++i) {
-        QLabel* panel = main()->Panels[i];
-        ASSERT_NE(panel, nullptr);
-        EXPECT_EQ(panel->text(), texts[i]) << i;
-        EXPECT_EQ(panel->parentWidget(), main()->sbStatusBar);
-    }
 }
 
 const char* const kCommon[] = {"mnuEditCopy", "mnuEditCut",  "mnuEditPaste", "mnuCopytoTable", "mnuCopytoText", "mnuSetup",

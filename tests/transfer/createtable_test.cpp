@@ -13,36 +13,6 @@ namespace {
 using namespace moduleCreateTable;
 using enginetest::errorOf;
 
-TEST(FieldTypes, EachDialogKnowsItsRowsOfTheTypeTable) {
-    struct Row { int code; const char* word; bool copy; bool structure; };
-    const std::vector<Row> rows = {
-        {1, "YesNo", true, true},       {2, "Byte", true, true},   {3, "Integer", true, true},
-        {4, "Long", true, true},        {5, "Currency", true, true}, {6, "Single", true, true},
-        {7, "Double", true, true},      {8, "Date", true, true},   {10, "Text", true, true},
-        {11, "LongBinary", true, true}, {12, "Memo", true, true},  {15, "GUID", true, true},
-        {18, "Char", false, false},     {19, "Numeric", false, false}, {20, "Decimal", false, false},
-        {21, "Float", false, false},    {9, nullptr, false, false}, {16, nullptr, false, false},
-        {17, nullptr, false, false},    {22, nullptr, false, false}, {23, nullptr, false, false},
-    };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.code);
-        QString copied, imported;
-        EXPECT_EQ(errorOf([&] { copied = GetTypeName(r.code); }), r.copy ? 0 : 5);
-        EXPECT_EQ(errorOf([&] { imported = FieldType(r.code, TypeSet::Import); }), r.word ? 0 : 5);
-        if (r.copy) {
-            EXPECT_EQ(copied, r.word);
-        }
-        if (r.word) {
-            EXPECT_EQ(imported, r.word);
-        }
-        EXPECT_EQ(StructureTypeWord(r.code), r.structure ? QString(r.word) : QString());
-    }
-    for (auto [name, code] : std::vector<std::pair<const char*, int>>{
-             {"Boolean", 1}, {"Integer", 3}, {"Long", 4}, {"Currency", 5}, {"Single", 6}, {"Double", 7},
-             {"Date", 8}, {"Text", 10}, {"Memo", 12}, {"YesNo", 0}, {"Byte", 0}, {"text", 0}})
-        EXPECT_EQ(StructureTypeCode(name), code) << name;
-}
-
 class CreateTableTest : public AppFixture {
 protected:
     void SetUp() override {
