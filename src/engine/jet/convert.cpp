@@ -157,6 +157,68 @@ void removeDatabaseFiles(const std::string& path) {
     for (const char* suffix : {"", "-wal", "-shm", "-journal"}) ::unlink((path + suffix).c_str());
 }
 
+// What `read` lists, or nothing when the file's list cannot be read (then named among the problems).
+template <class Read>
+auto listed(ConvertResult& result, const char* what, Read read) -> decltype(read()) {
+    try {
+        return read();
+    } catch (const Error& e) {
+        result.problems.push_back(std::string("The ") + what + " were not converted: " + e.description());
+        return {};
+    }
+}
+
+// Relationships between tables that were converted, kept as the file lists
+// them: one row per pair of fields, in the pairs' order.
+void copyRelationships(File& file, Database& db, const std::set<std::string>& converted, ConvertResult& result) {
+    std::map<std::string, RelationMeta> relations;
+    std::map<std::string, std::vector<std::pair<int, std::pair<std::string, std::string>>>> pairs;
+    for (const Relationship& r : listed(result, "relationships", [&] { return file.relationships(); })) {
+        if (!converted.count(r.table) || !converted.count(r.referencedTable)) continue;
+        RelationMeta& m = relations[r.name];
+        m.name = r.name;
+        m.table = r.table;
+        m.foreignTable = r.referencedTable;
+        m.attributes = r.flags;
+        pairs[r.name].push_back({r.position, {r.column, r.referencedColumn}});
+    }
+    for (auto& [name, m] : relations) {
+        auto& list = pairs[name];
+        std::sort(list.begin(), list.end());
+        for (const auto& p : list) {
+            m.fields.push_back(p.second.first);
+            m.foreignFields.push_back(p.second.second);
+        }
+        try {
+            schema::saveRelation(db.connection(), m);
+        } catch (const Error& e) {
+            result.problems.push_back("Relationship '" + name + "' was not converted: " + e.description());
+        }
+    }
+}
+
+// Saved queries, as far as their statements can be rebuilt; the others are named.
+void copyQueries(File& file, Database& db, ConvertResult& result) {
+    for (const SavedQuery& q : listed(result, "saved queries", [&] { return file.queries(); })) {
+        if (q.name.rfind("~", 0) == 0) continue;  // the file's engine's own, for forms and reports
+        Savepoint sp(db.connection());
+        try {
+            const std::string connect = queryConnect(q);
+            auto def = db.CreateQueryDef(q.name, connect.empty() ? querySql(q) : std::string());
+            if (!connect.empty()) {
+                def->SetConnect(connect);
+                def->SetSQL(querySql(q));
+            }
+            sp.commit();
+            ++result.queries;
+        } catch (const Error& e) {
+            const std::string why = e.description();
+            result.notes.push_back(why.rfind("Saved query", 0) == 0 ? why
+                                                                   : "Saved query '" + q.name + "' was not converted: " + why);
+        }
+    }
+}
+
 }  // namespace
 
 ConvertResult convert(const std::string& in, const std::string& out, const Progress& progress) {
@@ -164,7 +226,9 @@ ConvertResult convert(const std::string& in, const std::string& out, const Progr
     if (::stat(out.c_str(), &existing) == 0) throw Error(3204, "Database '" + out + "' already exists.");
     // The copy is made whole under a name of its own and only then given its name:
     // a conversion cut short (even by a crash) never leaves a file there.
-    const std::string building = out + ".ledgerly-new-" + std::to_string(::getpid());
+    static std::atomic<unsigned> serial{0};  // two conversions at once (in this or another process) never meet
+    const std::string building =
+        out + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(serial.fetch_add(1));
     removeDatabaseFiles(building);
     File file(in);
     ConvertResult result;
@@ -203,63 +267,8 @@ ConvertResult convert(const std::string& in, const std::string& out, const Progr
                     }
                 }
             }
-            // Relationships are kept as the file lists them: one row per pair of fields.
-            std::map<std::string, RelationMeta> relations;
-            std::map<std::string, std::vector<std::pair<int, std::pair<std::string, std::string>>>> pairs;
-            std::vector<Relationship> found;
-            try {
-                found = file.relationships();
-            } catch (const Error& e) {
-                result.problems.push_back("The relationships were not converted: " + e.description());
-            }
-            for (const Relationship& r : found) {
-                if (!converted.count(r.table) || !converted.count(r.referencedTable)) continue;
-                RelationMeta& m = relations[r.name];
-                m.name = r.name;
-                m.table = r.table;
-                m.foreignTable = r.referencedTable;
-                m.attributes = r.flags;
-                pairs[r.name].push_back({r.position, {r.column, r.referencedColumn}});
-            }
-            for (auto& [name, m] : relations) {
-                auto& list = pairs[name];
-                std::sort(list.begin(), list.end());
-                for (const auto& p : list) {
-                    m.fields.push_back(p.second.first);
-                    m.foreignFields.push_back(p.second.second);
-                }
-                try {
-                    schema::saveRelation(db->connection(), m);
-                } catch (const Error& e) {
-                    result.problems.push_back("Relationship '" + name + "' was not converted: " + e.description());
-                }
-            }
-            // Saved queries, as far as their statements can be rebuilt.
-            std::vector<SavedQuery> queries;
-            try {
-                queries = file.queries();
-            } catch (const Error& e) {
-                result.problems.push_back("The saved queries were not converted: " + e.description());
-            }
-            for (const SavedQuery& q : queries) {
-                if (q.name.rfind("~", 0) == 0) continue;  // the file's engine's own, for forms and reports
-                Savepoint sp(db->connection());
-                try {
-                    const std::string connect = queryConnect(q);
-                    auto def = db->CreateQueryDef(q.name, connect.empty() ? querySql(q) : std::string());
-                    if (!connect.empty()) {
-                        def->SetConnect(connect);
-                        def->SetSQL(querySql(q));
-                    }
-                    sp.commit();
-                    ++result.queries;
-                } catch (const Error& e) {
-                    std::string why = e.description();
-                    result.notes.push_back(why.rfind("Saved query", 0) == 0
-                                               ? why
-                                               : "Saved query '" + q.name + "' was not converted: " + why);
-                }
-            }
+            copyRelationships(file, *db, converted, result);
+            copyQueries(file, *db, result);
             // Kept in the copy: whoever opens it later can tell what is missing.
             if (!result.problems.empty() || !result.notes.empty()) {
                 std::string all;
@@ -322,15 +331,10 @@ std::string cachedCopy(const std::string& in, bool* converted) {
     fs::path target = dir / (std::string(key) + "-" + stamp + ".ldb");
     if (fs::exists(target, ec)) return target.string();
 
-    // Each conversion builds under a name of its own: two at once (in this or another process) never meet.
-    static std::atomic<unsigned> serial{0};
-    std::string building =
-        target.string() + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(serial.fetch_add(1));
-    removeDatabaseFiles(building);
-    convert(abs, building);
-    if (std::rename(building.c_str(), target.c_str()) != 0) {
-        removeDatabaseFiles(building);
-        throw Error(err::NotPermitted, "The converted copy of '" + in + "' cannot be stored in '" + dir.string() + "'.");
+    try {
+        convert(abs, target.string());
+    } catch (const Error& e) {
+        if (e.number() != 3204) throw;  // another conversion of the same version stored it first
     }
     // Copies of the file's earlier versions are no longer needed.
     for (const auto& entry : fs::directory_iterator(dir, ec)) {

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "engine/error.h"
+#include "engine/utf8.h"
 
 namespace engine::jet {
 
@@ -30,24 +31,6 @@ std::uint32_t u32(const unsigned char* p) {
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 std::uint64_t u64(const unsigned char* p) { return u32(p) | static_cast<std::uint64_t>(u32(p + 4)) << 32; }
-
-void appendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | cp >> 6);
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | cp >> 12);
-        out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | cp >> 18);
-        out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
-        out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
 
 [[noreturn]] void damaged(const std::string& what) {
     throw Error(err::NotADatabase, "The database file is damaged: " + what + " cannot be read.");
@@ -77,24 +60,14 @@ std::string File::windows1252ToUtf8(const std::string& bytes) {
         0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
     std::string out;
     out.reserve(bytes.size());
-    for (unsigned char ch : bytes) appendUtf8(out, ch >= 0x80 && ch < 0xA0 ? high[ch - 0x80] : ch);
+    for (unsigned char ch : bytes) utf8::append(out, ch >= 0x80 && ch < 0xA0 ? high[ch - 0x80] : ch);
     return out;
 }
 
 std::string File::ucs2ToUtf8(const unsigned char* p, size_t n) {
     std::string out;
     out.reserve(n / 2);
-    for (size_t i = 0; i + 1 < n; i += 2) {
-        std::uint32_t cp = u16(p + i);
-        if (cp >= 0xD800 && cp < 0xDC00 && i + 3 < n) {
-            std::uint32_t low = u16(p + i + 2);
-            if (low >= 0xDC00 && low < 0xE000) {
-                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-                i += 2;
-            }
-        }
-        appendUtf8(out, cp);
-    }
+    utf8::appendUtf16(out, n / 2, [p](size_t i) { return u16(p + 2 * i); });
     return out;
 }
 

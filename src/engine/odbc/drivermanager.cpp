@@ -8,6 +8,7 @@
 
 #include "engine/dao.h"
 #include "engine/error.h"
+#include "engine/utf8.h"
 #include "engine/odbc/rowsource.h"
 
 namespace engine::odbc {
@@ -35,32 +36,6 @@ std::string diagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
 // 3146, the engine's number for a failed ODBC call, with the driver's words.
 [[noreturn]] void callFailed(SQLSMALLINT handleType, SQLHANDLE handle) {
     throw Error(3146, "ODBC--call failed: " + diagnostics(handleType, handle) + ".");
-}
-
-// UTF-16 code units to UTF-8.
-void appendUtf8(const SQLWCHAR* units, size_t count, std::string& out) {
-    for (size_t i = 0; i < count; ++i) {
-        std::uint32_t c = units[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < count && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000)
-            c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
-        else if (c >= 0xD800 && c < 0xE000)
-            c = 0xFFFD;  // a lone surrogate
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | c >> 6);
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | c >> 12);
-            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | c >> 18);
-            out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
 }
 
 // How a column's values are fetched.
@@ -242,9 +217,10 @@ private:
         if (how.wide) {
             try {
                 if (!readParts(col, SQL_C_WCHAR, bytes, sizeof(SQLWCHAR))) return {};
-                std::string utf8;
-                appendUtf8(reinterpret_cast<const SQLWCHAR*>(bytes.data()), bytes.size() / sizeof(SQLWCHAR), utf8);
-                return Variant::text(std::move(utf8));
+                std::string decoded;
+                const auto* units = reinterpret_cast<const SQLWCHAR*>(bytes.data());
+                utf8::appendUtf16(decoded, bytes.size() / sizeof(SQLWCHAR), [units](size_t i) { return units[i]; });
+                return Variant::text(std::move(decoded));
             } catch (const Error&) {
                 // A driver without UTF-16 gives its text as it has it.
                 how.wide = false;
