@@ -21,6 +21,8 @@
 
 using namespace engine;
 using enginetest::errorOf;
+using enginetest::raised;
+using enginetest::Raised;
 namespace fs = std::filesystem;
 
 namespace {
@@ -254,23 +256,13 @@ TEST_F(DriverManager, ADriverByPathNeedsNoDsn) {
 }
 
 TEST_F(DriverManager, FailuresCarryTheDriverManagersWordsAndSqlstate) {
-    try {
-        connect("ODBC;DSN=NoSuchSource");
-        FAIL() << "connected to a DSN that is not there";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.number(), 3151);
-        EXPECT_NE(e.description().find("NoSuchSource"), std::string::npos) << e.description();
-        EXPECT_NE(e.description().find("Data source name not found"), std::string::npos) << e.description();
-        EXPECT_NE(e.description().find("IM002"), std::string::npos) << e.description();
-    }
-    auto con = connect("DSN=LedgerlyOrders");
-    try {
-        con->OpenRecordset("SELECT * FROM NoSuchTable");
-        FAIL() << "a statement on a missing table ran";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.number(), 3146);
-        EXPECT_NE(e.description().find("SQLSTATE"), std::string::npos) << e.description();
-    }
+    const Raised noDsn = raised([] { connect("ODBC;DSN=NoSuchSource"); });
+    EXPECT_EQ(noDsn.number, 3151);
+    for (const char* part : {"NoSuchSource", "Data source name not found", "IM002"})
+        EXPECT_NE(noDsn.text.find(part), std::string::npos) << noDsn.text;
+    const Raised noTable = raised([] { connect("DSN=LedgerlyOrders")->OpenRecordset("SELECT * FROM NoSuchTable"); });
+    EXPECT_EQ(noTable.number, 3146);
+    EXPECT_NE(noTable.text.find("SQLSTATE"), std::string::npos) << noTable.text;
 }
 
 }  // namespace
@@ -293,14 +285,8 @@ TEST_F(DriverManager, APassThroughQueryRunsAtItsSource) {
     EXPECT_EQ(push.Connect(), "ODBC;DSN=LedgerlyOrders");
     for (auto open : std::vector<std::function<void()>>{[&] { push.OpenRecordset(); },
                                                         [&] { db->OpenRecordset("Push"); },
-                                                        [&] { db->OpenRecordset("SELECT * FROM Push"); }}) {
-        try {
-            open();
-            FAIL() << "a pass-through query's rows were read here";
-        } catch (const Error& e) {
-            EXPECT_EQ(e.number(), 3251) << e.description();
-        }
-    }
+                                                        [&] { db->OpenRecordset("SELECT * FROM Push"); }})
+        EXPECT_EQ(errorOf(open), 3251) << "a pass-through query's rows were read here";
     push.Execute();
     EXPECT_EQ(push.RecordsAffected(), 1);
     auto amount = [] {
@@ -310,12 +296,7 @@ TEST_F(DriverManager, APassThroughQueryRunsAtItsSource) {
     push.SetConnect("");  // back to the dialect: its text must now be ours
     EXPECT_EQ(db->QueryDefs()["Push"].Type(), 48);
     push.SetConnect("ODBC;DSN=NoSuchSource");
-    try {
-        push.Execute();
-        FAIL() << "ran without its source";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.number(), 3151) << e.description();
-    }
+    EXPECT_EQ(errorOf([&] { push.Execute(); }), 3151) << "ran without its source";
     // Deleting it takes its connect string along: a new query of that name is ours.
     db->QueryDefs().Delete("Push");
     EXPECT_EQ(db->CreateQueryDef("Push", "SELECT 1 AS One")->Connect(), "");
