@@ -217,8 +217,8 @@ TEST_F(DriverManager, ADriverByPathNeedsNoDsn) {
 TEST_F(DriverManager, FailuresCarryTheDriverManagersWordsAndSqlstate) {
     const Raised noDsn = raised([] { connect("ODBC;DSN=NoSuchSource"); });
     EXPECT_EQ(noDsn.number, 3151);
-    for (const char* part : {"NoSuchSource", "Data source name not found", "IM002"})
-        EXPECT_NE(noDsn.text.find(part), std::string::npos) << noDsn.text;
+    for (const char* words : {"NoSuchSource", "Data source name not found", "IM002"})
+        EXPECT_NE(noDsn.text.find(words), std::string::npos) << noDsn.text;
     const Raised noTable = raised([] { connect("DSN=LedgerlyOrders")->OpenRecordset("SELECT * FROM NoSuchTable"); });
     EXPECT_EQ(noTable.number, 3146);
     EXPECT_NE(noTable.text.find("SQLSTATE"), std::string::npos) << noTable.text;
