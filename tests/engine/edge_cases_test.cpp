@@ -1,4 +1,4 @@
-// Edge cases: a recordset emptied from its end, bookmarks across changes of order,
+// Edge cases: a recordset emptied from its end,
 // records deleted elsewhere, Integer limits, literal % and _ in Like, comparisons
 // with Null, primary keys made every way, nested transactions, a killed writer.
 #include <gtest/gtest.h>
@@ -9,8 +9,6 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <map>
-#include <random>
 #include <thread>
 
 #include "engine_helpers.h"
@@ -46,13 +44,6 @@ void expectPicks(Database& db, Recordset& rs, std::string table, std::string fie
     EXPECT_EQ(sorted(found), want) << where << " by Find";
 }
 
-// Setting the bookmark either is refused or lands on the record named `name`, never another.
-void expectRefusedOrOn(Recordset& rs, const Bookmark& b, const std::string& name) {
-    int got = errorOf([&] { rs.SetBookmark(b); });
-    if (got == 0) EXPECT_EQ(text(rs, "Name"), name) << "the bookmark found another record";
-    else EXPECT_EQ(got, err::BookmarkInvalid);
-}
-
 TEST(Emptying, DeletingBackwardsFromTheLastLeavesNoRecordAtEitherEnd) {
     for (const char* source : {"T", "SELECT * FROM T WHERE N > 0"}) {
         SCOPED_TRACE(source);
@@ -82,143 +73,6 @@ TEST(Emptying, DeletingBackwardsFromTheLastLeavesNoRecordAtEitherEnd) {
         }
         EXPECT_EQ(rawQuery(f.path, "SELECT count(*) FROM T"), (Rows{{"0"}}));
     }
-}
-
-class Ordered : public ::testing::Test {
-protected:
-    void SetUp() override {
-        addTable(*f, "People", {{"ID", dbLong, 0, dbAutoIncrField}, {"Name", dbText, 20}, {"Age", dbLong}},
-                 {{"PrimaryKey", {"ID"}, true}, {"NameIdx", {"Name"}}, {"AgeDesc", {"-Age"}}});
-        auto rs = f->OpenRecordset("People");
-        for (const auto& [n, a] : people) addRow(*rs, {{"Name", n}, {"Age", a}});
-    }
-    Bookmark markOf(Recordset& rs, const std::string& name) {
-        rs.FindFirst("Name = '" + name + "'");
-        EXPECT_FALSE(rs.NoMatch()) << name;
-        return rs.Bookmark();
-    }
-    static std::string nameAt(Recordset& rs, const Bookmark& b) { return rs.SetBookmark(b), text(rs, "Name"); }
-    const std::vector<std::pair<std::string, int>> people = {{"Eve", 30}, {"Bob", 25}, {"Dan", 41},
-                                                             {"Ann", 35}, {"Cy", 28},  {"Fay", 19}};
-    Fresh f;
-};
-
-TEST_F(Ordered, BookmarksFollowTheirRecordAcrossIndexesAndEditsOfTheIndexedField) {
-    auto rs = f->OpenRecordset("People");
-    std::map<std::string, Bookmark> marks;
-    for (const auto& p : people) marks[p.first] = markOf(*rs, p.first);
-    for (const char* index : {"NameIdx", "AgeDesc", "", "NameIdx"}) {
-        rs->SetIndex(index);
-        rs->MoveLast();
-        for (const auto& [name, b] : marks) EXPECT_EQ(nameAt(*rs, b), name) << "index '" << index << "'";
-    }
-    EXPECT_EQ(errorOf([&] { rs->SetBookmark("nonsense"); }), err::BookmarkInvalid);
-    EXPECT_EQ(text(*rs, "Name"), "Fay") << "a refused bookmark leaves the record current";
-    // Bob becomes Zoe, the last by NameIdx; Fay becomes the oldest, the first by AgeDesc.
-    struct Edit { const char *index, *who, *field; Variant value; long position; /* afterwards */ };
-    for (const auto& e : std::vector<Edit>{{"NameIdx", "Bob", "Name", "Zoe", 5}, {"AgeDesc", "Fay", "Age", 99, 0}}) {
-        SCOPED_TRACE(std::string(e.index) + " " + e.who);
-        rs->SetIndex(e.index);
-        rs->SetBookmark(marks[e.who]);
-        rs->Edit();
-        rs->Fields(e.field).SetValue(e.value);
-        rs->Update();
-        for (const Bookmark& b : {marks[e.who], rs->Bookmark()}) {
-            rs->MoveFirst();
-            rs->MoveNext();
-            rs->SetBookmark(b);
-            EXPECT_EQ(text(*rs, e.field), e.value.toText());
-            EXPECT_EQ(rs->AbsolutePosition(), e.position);
-        }
-        for (const char* other : {"Ann", "Cy", "Dan", "Eve"}) EXPECT_EQ(nameAt(*rs, marks[other]), other);
-    }
-}
-
-// Edits of indexed fields, adds and deletes in a loop: the record moves to its
-// place at once, stays the current one, and the order is the one a fresh
-// recordset reads (case-blind text, ties by id, Nulls first, a descending field).
-TEST_F(Ordered, RecordsWhoseIndexedFieldsChangeTakeTheirPlaceAsAFreshReadWouldHaveThem) {
-    f->Execute("CREATE INDEX NameAge ON People (Name, Age)");
-    f->Execute("CREATE INDEX NameDesc ON People (Name DESC)");
-    const Strings names = {"ann", "Bob", "bob", "Cy", "Zed", "eve", "EVE"};
-    std::mt19937 rng(11);
-    auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
-    for (const char* index : {"NameAge", "NameIdx", "NameDesc"}) {
-        auto rs = f->OpenRecordset("People");
-        rs->SetIndex(index);
-        for (int step = 0; step < 60; ++step) {
-            SCOPED_TRACE(std::string(index) + " step " + std::to_string(step));
-            const int op = pick(10);
-            std::string id;
-            if (op < 7) {  // edit one or both fields of the index of a random record
-                rs->SetAbsolutePosition(pick(static_cast<int>(rs->RecordCount())));
-                id = text(*rs, "ID");
-                rs->Edit();
-                if (op < 5) rs->Fields("Name").SetValue(op == 0 ? Variant() : Variant(names[static_cast<size_t>(pick(7))]));
-                if (op >= 3) rs->Fields("Age").SetValue(op == 4 ? Variant() : Variant(pick(5)));
-                rs->Update();
-                EXPECT_EQ(text(*rs, "ID"), id) << "the edited record stays the current one";
-            } else if (op < 9) {
-                rs->MoveFirst();
-                addRow(*rs, {{"Name", names[static_cast<size_t>(pick(7))]}, {"Age", pick(5)}});
-            } else if (rs->RecordCount() > 1) {
-                rs->SetAbsolutePosition(pick(static_cast<int>(rs->RecordCount())));
-                rs->Delete();
-            }
-            auto fresh = f->OpenRecordset("People");
-            fresh->SetIndex(index);
-            ASSERT_EQ(column(*rs, "ID"), column(*fresh, "ID"));
-            if (!id.empty()) {  // from the edited record on, both walk the same way
-                rs->FindFirst("ID = " + id);
-                fresh->FindFirst("ID = " + id);
-                EXPECT_EQ(rs->AbsolutePosition(), fresh->AbsolutePosition());
-            }
-        }
-    }
-}
-
-TEST_F(Ordered, RefreshesSeeChangesElsewhereAndBookmarksLandOnTheirRecordOrAreRefusedWhenItIsGone) {
-    // rs looks for changes before it reads, as a grid does; unrefreshed's first look must drop what it read.
-    auto rs = f->OpenRecordset("People"), unrefreshed = f->OpenRecordset("People");
-    rs->RefreshIfChangedElsewhere();
-    rs->SetIndex("NameIdx");
-    Bookmark eve = markOf(*rs, "Eve"), bob = markOf(*rs, "Bob"), dan = markOf(*rs, "Dan");
-    Bookmark unrefreshedEve = markOf(*unrefreshed, "Eve");
-    for (auto* r : {rs.get(), unrefreshed.get()}) column(*r, "Name");  // every row is read and kept now
-    auto other = DBEngine::OpenDatabase(f.path);
-    other->Execute("UPDATE People SET Name = 'Evelyn', Age = 31 WHERE Name = 'Eve'");
-    other->Execute("DELETE FROM People WHERE Name = 'Bob'");
-    EXPECT_TRUE(unrefreshed->RefreshIfChangedElsewhere());
-    EXPECT_EQ(nameAt(*unrefreshed, unrefreshedEve), "Evelyn");
-    EXPECT_TRUE(rs->RefreshIfChangedElsewhere());
-    EXPECT_EQ(nameAt(*rs, eve), "Evelyn");
-    EXPECT_EQ(text(*rs, "Age"), "31");
-    // Gone elsewhere: the bookmark is refused, or its record reads as deleted.
-    int gone = errorOf([&] { nameAt(*rs, bob); });
-    EXPECT_TRUE(gone == err::BookmarkInvalid || gone == 3167) << gone;
-    // Gone through this recordset, or with a rollback that reads the keys again.
-    rs->SetBookmark(dan);
-    rs->Delete();
-    EXPECT_EQ(errorOf([&] { rs->SetBookmark(dan); }), err::BookmarkInvalid);
-    f->BeginTrans();
-    addRow(*rs, {{"Name", "Gus"}, {"Age", 50}});
-    Bookmark gus = rs->LastModified();
-    EXPECT_EQ(nameAt(*rs, gus), "Gus");
-    f->Rollback();
-    EXPECT_EQ(errorOf([&] { rs->SetBookmark(gus); }), err::BookmarkInvalid);
-    EXPECT_EQ(nameAt(*rs, eve), "Evelyn");
-    expectRefusedOrOn(*rs->OpenRecordset(), eve, "Evelyn");
-}
-
-TEST_F(Ordered, AnAutoNumberOfARolledBackRecordIsNotGivenAgain) {
-    auto rs = f->OpenRecordset("People");
-    f->BeginTrans();
-    addRow(*rs, {{"Name", "Gus"}});
-    Bookmark gus = rs->LastModified();
-    f->Rollback();
-    addRow(*rs, {{"Name", "Hal"}});
-    expectRefusedOrOn(*rs, gus, "Gus");
-    EXPECT_EQ(rawQuery(f.path, "SELECT ID FROM People WHERE Name = 'Hal'"), (Rows{{"8"}}));
 }
 
 TEST(DeletedElsewhere, DeletingOrUpdatingTheRecordAgainGives3167) {

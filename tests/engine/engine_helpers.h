@@ -29,6 +29,17 @@ inline int errorOf(const std::function<void()>& f) {
     return 0;
 }
 
+// The error `f` raises with its description; number 0 when it raises none.
+struct Raised { int number = 0; std::string text; };
+inline Raised raised(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const engine::Error& e) {
+        return {e.number(), e.description()};
+    }
+    return {};
+}
+
 // A test with a new database file of its own.
 class NewDatabase : public ::testing::Test {
 protected:

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -26,16 +27,11 @@ TEST(FieldTypes, UnknownCodesHaveNoTypeWord) {
 // What each type word stands for in CREATE TABLE, so a field written out by
 // its own word comes back with the same (or the equivalent) type.
 TEST(FieldTypes, OwnTypeWordsReadBack) {
-    const std::vector<std::pair<int, int>> wordToCode = {
-        {dbBoolean, dbBoolean}, {dbByte, dbByte},       {dbInteger, dbInteger},
-        {dbLong, dbLong},       {dbCurrency, dbCurrency}, {dbSingle, dbSingle},
-        {dbDouble, dbDouble},   {dbDate, dbDate},       {dbBinary, dbBinary},
-        {dbText, dbText},       {dbLongBinary, dbLongBinary}, {dbMemo, dbMemo},
-        {dbGUID, dbGUID},       {dbBigInt, dbBigInt},   {dbVarBinary, dbBinary},
-        {dbChar, dbText},       {dbNumeric, dbDecimal}, {dbDecimal, dbDecimal},
-        {dbFloat, dbDouble},    {dbTime, dbDate},       {dbTimeStamp, dbDate},
-    };
-    for (auto [code, expected] : wordToCode) {
+    // The words that stand for another type; every other word stands for its own.
+    const std::map<int, int> becomes = {{dbVarBinary, dbBinary}, {dbChar, dbText},  {dbNumeric, dbDecimal},
+                                        {dbFloat, dbDouble},     {dbTime, dbDate},  {dbTimeStamp, dbDate}};
+    for (int code : kAllCodes) {
+        const int expected = becomes.count(code) ? becomes.at(code) : code;
         auto t = typeFromWord(typeWord(code));
         ASSERT_TRUE(t.has_value()) << typeWord(code);
         EXPECT_EQ(t->code, expected) << typeWord(code);

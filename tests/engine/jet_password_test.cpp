@@ -11,9 +11,11 @@
 #include "engine/dao.h"
 #include "engine/error.h"
 #include "engine/jet/jetpassword.h"
+#include "engine_helpers.h"
 #include "support/tempdir.h"
 
 namespace fs = std::filesystem;
+using enginetest::errorOf;
 
 namespace {
 
@@ -53,23 +55,16 @@ TEST(JetPassword, SamplesHaveNoneAndAStoredOneReadsBack) {
     // Opening asks for it; the right one, and only that, opens the file.
     for (const auto& [file, given] : std::vector<std::pair<fs::path, std::string>>{
              {jet3, ""}, {jet3, "sesam\xC3\xA9"}, {jet4, "Sesam"}}) {
-        try {
-            engine::DBEngine::OpenDatabase(file.string(), false, false, given.empty() ? "" : ";pwd=" + given);
-            ADD_FAILURE() << file << " opened with '" << given << "'";
-        } catch (const engine::Error& e) {
-            EXPECT_EQ(e.number(), engine::err::BadPassword);
-        }
+        EXPECT_EQ(errorOf([&] {
+                      engine::DBEngine::OpenDatabase(file.string(), false, false, given.empty() ? "" : ";pwd=" + given);
+                  }), engine::err::BadPassword) << file << " with '" << given << "'";
     }
     auto db = engine::DBEngine::OpenDatabase(jet4.string(), false, false, ";pwd=Sesam\xC3\xA9\xC4\xAC");
     EXPECT_GT(db->TableDefs().Count(), 0);
 
     std::ofstream(dir.path() / "short.mdb") << "Standard Jet DB";
-    try {
-        engine::jet::storedPassword((dir.path() / "short.mdb").string());
-        ADD_FAILURE() << "a short file gave a password";
-    } catch (const engine::Error& e) {
-        EXPECT_EQ(e.number(), engine::err::NotADatabase);
-    }
+    EXPECT_EQ(errorOf([&] { engine::jet::storedPassword((dir.path() / "short.mdb").string()); }),
+              engine::err::NotADatabase);
 }
 
 }  // namespace

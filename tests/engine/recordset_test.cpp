@@ -3,6 +3,9 @@
 // Find, Index and Seek, dynasets and closing.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
+
 #include "engine/dao.h"
 #include "engine_helpers.h"
 #include "support/tempdir.h"
@@ -11,6 +14,13 @@ using namespace engine;
 using namespace enginetest;
 
 namespace {
+
+// Setting the bookmark either is refused or lands on the record named `name`, never another.
+void expectRefusedOrOn(Recordset& rs, const Bookmark& b, const std::string& name) {
+    int got = errorOf([&] { rs.SetBookmark(b); });
+    if (got == 0) EXPECT_EQ(rs.Fields("Name").Value().toText(), name) << "the bookmark found another record";
+    else EXPECT_EQ(got, err::BookmarkInvalid);
+}
 
 std::vector<CaseLine> cases(const char* key) { return readCases(LEDGERLY_TEST_DATA "/recordset_cases.txt", key); }
 
@@ -143,7 +153,15 @@ protected:
             {"Cy", "Oslo", 30},  {"Fay", "Bern", 19}};
         for (const auto& [n, c, a] : rows) addRow(*rs, {{"Name", n}, {"City", c}, {"Age", a}});
     }
-    std::string name(Recordset& rs) { return rs.Fields("Name").Value().toText(); }
+    static std::string name(Recordset& rs) { return rs.Fields("Name").Value().toText(); }
+    static std::string text(Recordset& rs, const std::string& field) { return rs.Fields(field).Value().toText(); }
+    Bookmark markOf(Recordset& rs, const std::string& who) {
+        rs.FindFirst("Name = '" + who + "'");
+        EXPECT_FALSE(rs.NoMatch()) << who;
+        return rs.Bookmark();
+    }
+    static std::string nameAt(Recordset& rs, const Bookmark& b) { return rs.SetBookmark(b), name(rs); }
+    const Strings names = {"Eve", "Bob", "Dan", "Ann", "Cy", "Fay"};
 };
 
 TEST_F(People, MovingThroughBothEndsAndPositions) {
@@ -408,6 +426,116 @@ TEST_F(People, ClosedRecordsetOrDatabaseOrAFieldOfAGoneRecordsetRaises3420) {
     EXPECT_EQ(errorOf([&] { rs2->Fields("Name").Value(); }), err::DatabaseClosed);
     EXPECT_EQ(errorOf([&] { db->OpenRecordset("People"); }), err::DatabaseClosed);
     EXPECT_EQ(errorOf([&] { db->TableDefs(); }), err::DatabaseClosed);
+}
+
+TEST_F(People, BookmarksFollowTheirRecordAcrossIndexesAndEditsOfTheIndexedField) {
+    auto rs = db->OpenRecordset("People");
+    std::map<std::string, Bookmark> marks;
+    for (const auto& who : names) marks[who] = markOf(*rs, who);
+    for (const char* index : {"NameIdx", "AgeDesc", "", "NameIdx"}) {
+        rs->SetIndex(index);
+        rs->MoveLast();
+        for (const auto& [name, b] : marks) EXPECT_EQ(nameAt(*rs, b), name) << "index '" << index << "'";
+    }
+    EXPECT_EQ(errorOf([&] { rs->SetBookmark("nonsense"); }), err::BookmarkInvalid);
+    EXPECT_EQ(name(*rs), "Fay") << "a refused bookmark leaves the record current";
+    // Bob becomes Zoe, the last by NameIdx; Fay becomes the oldest, the first by AgeDesc.
+    struct Edit { const char *index, *who, *field; Variant value; long position; /* afterwards */ };
+    for (const auto& e : std::vector<Edit>{{"NameIdx", "Bob", "Name", "Zoe", 5}, {"AgeDesc", "Fay", "Age", 99, 0}}) {
+        SCOPED_TRACE(std::string(e.index) + " " + e.who);
+        rs->SetIndex(e.index);
+        rs->SetBookmark(marks[e.who]);
+        rs->Edit();
+        rs->Fields(e.field).SetValue(e.value);
+        rs->Update();
+        for (const Bookmark& b : {marks[e.who], rs->Bookmark()}) {
+            rs->MoveFirst();
+            rs->MoveNext();
+            rs->SetBookmark(b);
+            EXPECT_EQ(text(*rs, e.field), e.value.toText());
+            EXPECT_EQ(rs->AbsolutePosition(), e.position);
+        }
+        for (const char* other : {"Ann", "Cy", "Dan", "Eve"}) EXPECT_EQ(nameAt(*rs, marks[other]), other);
+    }
+}
+
+// Edits of indexed fields, adds and deletes in a loop: the record moves to its
+// place at once, stays the current one, and the order is the one a fresh
+// recordset reads (case-blind text, ties by id, Nulls first, a descending field).
+TEST_F(People, RecordsWhoseIndexedFieldsChangeTakeTheirPlaceAsAFreshReadWouldHaveThem) {
+    db->Execute("CREATE INDEX NameAge ON People (Name, Age)");
+    db->Execute("CREATE INDEX NameDesc ON People (Name DESC)");
+    const Strings names = {"ann", "Bob", "bob", "Cy", "Zed", "eve", "EVE"};
+    std::mt19937 rng(11);
+    auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+    for (const char* index : {"NameAge", "NameIdx", "NameDesc"}) {
+        auto rs = db->OpenRecordset("People");
+        rs->SetIndex(index);
+        for (int step = 0; step < 60; ++step) {
+            SCOPED_TRACE(std::string(index) + " step " + std::to_string(step));
+            const int op = pick(10);
+            std::string id;
+            if (op < 7) {  // edit one or both fields of the index of a random record
+                rs->SetAbsolutePosition(pick(static_cast<int>(rs->RecordCount())));
+                id = text(*rs, "ID");
+                rs->Edit();
+                if (op < 5) rs->Fields("Name").SetValue(op == 0 ? Variant() : Variant(names[static_cast<size_t>(pick(7))]));
+                if (op >= 3) rs->Fields("Age").SetValue(op == 4 ? Variant() : Variant(pick(5)));
+                rs->Update();
+                EXPECT_EQ(text(*rs, "ID"), id) << "the edited record stays the current one";
+            } else if (op < 9) {
+                rs->MoveFirst();
+                addRow(*rs, {{"Name", names[static_cast<size_t>(pick(7))]}, {"Age", pick(5)}});
+            } else if (rs->RecordCount() > 1) {
+                rs->SetAbsolutePosition(pick(static_cast<int>(rs->RecordCount())));
+                rs->Delete();
+            }
+            auto fresh = db->OpenRecordset("People");
+            fresh->SetIndex(index);
+            ASSERT_EQ(column(*rs, "ID"), column(*fresh, "ID"));
+            if (!id.empty()) {  // from the edited record on, both walk the same way
+                rs->FindFirst("ID = " + id);
+                fresh->FindFirst("ID = " + id);
+                EXPECT_EQ(rs->AbsolutePosition(), fresh->AbsolutePosition());
+            }
+        }
+    }
+}
+
+TEST_F(People, RefreshesSeeChangesElsewhereBookmarksOfGoneRecordsAreRefusedAndRolledBackIdsNotReused) {
+    // rs looks for changes before it reads, as a grid does; unrefreshed's first look must drop what it read.
+    auto rs = db->OpenRecordset("People"), unrefreshed = db->OpenRecordset("People");
+    rs->RefreshIfChangedElsewhere();
+    rs->SetIndex("NameIdx");
+    Bookmark eve = markOf(*rs, "Eve"), bob = markOf(*rs, "Bob"), dan = markOf(*rs, "Dan");
+    Bookmark unrefreshedEve = markOf(*unrefreshed, "Eve");
+    for (auto* r : {rs.get(), unrefreshed.get()}) column(*r, "Name");  // every row is read and kept now
+    auto other = DBEngine::OpenDatabase(path);
+    other->Execute("UPDATE People SET Name = 'Evelyn', Age = 31 WHERE Name = 'Eve'");
+    other->Execute("DELETE FROM People WHERE Name = 'Bob'");
+    EXPECT_TRUE(unrefreshed->RefreshIfChangedElsewhere());
+    EXPECT_EQ(nameAt(*unrefreshed, unrefreshedEve), "Evelyn");
+    EXPECT_TRUE(rs->RefreshIfChangedElsewhere());
+    EXPECT_EQ(nameAt(*rs, eve), "Evelyn");
+    EXPECT_EQ(text(*rs, "Age"), "31");
+    // Gone elsewhere: the bookmark is refused, or its record reads as deleted.
+    int gone = errorOf([&] { nameAt(*rs, bob); });
+    EXPECT_TRUE(gone == err::BookmarkInvalid || gone == 3167) << gone;
+    // Gone through this recordset, or with a rollback that reads the keys again.
+    rs->SetBookmark(dan);
+    rs->Delete();
+    EXPECT_EQ(errorOf([&] { rs->SetBookmark(dan); }), err::BookmarkInvalid);
+    db->BeginTrans();
+    addRow(*rs, {{"Name", "Gus"}, {"Age", 50}});
+    Bookmark gus = rs->LastModified();
+    EXPECT_EQ(nameAt(*rs, gus), "Gus");
+    db->Rollback();
+    EXPECT_EQ(errorOf([&] { rs->SetBookmark(gus); }), err::BookmarkInvalid);
+    EXPECT_EQ(nameAt(*rs, eve), "Evelyn");
+    expectRefusedOrOn(*rs->OpenRecordset(), eve, "Evelyn");
+    // The rolled-back record's AutoNumber is not given again.
+    addRow(*rs, {{"Name", "Hal"}});
+    EXPECT_EQ(rawQuery(path, "SELECT ID FROM People WHERE Name = 'Hal'"), (Rows{{"8"}}));
 }
 
 }  // namespace

@@ -38,12 +38,6 @@ TEST(VariantText, DoubleTextReadsBackExactly) {
     }
 }
 
-TEST(VariantCurrency, SumsAreExact) {
-    const auto sum = Variant::currency(0.1).intValue() + Variant::currency(0.2).intValue();
-    EXPECT_EQ(Variant::currencyScaled(sum), Variant::currency(0.3));
-    EXPECT_EQ(Variant::currencyScaled(sum).toText(), "0.3");
-}
-
 TEST(VariantCurrency, RoundsToFourPlaces) {
     for (const auto& c : cases("currency")) {
         const Variant in = variantOf(c.fields[0]);
@@ -54,19 +48,10 @@ TEST(VariantCurrency, RoundsToFourPlaces) {
 
 TEST(VariantConvert, SucceedsWithTheExpectedValue) {
     for (const auto& c : cases("convert")) {
-        const Variant from = variantOf(c.fields[0]);
-        try {
-            const Variant got = from.convertTo(typeCode(c.fields[1]));
-            EXPECT_EQ(got, variantOf(c.fields[2])) << "line " << c.line << ": gave " << show(got);
-        } catch (const Error& e) {
-            ADD_FAILURE() << "line " << c.line << ": threw " << e.number();
-        }
+        Variant got;
+        EXPECT_EQ(errorOf([&] { got = variantOf(c.fields[0]).convertTo(typeCode(c.fields[1])); }), 0) << "line " << c.line;
+        EXPECT_EQ(got, variantOf(c.fields[2])) << "line " << c.line << ": gave " << show(got);
     }
-}
-
-TEST(VariantConvert, NullStaysNullForEveryType) {
-    for (int type : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 15, 16, 17, 18, 19, 20, 21, 22, 23})
-        EXPECT_TRUE(Variant::null().convertTo(type).isNull()) << type;
 }
 
 TEST(VariantConvert, FailsWithTheEngineErrorNumber) {
@@ -76,11 +61,13 @@ TEST(VariantConvert, FailsWithTheEngineErrorNumber) {
             << "line " << c.line;
 }
 
-TEST(VariantConvert, FromTextTreatsEmptyAsNullExceptForText) {
+TEST(VariantConvert, NullStaysNullAndEmptyTextIsNullExceptForText) {
     using namespace engine;
-    for (int type : {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 15, 16, 17, 19, 20, 21, 22, 23})
-        EXPECT_TRUE(Variant::fromText("", type).isNull()) << type;
-    for (int type : {dbText, dbMemo, dbChar}) EXPECT_EQ(Variant::fromText("", type), Variant("")) << type;
+    for (int type : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 15, 16, 17, 18, 19, 20, 21, 22, 23}) {
+        EXPECT_TRUE(Variant::null().convertTo(type).isNull()) << type;
+        const bool text = type == dbText || type == dbMemo || type == dbChar;
+        EXPECT_EQ(Variant::fromText("", type), text ? Variant("") : Variant()) << type;
+    }
 
     EXPECT_EQ(Variant::fromText(" 3.25 ", dbCurrency), Variant::currencyScaled(32500));
     EXPECT_EQ(Variant::fromText("1/2/2024", dbDate), Variant::date(dates::fromParts(2024, 1, 2)));

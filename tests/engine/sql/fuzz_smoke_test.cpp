@@ -206,30 +206,6 @@ TEST(FuzzSmoke, GeneratedAndMutatedStatementsOnlyThrowEngineErrors) {
     EXPECT_GT(emitted, 300);  // the generator reaches the emitter, not just the parser
 }
 
-std::string repeat(const std::string& piece, int times) {
-    std::string out;
-    for (int i = 0; i < times; ++i) out += piece;
-    return out;
-}
-
-TEST(FuzzSmoke, AbsurdNestingIsRefusedNotFatal) {
-    const std::string deep[] = {
-        "SELECT " + repeat("(", 5000) + "1" + repeat(")", 5000), "SELECT 1" + repeat(" - 1 + 1", 20000),
-        "SELECT " + repeat("Not -", 5000) + "1",
-        "SELECT * FROM Orders WHERE " + repeat("OrderID In (SELECT OrderID FROM Orders WHERE ", 3000) + "1",
-        "SELECT * FROM Orders" + repeat(" INNER JOIN Orders ON 1 = 1", 3000),
-    };
-    for (const auto& s : deep) {
-        try {
-            parse(s);
-            ADD_FAILURE() << "accepted: " << s.substr(0, 60);
-        } catch (const Error& e) {
-            // 3360 names the nesting limit; "Not -Not" and a FROM clause past it are syntax errors.
-            EXPECT_TRUE(e.number() == 3360 || e.number() == 3075 || e.number() == 3131) << e.number() << " " << e.what();
-        }
-    }
-}
-
 TEST(FuzzSmoke, LikeWithManyStarsStaysFast) {
     sqltest::SampleDb db;
     std::string text(5000, 'a');
